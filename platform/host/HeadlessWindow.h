@@ -1,0 +1,50 @@
+// The Linux build's windows have no pixels: each one records what was done to it, so that
+// tests can read back captions, control texts, enabled states and message boxes.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Wnd.h"
+
+struct HeadlessMessageBox {
+    std::string text;
+    std::string caption;
+    UINT type;
+    bool waitCursor; // whether the wait cursor was up when the box appeared
+};
+
+struct HeadlessWindow {
+    int id = 0;
+    std::string text;
+    bool enabled = true;
+    int textChanges = 0;
+    int updateDataCalls = 0;
+    std::vector<HeadlessMessageBox> messageBoxes;
+    std::vector<std::unique_ptr<HeadlessWindow>> children;
+    CWnd* wnd = nullptr; // takes the window's messages
+    bool ended = false;
+    int endResult = 0;
+
+    HeadlessWindow* Child(int childId) const;
+};
+
+struct HeadlessControl {
+    int id;
+    const char* text;
+};
+
+// The controls a dialog template holds, for dialogs made from it in this build.
+void RegisterHeadlessTemplate(UINT templateId, std::vector<HeadlessControl> controls);
+
+// DoModal makes the window, runs OnInitDialog and then this script, which stands for the user
+// while the dialog is up; the window goes away when the script returns.
+void SetHeadlessModalScript(std::function<void(CDialog&)> script);
+
+// Attaches a fresh headless window to wnd, for code that needs a window of its own.
+std::unique_ptr<HeadlessWindow> MakeHeadlessWindow(CWnd& wnd);
+
+// True while a CWaitCursor lives.
+bool HeadlessWaitCursorShown();

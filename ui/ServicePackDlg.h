@@ -1,0 +1,49 @@
+// The installer's main dialog. ServicePackDlg.cpp holds its controller (the two folders and
+// the commands) and builds everywhere; ServicePackDlgView.cpp holds what the user sees
+// (Windows only), ServicePackDlgHeadless.cpp its pixel-free stand-in for the Linux build.
+#pragma once
+
+#include "DC.h"
+#include "Wnd.h"
+#include "res/resource.h"
+
+class CServicePackDlg : public CDialog {
+public:
+    static constexpr UINT IDD = IDD_SERVICEPACK_DIALOG;
+
+    explicit CServicePackDlg(CWnd* parent = nullptr);
+    ~CServicePackDlg() override;
+
+    BOOL OnInitDialog() override;
+    // Called for IDCANCEL: the exit button, Escape or the close box.
+    void OnCancel() override;
+
+    // Called when the choose-folder button is clicked.
+    void OnChooseFolder();
+    // Called when the start button is clicked.
+    void OnStartInstallation();
+    // Called to paint the background; the picture covers the whole client area.
+    BOOL OnEraseBkgnd(CDC* dc);
+    // Called with every system-menu command.
+    void OnSysCommand(UINT id, LPARAM lParam);
+    // Called to paint; only the minimised window paints anything itself.
+    void OnPaint();
+    // Called when the minimised window is dragged.
+    HCURSOR OnQueryDragIcon();
+
+    const CString& TargetFolder() const { return m_targetFolder; }
+    const CString& SourceFolder() const { return m_sourceFolder; }
+
+protected:
+    // The controller's part of window initialisation.
+    void InitialiseController();
+
+    HICON m_icon = nullptr;
+    CDC m_memoryDC;
+    BITMAP m_picture = {};
+    RECT m_clientRect = {};
+    CString m_targetFolder;
+    CString m_sourceFolder;
+
+    DECLARE_MESSAGE_MAP()
+};
