@@ -42,8 +42,12 @@ public:
     friend CString operator+(const CString& a, const char* b);
     friend CString operator+(const char* a, const CString& b);
     friend CString operator+(const CString& a, char b);
-    friend bool operator==(const CString& a, const CString& b) { return a.m_text == b.m_text; }
-    friend bool operator!=(const CString& a, const CString& b) { return a.m_text != b.m_text; }
+    friend bool operator==(const CString& a, const CString& b) {
+        return a.m_text == b.m_text;
+    }
+    friend bool operator!=(const CString& a, const CString& b) {
+        return a.m_text != b.m_text;
+    }
 
 private:
     std::string m_text;

@@ -44,7 +44,8 @@ struct MessageMap {
 const MessageMapEntry* FindMessageEntry(const MessageMap* map, UINT message, WPARAM wParam);
 
 // Calls the handler the target's map binds to the message. Returns false when no entry matches.
-bool DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+bool DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam, LPARAM lParam,
+                        LRESULT& result);
 
 #define DECLARE_MESSAGE_MAP()                                                                      \
 protected:                                                                                         \
@@ -52,14 +53,19 @@ protected:                                                                      
                                                                                                    \
 public:                                                                                            \
     static const MessageMap messageMap;                                                            \
-    const MessageMap* GetMessageMap() const override { return &messageMap; }
+    const MessageMap* GetMessageMap() const override {                                             \
+        return &messageMap;                                                                        \
+    }
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
     const MessageMap theClass::messageMap = {&baseClass::messageMap, theClass::messageEntries};    \
     const MessageMapEntry theClass::messageEntries[] = {
 
 #define END_MESSAGE_MAP()                                                                          \
-    { 0, 0, 0, HandlerKind::Command, MessageHandler(static_cast<void (CCmdTarget::*)()>(nullptr)) }      \
+    {                                                                                              \
+        0, 0, 0, HandlerKind::Command,                                                             \
+            MessageHandler(static_cast<void (CCmdTarget::*)()>(nullptr))                           \
+    }                                                                                              \
     }                                                                                              \
     ;
 

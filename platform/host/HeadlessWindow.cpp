@@ -39,11 +39,17 @@ std::unique_ptr<HeadlessWindow> MakeHeadlessWindow(CWnd& wnd) {
     return window;
 }
 
-bool HeadlessWaitCursorShown() { return waitCursorDepth > 0; }
+bool HeadlessWaitCursorShown() {
+    return waitCursorDepth > 0;
+}
 
-CWaitCursor::CWaitCursor() : m_previous(nullptr) { ++waitCursorDepth; }
+CWaitCursor::CWaitCursor() : m_previous(nullptr) {
+    ++waitCursorDepth;
+}
 
-CWaitCursor::~CWaitCursor() { --waitCursorDepth; }
+CWaitCursor::~CWaitCursor() {
+    --waitCursorDepth;
+}
 
 CWnd* CWnd::GetDlgItem(int id) const {
     return m_hWnd ? WrapChild(m_hWnd->Child(id)) : nullptr;
@@ -55,14 +61,18 @@ BOOL CWnd::EnableWindow(BOOL enable) {
     return wasDisabled;
 }
 
-BOOL CWnd::IsWindowEnabled() const { return m_hWnd->enabled; }
+BOOL CWnd::IsWindowEnabled() const {
+    return m_hWnd->enabled;
+}
 
 void CWnd::SetWindowTextA(LPCSTR text) {
     m_hWnd->text = text ? text : "";
     ++m_hWnd->textChanges;
 }
 
-void CWnd::GetWindowTextA(CString& text) const { text = m_hWnd->text.c_str(); }
+void CWnd::GetWindowTextA(CString& text) const {
+    text = m_hWnd->text.c_str();
+}
 
 BOOL CWnd::UpdateData(BOOL) {
     ++m_hWnd->updateDataCalls;
@@ -80,7 +90,9 @@ LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) {
     return target->WindowProc(message, wParam, lParam);
 }
 
-LRESULT CWnd::Default() { return 0; }
+LRESULT CWnd::Default() {
+    return 0;
+}
 
 INT_PTR CDialog::DoModal() {
     HeadlessWindow window;

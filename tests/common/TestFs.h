@@ -26,6 +26,11 @@ private:
     CString m_path;
 };
 
+// folder + '\\' + name
+inline CString operator/(const CString& folder, const char* name) {
+    return folder + '\\' + name;
+}
+
 void MakeDir(const CString& path);
 void WriteFile(const CString& path, const std::string& content);
 // The file's content; fails the test and returns "" when it cannot be read.

@@ -1,0 +1,10 @@
+// The installer's one real job: copy the service pack's files into the Korvo folder.
+#pragma once
+
+#include "CString.h"
+#include "Wnd.h"
+
+// Copies every file of sourceFolder into targetFolder (see InstallationPass.cpp for the rules)
+// and ends with a message box owned by owner that tells how it went. owner is also the
+// feedback window of the existence test of the optional libraries.
+void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner);

@@ -1,0 +1,270 @@
+// The installation pass over real folders: what it copies, what it leaves, what it reports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TestFs.h"
+#include "TestWindow.h"
+#include "WineDifference.h"
+#include "install/InstallationPass.h"
+
+using testfs::TempDir;
+using testfs::operator/;
+
+namespace {
+
+const char kCaption[] = "Korvo-Quenda Service-Pack";
+const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
+const char kTryAgain[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
+
+class InstallationPass : public ::testing::Test {
+protected:
+    // Runs the pass and returns the one message box it showed.
+    ShownMessageBox Run() { return RunFrom(source.Path()); }
+    ShownMessageBox RunFrom(const CString& sourceFolder) {
+        size_t before = window.MessageBoxes().size();
+        RunInstallationPass(sourceFolder, target.Path(), &window.Wnd());
+        std::vector<ShownMessageBox> boxes = window.MessageBoxes();
+        EXPECT_EQ(before + 1, boxes.size()) << "the pass shows exactly one message box";
+        return boxes.empty() ? ShownMessageBox{"", "", 0} : boxes.back();
+    }
+    void ExpectCompleted(const ShownMessageBox& box) {
+        EXPECT_EQ(kCompleted, box.text);
+        EXPECT_EQ(kCaption, box.caption);
+        EXPECT_EQ(MB_OK | MB_ICONINFORMATION, box.type);
+    }
+    std::string Incomplete(const std::string& paragraphs) {
+        return std::string("Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!\n\n") +
+               paragraphs + "\n\n" + kTryAgain;
+    }
+
+    TempDir source;
+    TempDir target;
+    TestWindow window;
+};
+
+typedef std::vector<std::string> Names;
+
+TEST_F(InstallationPass, CopiesEveryFileAndSkipsOnlyTheExactInstallerName) {
+    testfs::WriteFile(source / "install.exe", "installer");
+    testfs::WriteFile(source / "Install.exe", "upper");
+    testfs::WriteFile(source / "INSTALL.EXE", "all upper");
+    testfs::WriteFile(source / "korvo.exe", "program");
+    testfs::WriteFile(source / "README", "no dot");
+    testfs::WriteFile(source / "L\xF6sung.txt", "umlaut");
+
+    ExpectCompleted(Run());
+
+    EXPECT_EQ((Names{"INSTALL.EXE", "Install.exe", "L\xF6sung.txt", "README", "korvo.exe"}),
+              testfs::List(target.Path()));
+    EXPECT_EQ("program", testfs::ReadFile(target / "korvo.exe"));
+    EXPECT_EQ("umlaut", testfs::ReadFile(target / "L\xF6sung.txt"));
+    EXPECT_EQ("all upper", testfs::ReadFile(target / "INSTALL.EXE"));
+}
+
+TEST_F(InstallationPass, SourceWithOnlyTheInstallerCopiesNothingAndCompletes) {
+    testfs::WriteFile(source / "install.exe", "installer");
+    ExpectCompleted(Run());
+    EXPECT_TRUE(testfs::List(target.Path()).empty());
+}
+
+TEST_F(InstallationPass, OverwritesExistingFilesAndASecondPassGivesTheSameResult) {
+    testfs::WriteFile(source / "a.dat", "new a");
+    testfs::WriteFile(source / "b.dat", "new b");
+    testfs::WriteFile(target / "a.dat", "old a, longer than the new one");
+    testfs::WriteFile(target / "keep.txt", "not in the pack");
+
+    ExpectCompleted(Run());
+    Names first = testfs::List(target.Path());
+    ExpectCompleted(Run());
+
+    EXPECT_EQ(first, testfs::List(target.Path()));
+    EXPECT_EQ((Names{"a.dat", "b.dat", "keep.txt"}), first);
+    EXPECT_EQ("new a", testfs::ReadFile(target / "a.dat"));
+    EXPECT_EQ("not in the pack", testfs::ReadFile(target / "keep.txt"));
+}
+
+TEST_F(InstallationPass, OptionalLibrariesAreReplacedOnlyWhereTheTargetHasThem) {
+    testfs::WriteFile(source / "VOZORADI.DLL", "new vozoradi");
+    testfs::WriteFile(source / "DOZADARU.DLL", "new dozadaru");
+    testfs::WriteFile(target / "DOZADARU.DLL", "old dozadaru");
+    testfs::SetAttributes(target / "DOZADARU.DLL", FILE_ATTRIBUTE_ARCHIVE);
+
+    ExpectCompleted(Run());
+
+    EXPECT_FALSE(testfs::Exists(target / "VOZORADI.DLL")) << "absent from the target: not copied";
+    EXPECT_EQ("new dozadaru", testfs::ReadFile(target / "DOZADARU.DLL"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL),
+              testfs::Attributes(target / "DOZADARU.DLL"));
+    EXPECT_EQ("", window.Caption()) << "no internal error";
+}
+
+TEST_F(InstallationPass, OptionalLibraryRuleMatchesOnlyTheExactNames) {
+    testfs::WriteFile(source / "vozoradi.dll", "lower case");
+    testfs::WriteFile(source / "Dozadaru.Dll", "mixed case");
+
+    ExpectCompleted(Run());
+
+    EXPECT_EQ((Names{"Dozadaru.Dll", "vozoradi.dll"}), testfs::List(target.Path()));
+}
+
+TEST_F(InstallationPass, ReadOnlyAndHiddenSourcesArriveWithNormalAttributes) {
+    testfs::WriteFile(source / "ro.txt", "read-only");
+    testfs::SetAttributes(source / "ro.txt", FILE_ATTRIBUTE_READONLY);
+    testfs::WriteFile(source / "hidden.txt", "hidden");
+    testfs::SetAttributes(source / "hidden.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+
+    ExpectCompleted(Run());
+
+    EXPECT_EQ("read-only", testfs::ReadFile(target / "ro.txt"));
+    EXPECT_EQ("hidden", testfs::ReadFile(target / "hidden.txt"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL), testfs::Attributes(target / "ro.txt"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL), testfs::Attributes(target / "hidden.txt"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
+              testfs::Attributes(source / "ro.txt") & FILE_ATTRIBUTE_READONLY)
+        << "the source is left as it was";
+}
+
+TEST_F(InstallationPass, ReadOnlyTargetIsReportedThenFreedAndReplacedByTheNextPass) {
+    SKIP_UNDER_WINE("as root, Wine overwrites a read-only file that Windows refuses");
+    testfs::WriteFile(source / "locked.txt", "new");
+    testfs::WriteFile(source / "free.txt", "free");
+    testfs::WriteFile(target / "locked.txt", "old");
+    testfs::SetAttributes(target / "locked.txt", FILE_ATTRIBUTE_READONLY);
+
+    ShownMessageBox first = Run();
+    EXPECT_EQ(Incomplete("Folgende Dateien konnten nicht kopiert werden:\nlocked.txt"), first.text);
+    EXPECT_EQ(MB_OK | MB_ICONWARNING, first.type);
+    EXPECT_EQ(kCaption, first.caption);
+    EXPECT_EQ("old", testfs::ReadFile(target / "locked.txt"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL), testfs::Attributes(target / "locked.txt"));
+    EXPECT_EQ("free", testfs::ReadFile(target / "free.txt"));
+
+    ExpectCompleted(Run());
+    EXPECT_EQ("new", testfs::ReadFile(target / "locked.txt"));
+}
+
+TEST_F(InstallationPass, HiddenTargetIsReportedThenFreedAndReplacedByTheNextPass) {
+    testfs::WriteFile(source / "secret.ini", "new");
+    testfs::WriteFile(target / "secret.ini", "old");
+    testfs::SetAttributes(target / "secret.ini", FILE_ATTRIBUTE_HIDDEN);
+
+    ShownMessageBox first = Run();
+    EXPECT_EQ(Incomplete("Folgende Dateien konnten nicht kopiert werden:\nsecret.ini"), first.text);
+    EXPECT_EQ("old", testfs::ReadFile(target / "secret.ini"));
+
+    ExpectCompleted(Run());
+    EXPECT_EQ("new", testfs::ReadFile(target / "secret.ini"));
+}
+
+TEST_F(InstallationPass, SubfoldersAreNotDescendedIntoAndAreNoFailure) {
+    testfs::MakeDir(source / "sub");
+    testfs::WriteFile(source / "sub" / "inner.txt", "inside");
+    testfs::WriteFile(source / "top.txt", "top");
+    testfs::MakeDir(target / "sub");
+    testfs::SetAttributes(target / "sub", FILE_ATTRIBUTE_HIDDEN);
+
+    ExpectCompleted(Run());
+
+    EXPECT_EQ("top", testfs::ReadFile(target / "top.txt"));
+    EXPECT_FALSE(testfs::Exists(target / "sub" / "inner.txt"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY), testfs::Attributes(target / "sub"))
+        << "the target folder of that name has its attributes reset";
+}
+
+TEST_F(InstallationPass, FailureReportNamesTenFilesAndCountsTheRest) {
+    // A folder in the target where a file should go refuses the copy on every platform.
+    for (int i = 0; i < 13; ++i) {
+        CString name;
+        name.Format("file%02d.txt", i);
+        testfs::WriteFile(source / name, "data");
+        testfs::MakeDir(target / name);
+    }
+    testfs::WriteFile(source / "fine.txt", "fine");
+
+    ShownMessageBox box = Run();
+
+    std::string text = box.text;
+    EXPECT_EQ(MB_OK | MB_ICONWARNING, box.type);
+    std::string head = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!\n\n"
+                       "Folgende Dateien konnten nicht kopiert werden:\n";
+    ASSERT_EQ(0u, text.find(head)) << text;
+    std::string tail = "\n... und 3 weitere\n\n" + std::string(kTryAgain);
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(tail, text.substr(text.size() - tail.size())) << text;
+    std::string names = text.substr(head.size(), text.size() - head.size() - tail.size());
+    EXPECT_EQ(10, std::count(names.begin(), names.end(), '\n') + 1) << names;
+    EXPECT_EQ(std::string::npos, names.find("fine.txt"));
+    EXPECT_EQ("fine", testfs::ReadFile(target / "fine.txt"));
+}
+
+TEST_F(InstallationPass, UnreadableSourceFolderCopiesNothingAndSaysSo) {
+    CString missing = source / "removed-medium";
+
+    ShownMessageBox box = RunFrom(missing);
+
+    EXPECT_EQ(std::string("Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\n"
+                          "Der Service-Pack-Ordner konnte nicht gelesen werden:\n") +
+                  static_cast<const char*>(missing),
+              box.text);
+    EXPECT_EQ(MB_OK | MB_ICONERROR, box.type);
+    EXPECT_EQ(kCaption, box.caption);
+    EXPECT_TRUE(testfs::List(target.Path()).empty());
+}
+
+TEST_F(InstallationPass, ForwardSlashTargetFindsTheOptionalLibrary) {
+    testfs::WriteFile(source / "VOZORADI.DLL", "new");
+    testfs::WriteFile(target / "VOZORADI.DLL", "old");
+    CString slashed = target.Path();
+    slashed.Replace('\\', '/');
+
+    RunInstallationPass(source.Path(), slashed, &window.Wnd());
+
+    ASSERT_EQ(1u, window.MessageBoxes().size());
+    EXPECT_EQ(kCompleted, window.MessageBoxes()[0].text);
+    EXPECT_EQ("new", testfs::ReadFile(target / "VOZORADI.DLL"));
+}
+
+TEST_F(InstallationPass, MalformedTargetShowsTheInternalErrorAndSkipsTheLibrary) {
+    testfs::WriteFile(source / "VOZORADI.DLL", "new");
+    testfs::WriteFile(source / "other.txt", "other");
+    CString malformed = target / "bad:folder";
+
+    RunInstallationPass(source.Path(), malformed, &window.Wnd());
+
+    EXPECT_EQ("CDiskObject internal error - check call parameters", window.Caption());
+    ASSERT_EQ(1u, window.MessageBoxes().size());
+    EXPECT_EQ(Incomplete("Folgende Dateien konnten nicht kopiert werden:\nother.txt"),
+              window.MessageBoxes()[0].text)
+        << "the library is skipped, not failed; the other file cannot be written there";
+}
+
+TEST_F(InstallationPass, LongTargetFolderIsHandledSafelyAndReportedTruthfully) {
+    // Nested folders until the target path is 250 characters long.
+    CString folder = target.Path();
+    while (folder.GetLength() < 250) {
+        int room = 250 - folder.GetLength() - 1;
+        CString part(std::string(room > 60 ? 60 : (room < 1 ? 1 : room), 'k').c_str());
+        folder += '\\';
+        folder += part;
+        if (folder.GetLength() > 250)
+            break;
+        testfs::MakeDir(folder);
+    }
+    ASSERT_EQ(250, folder.GetLength());
+    std::string longName = std::string(40, 'n') + ".VeryLongExtension";
+    testfs::WriteFile(source / longName.c_str(), "long");
+    testfs::WriteFile(source / "VOZORADI.DLL", "library");
+
+    RunInstallationPass(source.Path(), folder, &window.Wnd());
+
+    ASSERT_EQ(1u, window.MessageBoxes().size());
+    std::string text = window.MessageBoxes()[0].text;
+    bool copied = testfs::Exists(folder + "\\" + longName.c_str());
+    EXPECT_EQ(copied, text == kCompleted) << text;
+    EXPECT_EQ(!copied, text.find(longName) != std::string::npos) << text;
+    EXPECT_FALSE(testfs::Exists(folder + "\\VOZORADI.DLL"));
+    EXPECT_EQ("", window.Caption());
+}
+
+} // namespace
