@@ -45,10 +45,12 @@ suite() { # name, command...
 }
 
 build host -DCMAKE_BUILD_TYPE=RelWithDebInfo || broken=$((broken + 1))
+build host-sanitized -DCMAKE_BUILD_TYPE=Debug -DKQ_SANITIZE=ON || broken=$((broken + 1))
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release ||
   broken=$((broken + 1))
 
 suite host-tests build/host/tests/kq_tests
+suite host-sanitized-tests build/host-sanitized/tests/kq_tests
 suite wine-tests bash tests/wine/run.sh build/win32/tests/kq_tests.exe
 
 echo "suites that did not run to the end: $broken"
