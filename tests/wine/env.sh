@@ -1,0 +1,91 @@
+# Sourced by the Wine runners: a Wine prefix of the project's own, a quiet Wine, and a private
+# Xvfb display. Every wait is bounded; only processes started here are stopped.
+#
+#   KQ_WINEPREFIX  the prefix to use (default: <repo>/build/wineprefix)
+#   KQ_WINEDEBUG   Wine's debug channels (default: -all)
+
+KQ_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# The exes are 32-bit and Debian's wine32 alone has no 64-bit loader, so only a win32 prefix
+# can be created and run everywhere; a win64 prefix would need wine64 as well.
+export WINEARCH=win32
+export WINEPREFIX=${KQ_WINEPREFIX:-$KQ_ROOT/build/wineprefix}
+# No Mono or Gecko installer prompts while the prefix is made; nothing here needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=${KQ_WINEDEBUG:--all}
+# Wine links the prefix's user folders into HOME; CI may start without one.
+export HOME=${HOME:-/root}
+
+kq_log() { echo "[wine] $*" >&2; }
+
+# Creates the prefix once (about 20 s); afterwards a quick no-op. Runs sharing a prefix are
+# serialised by a lock next to it so that a half-made prefix is never used.
+kq_prepare_prefix() {
+    local ready="$WINEPREFIX/.kq-ready"
+    [ -f "$ready" ] && return 0
+    mkdir -p "$(dirname "$WINEPREFIX")" || return 1
+    (
+        flock -w 300 9 || {
+            kq_log "timed out waiting for another run to make $WINEPREFIX"
+            exit 1
+        }
+        [ -f "$ready" ] && exit 0
+        # A prefix without the marker was left by an interrupted run: start over.
+        rm -rf "$WINEPREFIX"
+        kq_log "making Wine prefix $WINEPREFIX"
+        local start=$SECONDS
+        timeout -k 10 300 wineboot -i </dev/null >/dev/null 2>&1 || {
+            kq_log "wineboot -i failed or timed out"
+            exit 1
+        }
+        timeout -k 10 120 wineserver -w || {
+            kq_log "wineserver did not finish after wineboot"
+            exit 1
+        }
+        touch "$ready"
+        kq_log "prefix ready in $((SECONDS - start)) s"
+    ) 9>"$WINEPREFIX.lock"
+}
+
+KQ_XVFB_PID=
+KQ_XVFB_DISPLAY=
+
+# Starts Xvfb on the first free display of :90..:99 and exports DISPLAY. A display counts as
+# taken when its socket or lock file exists; a lost race shows as Xvfb exiting at once.
+kq_start_xvfb() {
+    local n i
+    for n in 90 91 92 93 94 95 96 97 98 99; do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset </dev/null >/dev/null 2>&1 &
+        KQ_XVFB_PID=$!
+        for i in $(seq 1 100); do
+            if ! kill -0 "$KQ_XVFB_PID" 2>/dev/null; then
+                break
+            fi
+            if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+                KQ_XVFB_DISPLAY=":$n"
+                export DISPLAY=":$n"
+                return 0
+            fi
+            sleep 0.1
+        done
+        # Died or never answered within 10 s: give up on this display.
+        kq_stop_xvfb
+    done
+    kq_log "no free X display in :90..:99"
+    return 1
+}
+
+kq_stop_xvfb() {
+    [ -n "$KQ_XVFB_PID" ] || return 0
+    local i
+    kill "$KQ_XVFB_PID" 2>/dev/null
+    for i in $(seq 1 50); do
+        kill -0 "$KQ_XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -9 "$KQ_XVFB_PID" 2>/dev/null
+    wait "$KQ_XVFB_PID" 2>/dev/null
+    KQ_XVFB_PID=
+    KQ_XVFB_DISPLAY=
+}
