@@ -1,0 +1,24 @@
+#include "OptionalApi.h"
+
+namespace optional_api {
+namespace {
+
+// kernel32 is mapped into every process, so GetModuleHandleA loads nothing; LoadLibrary here
+// could itself be a planted-DLL hole.
+template <typename Fn> Fn Lookup(const char* module, const char* name) {
+    HMODULE handle = GetModuleHandleA(module);
+    if (!handle)
+        return nullptr;
+    // Through void(*)(): FARPROC's own type is no closer to Fn than any other.
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)));
+}
+
+} // namespace
+
+SetDefaultDllDirectoriesFn SetDefaultDllDirectories() {
+    static const SetDefaultDllDirectoriesFn fn =
+        Lookup<SetDefaultDllDirectoriesFn>("kernel32.dll", "SetDefaultDllDirectories");
+    return fn;
+}
+
+} // namespace optional_api

@@ -1,0 +1,175 @@
+// CWnd and CDialog on real windows. A dialog is made by the system's dialog manager; at
+// WM_INITDIALOG the object takes the window and subclasses it, so that from then on every
+// message goes through the object's WindowProc (message map, built-ins) and only what that
+// leaves to Default() reaches the dialog manager's own window procedure.
+#include "Wnd.h"
+
+#include <exception>
+
+#include "CallbackGuard.h"
+#include "WinApp.h"
+
+namespace {
+
+// The object that owns a window, and the window procedure it replaced.
+const char kObjectProp[] = "KorvoQuenda.CWnd";
+const char kOriginalProcProp[] = "KorvoQuenda.WndProc";
+
+CWnd* ObjectOf(HWND window) {
+    return static_cast<CWnd*>(GetPropA(window, kObjectProp));
+}
+
+WNDPROC OriginalProcOf(HWND window) {
+    return reinterpret_cast<WNDPROC>(GetPropA(window, kOriginalProcProp));
+}
+
+std::exception_ptr keptException;
+
+LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+void Attach(CWnd* wnd, HWND window) {
+    wnd->m_hWnd = window;
+    SetPropA(window, kObjectProp, wnd);
+    LONG_PTR original =
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
+    SetPropA(window, kOriginalProcProp, reinterpret_cast<HANDLE>(original));
+}
+
+// The window is going: give it its own procedure back and let the object go free.
+void Detach(CWnd* wnd, HWND window, WNDPROC original) {
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropA(window, kObjectProp);
+    RemovePropA(window, kOriginalProcProp);
+    if (!wnd)
+        return;
+    wnd->m_hWnd = nullptr;
+    CWinApp* app = AfxGetApp();
+    if (app && app->m_pMainWnd == wnd) {
+        app->m_pMainWnd = nullptr;
+        if (app->InMessageLoop())
+            PostQuitMessage(0);
+    }
+}
+
+// Only dialogs are subclassed here; ending the one that failed ends its modal loop.
+LRESULT AfterException(HWND window) {
+    callback_guard::Keep();
+    EndDialog(window, -1);
+    return 0;
+}
+
+LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CWnd* wnd = ObjectOf(window);
+    WNDPROC original = OriginalProcOf(window);
+    if (message == WM_NCDESTROY) {
+        LRESULT result = CallWindowProcA(original, window, message, wParam, lParam);
+        Detach(wnd, window, original);
+        return result;
+    }
+    if (!wnd)
+        return CallWindowProcA(original, window, message, wParam, lParam);
+    try {
+        return wnd->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        return AfterException(window);
+    }
+}
+
+// The dialog manager's callback. Before WM_INITDIALOG the object has not seen the window;
+// after it every message reaches the object through SubclassProc, and whatever the object
+// leaves to Default() comes back here to be left to the dialog manager (FALSE).
+INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    auto* dialog = reinterpret_cast<CDialog*>(lParam);
+    try {
+        Attach(dialog, window);
+        // Nonzero lets the dialog manager focus the first tab stop.
+        return dialog->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        return AfterException(window);
+    }
+}
+
+} // namespace
+
+namespace callback_guard {
+
+void Keep() {
+    if (!keptException)
+        keptException = std::current_exception();
+}
+
+void RethrowKept() {
+    if (!keptException)
+        return;
+    std::exception_ptr kept = keptException;
+    keptException = nullptr;
+    std::rethrow_exception(kept);
+}
+
+} // namespace callback_guard
+
+CWnd* CWnd::GetDlgItem(int id) const {
+    return WrapChild(::GetDlgItem(m_hWnd, id));
+}
+
+BOOL CWnd::EnableWindow(BOOL enable) {
+    return ::EnableWindow(m_hWnd, enable);
+}
+
+BOOL CWnd::IsWindowEnabled() const {
+    return ::IsWindowEnabled(m_hWnd);
+}
+
+void CWnd::SetWindowTextA(LPCSTR text) {
+    ::SetWindowTextA(m_hWnd, text);
+}
+
+void CWnd::GetWindowTextA(CString& text) const {
+    int length = ::GetWindowTextLengthA(m_hWnd);
+    ::GetWindowTextA(m_hWnd, text.GetBuffer(length), length + 1);
+    text.ReleaseBuffer();
+}
+
+// The dialogs of this program exchange no data with their controls.
+BOOL CWnd::UpdateData(BOOL) {
+    return TRUE;
+}
+
+int CWnd::MessageBoxA(LPCSTR text, LPCSTR caption, UINT type) {
+    return ::MessageBoxA(m_hWnd, text, caption, type);
+}
+
+LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default() {
+    const CurrentMessage m = m_current;
+    // A command no window handles may still be the application's, such as ID_HELP.
+    if (m.message == WM_COMMAND) {
+        LRESULT result = 0;
+        if (CWinApp* app = AfxGetApp())
+            if (DispatchMessageMap(app, m.message, m.wParam, m.lParam, result))
+                return result;
+    }
+    if (!m_hWnd)
+        return 0;
+    WNDPROC original = OriginalProcOf(m_hWnd);
+    if (!original)
+        return DefWindowProcA(m_hWnd, m.message, m.wParam, m.lParam);
+    return CallWindowProcA(original, m_hWnd, m.message, m.wParam, m.lParam);
+}
+
+INT_PTR CDialog::DoModal() {
+    HWND owner = m_parent ? m_parent->GetSafeHwnd() : nullptr;
+    INT_PTR result = DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+                                     DialogProc, reinterpret_cast<LPARAM>(this));
+    callback_guard::RethrowKept();
+    return result;
+}
+
+void CDialog::EndDialog(int result) {
+    ::EndDialog(m_hWnd, result);
+}
