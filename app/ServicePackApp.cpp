@@ -1,0 +1,21 @@
+#include "ServicePackApp.h"
+
+#include "ui/ServicePackDlg.h"
+
+// The one application object; WinMain finds it through AfxGetApp().
+CServicePackApp theServicePackApp;
+
+BEGIN_MESSAGE_MAP(CServicePackApp, CWinApp)
+ON_COMMAND(CServicePackApp, ID_HELP, CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
+BOOL CServicePackApp::InitInstance() {
+    AfxEnableControlContainer();
+    Enable3dControls();
+
+    CServicePackDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    // No message loop of our own: the program ends with the dialog.
+    return FALSE;
+}

@@ -1,0 +1,3 @@
+#include "AboutBox.h"
+
+CAboutBox::CAboutBox(CWnd* parent) : CDialog(IDD, parent) {}
