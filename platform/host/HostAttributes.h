@@ -1,0 +1,26 @@
+// DOS attributes on POSIX files. Read-only is "no write permission bit"; hidden, system and
+// archive live in the user.DOSATTRIB extended attribute as "0x%x" (Wine's and Samba's way).
+#pragma once
+
+#include <sys/stat.h>
+
+#include "WinApi.h"
+
+namespace hostfs {
+
+constexpr DWORD kXattrBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// The hidden/system/archive bits; 0 when the attribute is missing or unreadable.
+DWORD ReadXattrBits(const char* posixPath);
+DWORD ReadXattrBits(int fd);
+// Stores the bits (removes the attribute for 0). Returns 0 or an errno value.
+int WriteXattrBits(const char* posixPath, DWORD bits);
+int WriteXattrBits(int fd, DWORD bits);
+
+bool IsReadOnly(const struct stat& st);
+// What GetFileAttributesA reports: FILE_ATTRIBUTE_NORMAL when no other bit is set.
+DWORD AttributesOf(const struct stat& st, DWORD xattrBits);
+
+FILETIME ToFileTime(const struct timespec& time);
+
+} // namespace hostfs

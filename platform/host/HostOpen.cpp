@@ -1,0 +1,63 @@
+// Opening existing files for reading, and the handles that come of it.
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "HostErrors.h"
+#include "HostHandles.h"
+#include "HostPath.h"
+
+using namespace hostfs;
+
+namespace {
+
+struct OpenFile {
+    int fd;
+};
+
+HANDLE FailHandle(DWORD error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
+int OpenForReading(const std::string& posixPath) {
+    // Non-blocking so a FIFO can't hang the open; it is refused below anyway.
+    return open(posixPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+}
+
+} // namespace
+
+extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share*/, void* /*security*/,
+                              DWORD disposition, DWORD /*flags*/, HANDLE /*templateFile*/) {
+    // Only what the installer asks for: an existing file, opened to read.
+    if ((access & ~GENERIC_READ) != 0 || disposition != OPEN_EXISTING)
+        return FailHandle(ERROR_NOT_SUPPORTED);
+    std::string posixPath;
+    if (const DWORD error = ToPosixPath(path, posixPath))
+        return FailHandle(error);
+    int fd = OpenForReading(posixPath);
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR) &&
+        FindRegardlessOfCase(posixPath, Leaf::FoldCase))
+        fd = OpenForReading(posixPath);
+    if (fd < 0)
+        return FailHandle(PathError(errno, posixPath));
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        // Folders need FILE_FLAG_BACKUP_SEMANTICS on Windows; devices and pipes are not files.
+        close(fd);
+        return FailHandle(ERROR_ACCESS_DENIED);
+    }
+    auto* file = new OpenFile{fd};
+    RegisterHandle(file, HandleKind::File);
+    return file;
+}
+
+extern "C" BOOL CloseHandle(HANDLE handle) {
+    auto* file = static_cast<OpenFile*>(UnregisterHandle(handle, HandleKind::File));
+    if (!file)
+        return Fail(ERROR_INVALID_HANDLE);
+    close(file->fd);
+    delete file;
+    return TRUE;
+}
