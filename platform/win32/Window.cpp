@@ -164,6 +164,11 @@ LRESULT CWnd::Default() {
 
 INT_PTR CDialog::DoModal() {
     HWND owner = m_parent ? m_parent->GetSafeHwnd() : nullptr;
+    // A dialog without a parent still belongs to the main window, as in the framework we
+    // stand in for: the main window is disabled while it is up and active again after it.
+    CWinApp* app = AfxGetApp();
+    if (!m_parent && app && app->m_pMainWnd && app->m_pMainWnd != this)
+        owner = app->m_pMainWnd->GetSafeHwnd();
     INT_PTR result = DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
                                      DialogProc, reinterpret_cast<LPARAM>(this));
     callback_guard::RethrowKept();
