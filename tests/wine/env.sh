@@ -3,6 +3,7 @@
 #
 #   KQ_WINEPREFIX  the prefix to use (default: <repo>/build/wineprefix)
 #   KQ_WINEDEBUG   Wine's debug channels (default: -all)
+#   KQ_LOCALE      the locale Wine runs in (default: C.UTF-8, code page 1252 for ANSI)
 
 KQ_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
@@ -13,36 +14,51 @@ export WINEPREFIX=${KQ_WINEPREFIX:-$KQ_ROOT/build/wineprefix}
 # No Mono or Gecko installer prompts while the prefix is made; nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${KQ_WINEDEBUG:--all}
+# Wine spells Windows names in the Unix locale's charset, so a C or POSIX locale loses names
+# like "L\xF6sung.txt"; one fixed locale also fixes the ANSI code page (1252) for every run.
+export LC_ALL=${KQ_LOCALE:-C.UTF-8}
 # Wine links the prefix's user folders into HOME; CI may start without one.
-export HOME=${HOME:-/root}
+export HOME=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
 
 kq_log() { echo "[wine] $*" >&2; }
 
-# Creates the prefix once (about 20 s); afterwards a quick no-op. Runs sharing a prefix are
+# Raised when the prefix's settings below change, so that older prefixes get them too.
+KQ_PREFIX_VERSION=2
+
+# Creates the prefix once (about 10-20 s); afterwards a quick no-op. Runs sharing a prefix are
 # serialised by a lock next to it so that a half-made prefix is never used.
 kq_prepare_prefix() {
     local ready="$WINEPREFIX/.kq-ready"
-    [ -f "$ready" ] && return 0
+    [ "$(cat "$ready" 2>/dev/null)" = "$KQ_PREFIX_VERSION" ] && return 0
     mkdir -p "$(dirname "$WINEPREFIX")" || return 1
     (
         flock -w 300 9 || {
             kq_log "timed out waiting for another run to make $WINEPREFIX"
             exit 1
         }
-        [ -f "$ready" ] && exit 0
-        # A prefix without the marker was left by an interrupted run: start over.
-        rm -rf "$WINEPREFIX"
-        kq_log "making Wine prefix $WINEPREFIX"
+        [ "$(cat "$ready" 2>/dev/null)" = "$KQ_PREFIX_VERSION" ] && exit 0
         local start=$SECONDS
-        timeout -k 10 300 wineboot -i </dev/null >/dev/null 2>&1 || {
-            kq_log "wineboot -i failed or timed out"
+        if [ ! -f "$ready" ]; then
+            # A prefix without the marker was left by an interrupted run: start over.
+            rm -rf "$WINEPREFIX"
+            kq_log "making Wine prefix $WINEPREFIX"
+            timeout -k 10 300 wineboot -i </dev/null >/dev/null 2>&1 || {
+                kq_log "wineboot -i failed or timed out"
+                exit 1
+            }
+        fi
+        # Without a window manager on Xvfb, Wine waits 2 s for one on every window it hides
+        # (each message box, each browser) unless its windows are unmanaged.
+        timeout -k 10 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+            </dev/null >/dev/null 2>&1 || {
+            kq_log "could not set up $WINEPREFIX"
             exit 1
         }
         timeout -k 10 120 wineserver -w || {
-            kq_log "wineserver did not finish after wineboot"
+            kq_log "wineserver did not finish after setting up the prefix"
             exit 1
         }
-        touch "$ready"
+        echo "$KQ_PREFIX_VERSION" >"$ready"
         kq_log "prefix ready in $((SECONDS - start)) s"
     ) 9>"$WINEPREFIX.lock"
 }

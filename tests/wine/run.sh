@@ -7,6 +7,7 @@
 #   KQ_DISPLAY     an X display to use instead of starting Xvfb (e.g. :0)
 #   KQ_TIMEOUT     seconds before the program is stopped (default: 600; status 124 then)
 #   KQ_WINEDEBUG   Wine's debug channels (default: -all)
+#   KQ_LOCALE      the locale Wine runs in (default: C.UTF-8)
 #
 # Works without DISPLAY, without stdin and as root. Runs on one prefix take turns, because
 # the run ends with wineserver -k on that prefix.
