@@ -52,7 +52,7 @@ bool FindEntry(const std::string& folder, std::string_view name, std::string& ma
 
 } // namespace
 
-DWORD ToPosixPath(const char* windowsPath, std::string& posixPath) {
+DWORD ToPosixPath(const char* windowsPath, std::string& posixPath, PathLimit limit) {
     if (!windowsPath)
         return ERROR_INVALID_PARAMETER;
     std::string_view rest(windowsPath);
@@ -72,7 +72,7 @@ DWORD ToPosixPath(const char* windowsPath, std::string& posixPath) {
     if (rest.empty() || !IsSeparator(rest[0])) {
         char cwd[PATH_MAX];
         if (!getcwd(cwd, sizeof cwd))
-            return errno == ERANGE ? ERROR_FILENAME_EXCED_RANGE : ErrorFromErrno(errno);
+            return ErrorFromErrno(errno == ERANGE ? ENAMETOOLONG : errno);
         posixPath = cwd;
         if (posixPath == "/")
             posixPath.clear();
@@ -97,7 +97,7 @@ DWORD ToPosixPath(const char* windowsPath, std::string& posixPath) {
     }
     if (posixPath.empty())
         posixPath = "/";
-    if (WindowsLength(posixPath) >= MAX_PATH)
+    if (limit == PathLimit::MaxPath && WindowsLength(posixPath) >= MAX_PATH)
         return ERROR_FILENAME_EXCED_RANGE;
     return ERROR_SUCCESS;
 }

@@ -12,8 +12,11 @@ namespace hostfs {
 // current directory) as an absolute POSIX path (UTF-8). "." and ".." are resolved by name, as
 // Windows does, and repeated or trailing separators are dropped. Returns ERROR_SUCCESS or
 // ERROR_INVALID_NAME (a forbidden character in a name), ERROR_PATH_NOT_FOUND (another drive,
-// empty path), ERROR_BAD_NETPATH (\\server\share), ERROR_FILENAME_EXCED_RANGE (MAX_PATH).
-DWORD ToPosixPath(const char* windowsPath, std::string& posixPath);
+// empty path), ERROR_BAD_NETPATH (\\server\share), ERROR_FILENAME_EXCED_RANGE (MAX_PATH
+// characters or more, unless the limit is lifted: test helpers may name what Windows can't).
+enum class PathLimit { MaxPath, None };
+DWORD ToPosixPath(const char* windowsPath, std::string& posixPath,
+                  PathLimit limit = PathLimit::MaxPath);
 
 // An absolute POSIX path in Windows form: "Z:" + the path with backslashes; names that
 // Windows-1252 cannot hold get '?' (see Utf8ToCp1252).

@@ -1,0 +1,146 @@
+// GetFileAttributesA, SetFileAttributesA, CreateFileA and the current directory.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "HostPath.h"
+#include "TestFs.h"
+
+using testfs::operator/;
+
+namespace {
+
+std::string OnDisk(const CString& path) {
+    std::string posix;
+    hostfs::ToPosixPath(path, posix);
+    return posix;
+}
+
+mode_t ModeOf(const CString& path) {
+    struct stat st = {};
+    EXPECT_EQ(0, stat(OnDisk(path).c_str(), &st)) << path;
+    return st.st_mode & 07777;
+}
+
+// Runs the test inside a folder and goes back afterwards, whatever happened.
+class InFolder {
+public:
+    explicit InFolder(const CString& folder) {
+        EXPECT_TRUE(getcwd(m_saved, sizeof m_saved));
+        EXPECT_EQ(0, chdir(OnDisk(folder).c_str()));
+    }
+    ~InFolder() { EXPECT_EQ(0, chdir(m_saved)); }
+
+private:
+    char m_saved[4096];
+};
+
+} // namespace
+
+TEST(GetFileAttributesA, ReportsWhatIsOnDisk) {
+    testfs::TempDir dir;
+    testfs::WriteFile(dir / "plain", "");
+    testfs::WriteFile(dir / "marked", "");
+    testfs::SetAttributes(dir / "marked", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    testfs::MakeDir(dir / "Sub");
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_NORMAL), GetFileAttributesA(dir / "plain"));
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                    FILE_ATTRIBUTE_ARCHIVE),
+              GetFileAttributesA(dir / "marked"));
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_DIRECTORY), GetFileAttributesA(dir / "sub"));
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_NORMAL), GetFileAttributesA(dir / "SUB\\..\\PLAIN"));
+
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir / "missing"));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir / "missing\\x"));
+    EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), GetLastError());
+}
+
+TEST(SetFileAttributesA, NormalClearsEveryMarkOnFilesAndFolders) {
+    testfs::TempDir dir;
+    testfs::WriteFile(dir / "f", "");
+    testfs::MakeDir(dir / "d");
+    for (const char* name : {"f", "d"}) {
+        const CString path = dir / name;
+        const DWORD marks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        ASSERT_TRUE(SetFileAttributesA(path, marks)) << GetLastError();
+        EXPECT_EQ(marks, testfs::Attributes(path) & ~FILE_ATTRIBUTE_DIRECTORY) << name;
+        EXPECT_EQ(0u, ModeOf(path) & 0222) << "read-only takes every write bit";
+
+        ASSERT_TRUE(SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) << GetLastError();
+        EXPECT_EQ(name[0] == 'd' ? DWORD(FILE_ATTRIBUTE_DIRECTORY) : DWORD(FILE_ATTRIBUTE_NORMAL),
+                  testfs::Attributes(path));
+        EXPECT_NE(0u, ModeOf(path) & S_IWUSR) << "the owner may write again";
+    }
+    // Hidden alone on a read-only file keeps it read-only; NORMAL with other bits is ignored.
+    ASSERT_TRUE(SetFileAttributesA(dir / "f", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesA(dir / "F", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                  FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              testfs::Attributes(dir / "f"));
+
+    EXPECT_FALSE(SetFileAttributesA(dir / "missing", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+TEST(CreateFileA, OpensExistingFilesRegardlessOfCaseButNoFolders) {
+    testfs::TempDir dir;
+    testfs::MakeDir(dir / "Korvo");
+    testfs::WriteFile(dir / "Korvo\\VOZORADI.DLL", "library");
+    const auto open = [](const CString& path) {
+        return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    for (const char* name : {"Korvo\\VOZORADI.DLL", "korvo\\vozoradi.dll", "KORVO/VozoRadi.Dll"}) {
+        HANDLE file = open(dir / name);
+        EXPECT_NE(INVALID_HANDLE_VALUE, file) << name << ": error " << GetLastError();
+        EXPECT_TRUE(CloseHandle(file)) << name;
+        EXPECT_FALSE(CloseHandle(file)) << "closed twice";
+        EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
+    }
+    const struct {
+        const char* name;
+        DWORD error;
+    } refused[] = {{"Korvo", ERROR_ACCESS_DENIED},
+                   {"Korvo\\DOZADARU.DLL", ERROR_FILE_NOT_FOUND},
+                   {"Other\\VOZORADI.DLL", ERROR_PATH_NOT_FOUND},
+                   {"Korvo\\VOZORADI.DLL:stream", ERROR_INVALID_NAME}};
+    for (const auto& r : refused) {
+        EXPECT_EQ(INVALID_HANDLE_VALUE, open(dir / r.name)) << r.name;
+        EXPECT_EQ(r.error, GetLastError()) << r.name;
+    }
+}
+
+TEST(GetCurrentDirectoryA, FillsOnlyABufferThatHoldsItAll) {
+    testfs::TempDir dir;
+    InFolder inside(dir.Path());
+    const DWORD length = static_cast<DWORD>(dir.Path().GetLength());
+    char buffer[MAX_PATH];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(length + 1, GetCurrentDirectoryA(length, buffer)) << "size needed, NUL included";
+    EXPECT_EQ('#', buffer[0]) << "a too small buffer stays untouched";
+    EXPECT_EQ(length, GetCurrentDirectoryA(length + 1, buffer));
+    EXPECT_STREQ(dir.Path(), buffer);
+    EXPECT_EQ('#', buffer[length + 1]);
+
+    ASSERT_TRUE(SetCurrentDirectoryA("\\"));
+    EXPECT_EQ(3u, GetCurrentDirectoryA(sizeof buffer, buffer));
+    EXPECT_STREQ("Z:\\", buffer) << "a backslash at the end only at the root";
+}
+
+TEST(SetCurrentDirectoryA, RelativePathsFollowIt) {
+    testfs::TempDir dir;
+    testfs::MakeDir(dir / "Sub");
+    testfs::WriteFile(dir / "Sub\\file.txt", "");
+    InFolder inside("Z:\\");
+    ASSERT_TRUE(SetCurrentDirectoryA(dir / "sub")) << GetLastError();
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_NORMAL), GetFileAttributesA("file.txt"));
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_NORMAL), GetFileAttributesA("..\\Sub\\.\\file.txt"));
+    EXPECT_FALSE(SetCurrentDirectoryA("file.txt"));
+    EXPECT_EQ(DWORD(ERROR_DIRECTORY), GetLastError());
+    EXPECT_FALSE(SetCurrentDirectoryA("missing"));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+}
