@@ -1,5 +1,17 @@
 // Where Windows paths land on this machine. The POSIX root is drive Z: (as under Wine), so
 // Z:\tmp\a is /tmp/a and Z:\ is /. No other drive exists, nor any network path.
+//
+// Where the host file functions knowingly differ from Windows:
+// - Names keep trailing dots and spaces; NUL, CON, COM1... are ordinary names; a separator
+//   after a file name is ignored; there are no 8.3 short names.
+// - Names that differ only in case can coexist; a lookup prefers the exact spelling, else
+//   takes the first match in folder order. CopyFileA takes its target's name as spelled.
+// - No sharing modes or locks: open files are read, copied and replaced. A replaced target is
+//   a new file (renamed over the old one), so hard links to the old one keep the old content.
+// - The creation time is the inode change time; a copy does not get the archive mark.
+// - Hidden means user.DOSATTRIB says so, not a leading dot. "." and ".." are listed at the
+//   root too, and entries come in the file system's order, not sorted.
+// - A name Windows-1252 cannot hold shows one '?' per character, without best-fit mapping.
 #pragma once
 
 #include <string>
@@ -27,7 +39,7 @@ enum class Leaf { FoldCase, Exact };
 // For a path that does not exist as spelled: replaces each missing component by an entry of
 // its folder with the same name regardless of case. Returns true when it changed the path.
 // It scans folders, so callers try the exact path first. With Leaf::Exact the last component
-// is kept as spelled.
+// is kept as spelled (CopyFileA's target: a scan for each new file would cost O(n)).
 bool FindRegardlessOfCase(std::string& posixPath, Leaf leaf);
 
 // The folder part of an absolute POSIX path ("/" for "/x").

@@ -31,11 +31,11 @@ protected:
             EXPECT_EQ(0, window.UpdateDataCalls());
         }
     }
-    void ExpectInternalError() {
+    void ExpectInternalError(int reports = 1) {
         EXPECT_EQ(kInternalError, message);
         EXPECT_EQ(kInternalError, window.Caption());
         if (window.UpdateDataCalls() >= 0) {
-            EXPECT_EQ(1, window.UpdateDataCalls());
+            EXPECT_EQ(reports, window.UpdateDataCalls());
         }
     }
 
@@ -79,7 +79,7 @@ TEST_F(DiskObject, WildcardsAndStrayColonsAreInternalErrors) {
         EXPECT_EQ(kInternalError, message) << name;
     }
     EXPECT_FALSE(Present(folder / "sub:folder" / "VOZORADI.DLL"));
-    ExpectInternalError();
+    ExpectInternalError(5);
 }
 
 TEST_F(DiskObject, ErrorIsResetByTheNextQuestion) {
@@ -127,7 +127,7 @@ TEST_F(DiskObject, PathsLongerThanThePartBuffersAreSafe) {
         deep += ("\\" + std::string(60, 'd')).c_str();
     EXPECT_FALSE(Present(deep + "\\VOZORADI.DLL"));
     EXPECT_FALSE(Present(deep + "\\bad?" + longName.c_str()));
-    ExpectInternalError();
+    ExpectInternalError(1);
 }
 
 } // namespace
