@@ -44,10 +44,17 @@ BOOL CDiskObject::QualifyFilePath(CString& path) {
     name.ReleaseBuffer();
     extension.ReleaseBuffer();
 
+    // A runtime that cannot hold a part in its buffers cuts it short or leaves it out; the
+    // check would then miss what is cut off, so such a path is not accepted.
+    bool whole =
+        drive.GetLength() + folder.GetLength() + name.GetLength() + extension.GetLength() ==
+        path.GetLength();
+
     // A path with a drive, and a network path (\\server\share\...), is complete as it is. Any
     // other form stays relative: the open resolves it against the current directory, which
     // this class never changes.
-    if (!IsValidPathPart(folder) || !IsValidPathPart(name) || !IsValidPathPart(extension)) {
+    if (!whole || !IsValidPathPart(folder) || !IsValidPathPart(name) ||
+        !IsValidPathPart(extension)) {
         ReportInternalError();
         return FALSE;
     }

@@ -45,21 +45,33 @@ protected:
 
 typedef std::vector<std::string> Names;
 
+// What a plain file reports after its attributes were reset.
+DWORD NormalFileAttributes() {
+    // Wine reports every plain file as archive, also after FILE_ATTRIBUTE_NORMAL was set.
+    return RunningUnderWine() ? FILE_ATTRIBUTE_ARCHIVE : FILE_ATTRIBUTE_NORMAL;
+}
+
 TEST_F(InstallationPass, CopiesEveryFileAndSkipsOnlyTheExactInstallerName) {
     testfs::WriteFile(source / "install.exe", "installer");
-    testfs::WriteFile(source / "Install.exe", "upper");
-    testfs::WriteFile(source / "INSTALL.EXE", "all upper");
     testfs::WriteFile(source / "korvo.exe", "program");
     testfs::WriteFile(source / "README", "no dot");
     testfs::WriteFile(source / "L\xF6sung.txt", "umlaut");
 
     ExpectCompleted(Run());
 
-    EXPECT_EQ((Names{"INSTALL.EXE", "Install.exe", "L\xF6sung.txt", "README", "korvo.exe"}),
-              testfs::List(target.Path()));
+    EXPECT_EQ((Names{"L\xF6sung.txt", "README", "korvo.exe"}), testfs::List(target.Path()));
     EXPECT_EQ("program", testfs::ReadFile(target / "korvo.exe"));
     EXPECT_EQ("umlaut", testfs::ReadFile(target / "L\xF6sung.txt"));
-    EXPECT_EQ("all upper", testfs::ReadFile(target / "INSTALL.EXE"));
+}
+
+TEST_F(InstallationPass, InstallerNameInOtherLetterCaseIsCopied) {
+    // One folder cannot hold two of these on Windows; each gets a pass of its own.
+    for (const char* name : {"Install.exe", "INSTALL.EXE"}) {
+        testfs::TempDir pack;
+        testfs::WriteFile(pack / name, name);
+        ExpectCompleted(RunFrom(pack.Path()));
+        EXPECT_EQ(name, testfs::ReadFile(target / name));
+    }
 }
 
 TEST_F(InstallationPass, SourceWithOnlyTheInstallerCopiesNothingAndCompletes) {
@@ -94,8 +106,7 @@ TEST_F(InstallationPass, OptionalLibrariesAreReplacedOnlyWhereTheTargetHasThem) 
 
     EXPECT_FALSE(testfs::Exists(target / "VOZORADI.DLL")) << "absent from the target: not copied";
     EXPECT_EQ("new dozadaru", testfs::ReadFile(target / "DOZADARU.DLL"));
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL),
-              testfs::Attributes(target / "DOZADARU.DLL"));
+    EXPECT_EQ(NormalFileAttributes(), testfs::Attributes(target / "DOZADARU.DLL"));
     EXPECT_EQ("", window.Caption()) << "no internal error";
 }
 
@@ -118,8 +129,8 @@ TEST_F(InstallationPass, ReadOnlyAndHiddenSourcesArriveWithNormalAttributes) {
 
     EXPECT_EQ("read-only", testfs::ReadFile(target / "ro.txt"));
     EXPECT_EQ("hidden", testfs::ReadFile(target / "hidden.txt"));
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL), testfs::Attributes(target / "ro.txt"));
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL), testfs::Attributes(target / "hidden.txt"));
+    EXPECT_EQ(NormalFileAttributes(), testfs::Attributes(target / "ro.txt"));
+    EXPECT_EQ(NormalFileAttributes(), testfs::Attributes(target / "hidden.txt"));
     EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
               testfs::Attributes(source / "ro.txt") & FILE_ATTRIBUTE_READONLY)
         << "the source is left as it was";
@@ -137,7 +148,7 @@ TEST_F(InstallationPass, ReadOnlyTargetIsReportedThenFreedAndReplacedByTheNextPa
     EXPECT_EQ(MB_OK | MB_ICONWARNING, first.type);
     EXPECT_EQ(kCaption, first.caption);
     EXPECT_EQ("old", testfs::ReadFile(target / "locked.txt"));
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL), testfs::Attributes(target / "locked.txt"));
+    EXPECT_EQ(NormalFileAttributes(), testfs::Attributes(target / "locked.txt"));
     EXPECT_EQ("free", testfs::ReadFile(target / "free.txt"));
 
     ExpectCompleted(Run());
@@ -145,6 +156,7 @@ TEST_F(InstallationPass, ReadOnlyTargetIsReportedThenFreedAndReplacedByTheNextPa
 }
 
 TEST_F(InstallationPass, HiddenTargetIsReportedThenFreedAndReplacedByTheNextPass) {
+    SKIP_UNDER_WINE("Wine overwrites a hidden file that Windows refuses");
     testfs::WriteFile(source / "secret.ini", "new");
     testfs::WriteFile(target / "secret.ini", "old");
     testfs::SetAttributes(target / "secret.ini", FILE_ATTRIBUTE_HIDDEN);
