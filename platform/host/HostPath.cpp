@@ -18,16 +18,6 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-// Characters as Windows counts them: a UTF-8 sequence is one (a stray byte also one).
-size_t WindowsLength(const std::string& posixPath) {
-    if (posixPath == "/")
-        return 3;
-    size_t count = 2;
-    for (char c : posixPath)
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
-}
-
 // The entry of folder whose name equals name (UTF-8) regardless of case.
 bool FindEntry(const std::string& folder, std::string_view name, std::string& match) {
     std::string wanted, entryName;
@@ -52,7 +42,7 @@ bool FindEntry(const std::string& folder, std::string_view name, std::string& ma
 
 } // namespace
 
-DWORD ToPosixPath(const char* windowsPath, std::string& posixPath, PathLimit limit) {
+DWORD ToPosixPath(const char* windowsPath, std::string& posixPath) {
     if (!windowsPath)
         return ERROR_INVALID_PARAMETER;
     std::string_view rest(windowsPath);
@@ -97,8 +87,6 @@ DWORD ToPosixPath(const char* windowsPath, std::string& posixPath, PathLimit lim
     }
     if (posixPath.empty())
         posixPath = "/";
-    if (limit == PathLimit::MaxPath && WindowsLength(posixPath) >= MAX_PATH)
-        return ERROR_FILENAME_EXCED_RANGE;
     return ERROR_SUCCESS;
 }
 

@@ -12,6 +12,7 @@
 // - Hidden means user.DOSATTRIB says so, not a leading dot. "." and ".." are listed at the
 //   root too, and entries come in the file system's order, not sorted.
 // - A name Windows-1252 cannot hold shows one '?' per character, without best-fit mapping.
+// - Paths of MAX_PATH characters and more work, as under Wine; only the kernel's limits hold.
 #pragma once
 
 #include <string>
@@ -24,11 +25,8 @@ namespace hostfs {
 // current directory) as an absolute POSIX path (UTF-8). "." and ".." are resolved by name, as
 // Windows does, and repeated or trailing separators are dropped. Returns ERROR_SUCCESS or
 // ERROR_INVALID_NAME (a forbidden character in a name), ERROR_PATH_NOT_FOUND (another drive,
-// empty path), ERROR_BAD_NETPATH (\\server\share), ERROR_FILENAME_EXCED_RANGE (MAX_PATH
-// characters or more, unless the limit is lifted: test helpers may name what Windows can't).
-enum class PathLimit { MaxPath, None };
-DWORD ToPosixPath(const char* windowsPath, std::string& posixPath,
-                  PathLimit limit = PathLimit::MaxPath);
+// empty path) or ERROR_BAD_NETPATH (\\server\share).
+DWORD ToPosixPath(const char* windowsPath, std::string& posixPath);
 
 // An absolute POSIX path in Windows form: "Z:" + the path with backslashes; names that
 // Windows-1252 cannot hold get '?' (see Utf8ToCp1252).

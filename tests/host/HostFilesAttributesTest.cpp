@@ -24,17 +24,11 @@ mode_t ModeOf(const CString& path) {
     return st.st_mode & 07777;
 }
 
-// Runs the test inside a folder and goes back afterwards, whatever happened.
-class InFolder {
-public:
-    explicit InFolder(const CString& folder) {
-        EXPECT_TRUE(getcwd(m_saved, sizeof m_saved));
-        EXPECT_EQ(0, chdir(OnDisk(folder).c_str()));
-    }
-    ~InFolder() { EXPECT_EQ(0, chdir(m_saved)); }
-
-private:
-    char m_saved[4096];
+// Goes back to the current directory of its construction, whatever the test did.
+struct KeepCurrentDirectory {
+    KeepCurrentDirectory() { EXPECT_TRUE(getcwd(saved, sizeof saved)); }
+    ~KeepCurrentDirectory() { EXPECT_EQ(0, chdir(saved)); }
+    char saved[4096];
 };
 
 } // namespace
@@ -114,33 +108,29 @@ TEST(CreateFileA, OpensExistingFilesRegardlessOfCaseButNoFolders) {
     }
 }
 
-TEST(GetCurrentDirectoryA, FillsOnlyABufferThatHoldsItAll) {
-    testfs::TempDir dir;
-    InFolder inside(dir.Path());
-    const DWORD length = static_cast<DWORD>(dir.Path().GetLength());
-    char buffer[MAX_PATH];
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(length + 1, GetCurrentDirectoryA(length, buffer)) << "size needed, NUL included";
-    EXPECT_EQ('#', buffer[0]) << "a too small buffer stays untouched";
-    EXPECT_EQ(length, GetCurrentDirectoryA(length + 1, buffer));
-    EXPECT_STREQ(dir.Path(), buffer);
-    EXPECT_EQ('#', buffer[length + 1]);
-
-    ASSERT_TRUE(SetCurrentDirectoryA("\\"));
-    EXPECT_EQ(3u, GetCurrentDirectoryA(sizeof buffer, buffer));
-    EXPECT_STREQ("Z:\\", buffer) << "a backslash at the end only at the root";
-}
-
-TEST(SetCurrentDirectoryA, RelativePathsFollowIt) {
+TEST(CurrentDirectory, RelativePathsFollowItAndOnlyABufferThatHoldsItAllIsFilled) {
     testfs::TempDir dir;
     testfs::MakeDir(dir / "Sub");
     testfs::WriteFile(dir / "Sub\\file.txt", "");
-    InFolder inside("Z:\\");
+    KeepCurrentDirectory keep;
     ASSERT_TRUE(SetCurrentDirectoryA(dir / "sub")) << GetLastError();
-    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_NORMAL), GetFileAttributesA("file.txt"));
     EXPECT_EQ(DWORD(FILE_ATTRIBUTE_NORMAL), GetFileAttributesA("..\\Sub\\.\\file.txt"));
     EXPECT_FALSE(SetCurrentDirectoryA("file.txt"));
     EXPECT_EQ(DWORD(ERROR_DIRECTORY), GetLastError());
     EXPECT_FALSE(SetCurrentDirectoryA("missing"));
     EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+
+    const CString expected = dir / "Sub";
+    const DWORD length = static_cast<DWORD>(expected.GetLength());
+    char buffer[MAX_PATH];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(length + 1, GetCurrentDirectoryA(length, buffer)) << "size needed, NUL included";
+    EXPECT_EQ('#', buffer[0]) << "a too small buffer stays untouched";
+    EXPECT_EQ(length, GetCurrentDirectoryA(length + 1, buffer));
+    EXPECT_STREQ(expected, buffer);
+    EXPECT_EQ('#', buffer[length + 1]);
+
+    ASSERT_TRUE(SetCurrentDirectoryA("\\"));
+    EXPECT_EQ(3u, GetCurrentDirectoryA(sizeof buffer, buffer));
+    EXPECT_STREQ("Z:\\", buffer) << "a backslash at the end only at the root";
 }

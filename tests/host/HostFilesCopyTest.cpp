@@ -22,12 +22,6 @@ std::string OnDisk(const CString& path) {
     return posix;
 }
 
-struct stat StatOf(const CString& path) {
-    struct stat st = {};
-    EXPECT_EQ(0, stat(OnDisk(path).c_str(), &st)) << path;
-    return st;
-}
-
 class CopyFile : public ::testing::Test {
 protected:
     void SetUp() override { testfs::WriteFile(dir / "a.txt", "source content"); }
@@ -54,7 +48,8 @@ TEST_F(CopyFile, CopiesContentModeAttributesAndModificationTime) {
     EXPECT_EQ("source content", testfs::ReadFile(dir / "b.txt"));
     EXPECT_EQ(DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
               testfs::Attributes(dir / "b.txt"));
-    const struct stat st = StatOf(dir / "b.txt");
+    struct stat st = {};
+    ASSERT_EQ(0, stat(OnDisk(dir / "b.txt").c_str(), &st));
     EXPECT_EQ(0640u, st.st_mode & 07777);
     EXPECT_EQ(1234567890, st.st_mtim.tv_sec);
     EXPECT_EQ(123456789, st.st_mtim.tv_nsec);

@@ -29,7 +29,7 @@ namespace {
 
 std::string Posix(const CString& path) {
     std::string posixPath;
-    const DWORD error = hostfs::ToPosixPath(path, posixPath, hostfs::PathLimit::None);
+    const DWORD error = hostfs::ToPosixPath(path, posixPath);
     EXPECT_EQ(0u, error) << "not a host path: " << path;
     return posixPath;
 }
