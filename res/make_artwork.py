@@ -177,36 +177,75 @@ def k_segments(cx, cy, r):
 
 
 # --- Background (bitmap 134) -------------------------------------------------------------
+# The dialog stretches the picture with the default stretch mode, which ANDs every pixel it
+# drops into its neighbour; two near colours such as 63 and 64 then turn into a stray dark
+# dot. So the backdrop uses only colours whose bits nest (each one holds all bits of the
+# darker ones): the AND of two of them is simply the darker one. Ordered dithering between
+# neighbouring colours of that chain makes the gradient smooth.
 BG_W, BG_H = 512, 266
-DEEP = (16, 44, 78)
-LIGHT = (44, 104, 138)
-TEAL = (24, 132, 140)
+BACKDROP_DARK = (16, 64, 96)
+BACKDROP_LIGHT = (31, 95, 127)  # holds every bit of BACKDROP_DARK
 WHITE = (246, 249, 251)
 PALE = (176, 218, 232)
+TEAL = (24, 132, 140)
+SHADOW = (4, 16, 30)
+BAYER4 = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
+
+
+def luminance(c):
+    return 0.3 * c[0] + 0.59 * c[1] + 0.11 * c[2]
+
+
+def nested_colours(dark, light):
+    """Colours from dark to light, each adding one bit to the one before; at every step the
+    bit that keeps closest to the straight line between the two ends."""
+    assert all(d & ~l == 0 for d, l in zip(dark, light)), "light must hold dark's bits"
+    todo = [(ch, 1 << k) for ch in range(3) for k in range(8) if (light[ch] & ~dark[ch]) >> k & 1]
+    span = luminance(light) - luminance(dark)
+    colours = [tuple(dark)]
+
+    def deviation(step):
+        c = list(colours[-1])
+        c[step[0]] += step[1]
+        t = (luminance(c) - luminance(dark)) / span
+        ideal = [d + t * (l - d) for d, l in zip(dark, light)]
+        rise = luminance(c) - luminance(colours[-1])
+        return sum((a - b) ** 2 for a, b in zip(c, ideal)) + 0.5 * rise * rise
+
+    while todo:
+        step = min(todo, key=deviation)
+        todo.remove(step)
+        c = list(colours[-1])
+        c[step[0]] += step[1]
+        colours.append(tuple(c))
+    return sorted(colours, key=luminance)
 
 
 def draw_background():
     cv = Canvas(BG_W, BG_H)
-    # Calm diagonal gradient: darkest at the top left, behind the buttons.
+    colours = nested_colours(BACKDROP_DARK, BACKDROP_LIGHT)
+    lx, ly, lr = 392, 160, 34  # the logo disk
     for y in range(BG_H):
         for x in range(BG_W):
-            t = smoothstep(0.65 * x / BG_W + 0.35 * y / BG_H)
-            cv.px[y][x] = mix(DEEP, LIGHT, t)
-    # A faint glow behind the title.
-    gx, gy, gr = 400, 70, 190
-    for y in range(BG_H):
-        for x in range(BG_W):
-            d = math.hypot(x - gx, (y - gy) * 1.3) / gr
+            # Brightness 0..1: a calm diagonal gradient, darkest behind the buttons...
+            level = 0.78 * smoothstep(0.65 * x / BG_W + 0.35 * y / BG_H)
+            # ...a faint glow behind the title...
+            d = math.hypot(x - 400, (y - 70) * 1.3) / 190
             if d < 1:
-                cv.blend(x, y, (70, 140, 170), 0.35 * (1 - smoothstep(d)))
-    # Quiet concentric arcs echoing the logo disk, in the lower right.
-    lx, ly, lr = 392, 160, 34
-    for i, r in enumerate((52, 70, 88, 106)):
-        cv.paint(ring_coverage(lx, ly, r, 0.8, BG_W, BG_H), PALE, 0.16 - 0.03 * i)
+                level += 0.22 * (1 - smoothstep(d))
+            # ...and quiet rings echoing the logo disk.
+            for i, r in enumerate((52, 70, 88, 106)):
+                off = abs(math.hypot(x + 0.5 - lx, y + 0.5 - ly) - r)
+                if off < 1.6:
+                    level += (0.16 - 0.03 * i) * (1.6 - off) / 1.6
+            pos = min(max(level, 0.0), 1.0) * (len(colours) - 1)
+            i = min(int(pos), len(colours) - 2)
+            above = (pos - i) * 16 > BAYER4[y % 4][x % 4] + 0.5
+            cv.px[y][x] = colours[i + 1] if above else colours[i]
 
     # Logo: a shaded teal disk with a light rim and a white "K".
     disk = disk_coverage(lx, ly, lr, BG_W, BG_H)
-    cv.paint(blurred(disk, 3, 2, 3), (4, 16, 30), 0.45)
+    cv.paint(blurred(disk, 3, 2, 3), SHADOW, 0.45)
     for (x, y), c in disk.items():
         shade = smoothstep((y - (ly - lr)) / (2 * lr))
         cv.blend(x, y, mix((40, 168, 172), (10, 92, 110), shade), c)
@@ -219,12 +258,12 @@ def draw_background():
                                                 ("Service-Pack", 19, 88, 1.6, PALE)):
         segs = text_segments(text, right - text_width(text, cap), baseline, cap)
         cover = stroke_coverage(segs, BG_W, BG_H, stroke)
-        cv.paint(blurred(cover, 1, 1, 2), (4, 16, 30), 0.55)
+        cv.paint(blurred(cover, 1, 1, 2), SHADOW, 0.55)
         cv.paint(cover, colour)
     # A thin accent line between the two title lines.
     rule = stroke_coverage([((right - 150, 66), (right, 66))], BG_W, BG_H, 0.6)
     cv.paint(rule, TEAL, 0.9)
-    return cv.rgb8()
+    return cv.rgb8(), colours
 
 
 def median_cut(counts, size):
@@ -258,10 +297,14 @@ def median_cut(counts, size):
     return sorted(set(palette))
 
 
-def write_bmp8(path, pixels):
+def write_bmp8(path, pixels, exact=()):
+    """An 8-bit BMP; the colours in exact keep their values, the rest share what is left."""
     height, width = len(pixels), len(pixels[0])
     counts = Counter(p for row in pixels for p in row)
-    palette = sorted(counts) if len(counts) <= 256 else median_cut(counts, 256)
+    palette = sorted(set(exact))
+    rest = Counter({c: n for c, n in counts.items() if c not in palette})
+    free = 256 - len(palette)
+    palette += sorted(rest) if len(rest) <= free else median_cut(rest, free)
     palette += [(0, 0, 0)] * (256 - len(palette))
     nearest = {}
     for colour in counts:
@@ -371,7 +414,8 @@ def write_ico(path, sizes):
 
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
-    write_bmp8(os.path.join(out, "background.bmp"), draw_background())
+    pixels, backdrop = draw_background()
+    write_bmp8(os.path.join(out, "background.bmp"), pixels, exact=backdrop)
     write_ico(os.path.join(out, "korvo.ico"), (32, 16))
 
 
