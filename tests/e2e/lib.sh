@@ -69,11 +69,13 @@ kq_build_tools() {
     }
 }
 
-# Runs the window driver (WindowDriver.cpp) with the given arguments.
+# Runs the window driver (WindowDriver.cpp) with the given arguments. Its output goes through
+# a file: a pipe would stay open for as long as any Wine service it started lives.
 kq_drive() {
-    timeout -k 5 60 wine "$KQ_WORK/tools/WindowDriver.exe" "$@" </dev/null 2>&1 |
-        iconv -f CP1252 -t UTF-8
-    return "${PIPESTATUS[0]}"
+    timeout -k 5 60 wine "$KQ_WORK/tools/WindowDriver.exe" "$@" </dev/null >"$KQ_WORK/drive.out" 2>&1
+    local status=$?
+    iconv -f CP1252 -t UTF-8 "$KQ_WORK/drive.out" | tr -d "\r"
+    return $status
 }
 
 # kq_start_app <folder> <log>: starts <folder>/install.exe from that folder, in the background.

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The main window as the user meets it, driven from outside under Wine: what it shows at
+# start, the background over the whole client area, the About box from the system menu, and
+# every way out ending the process.
+#
+#   tests/e2e/main_window.sh [install.exe]     (default: build/win32/install.exe)
+set -u
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+KQ_EXE=$(realpath "${1:-$KQ_ROOT/build/win32/install.exe}") || exit 2
+[ -f "$KQ_EXE" ] || {
+    echo "$0: no such program: $KQ_EXE" >&2
+    exit 2
+}
+kq_e2e_begin || exit 1
+
+caption="Korvo-Quenda Service-Pack"
+about=$(printf 'Info \xfcber Korvo2016 - SP' | iconv -f CP1252 -t UTF-8)
+choose_text=$(printf '1. Korvo-Hauptordner ausw\xe4hlen...' | iconv -f CP1252 -t UTF-8)
+run=0
+
+start() {
+    run=$((run + 1))
+    local medium=$KQ_WORK/medium-$run
+    kq_make_medium "$medium" && kq_start_app "$medium" "$KQ_WORK/run-$run.log"
+    kq_drive wait "$caption" 60000 || return 1
+    kq_drive focus "$caption" 2 10000
+}
+
+state() { kq_drive state "$1"; }
+
+has_line() { # text, line
+    grep -qxF -- "$2" <<<"$1" || {
+        echo "  expected \"$2\" in:"
+        sed 's/^/    /' <<<"$1"
+        return 1
+    }
+}
+
+# The colour of a screen pixel of the main window's client area, as RRGGBB.
+pixel() { # x, y in client coordinates
+    local origin
+    origin=$(state "$caption" | sed -n 's/^client=\([0-9-]*\) \([0-9-]*\) .*/\1 \2/p')
+    set -- $(($1 + ${origin% *})) $(($2 + ${origin#* }))
+    import -window root "$KQ_WORK/screen.png" 2>/dev/null &&
+        convert "$KQ_WORK/screen.png" -format "%[hex:u.p{$1,$2}]" info: | tr 'A-F' 'a-f'
+}
+
+ends() { # what was done
+    kq_wait_app 30
+    local status=$?
+    kq_check "$1 ends the program with status 0 (was $status)" [ "$status" -eq 0 ]
+    kq_check "$1 leaves no window" kq_drive gone "$caption" 1000
+}
+
+echo "== start-up"
+kq_check "main window up with the focus on the exit button" start
+shown=$(state "$caption")
+kq_check "caption" has_line "$shown" "caption=$caption"
+kq_check "exit button enabled" has_line "$shown" "control 2 enabled=1 text=Beenden"
+kq_check "choose-folder button enabled, template text" \
+    has_line "$shown" "control 1000 enabled=1 text=$choose_text"
+kq_check "start button disabled" has_line "$shown" "control 1001 enabled=0 text=3. Starte Installation"
+
+echo "== background"
+read -r _ _ width height < <(sed -n 's/^client=//p' <<<"$shown")
+face=$(sed -n 's/^face=//p' <<<"$shown")
+# Corners and edges away from the buttons; unpainted they would show the dialog colour or
+# the black of the empty screen.
+points="2,2 $((width - 3)),2 2,$((height - 3)) $((width - 3)),$((height - 3)) $((width / 2)),$((height - 3))"
+for point in $points; do
+    colour=$(pixel ${point%,*} ${point#*,})
+    kq_check "picture at $point (colour $colour)" [ -n "$colour" -a "$colour" != "$face" -a "$colour" != 000000 ]
+done
+
+echo "== About box"
+covered="300 70" # under the About box, clear of the buttons
+before=$(pixel $covered)
+kq_drive syscommand "$caption" 0x0010 >/dev/null
+kq_check "About box shown" kq_drive wait "$about" 10000
+kq_check "About box has the focus on OK" kq_drive focus "$about" 1 10000
+kq_check "main window disabled under the About box" has_line "$(state "$caption")" "enabled=0"
+during=$(pixel $covered)
+kq_check "About box drawn over the picture ($before under $during)" [ "$before" != "$during" ]
+kq_drive key "$about" 0x0D >/dev/null
+kq_check "Enter closes the About box" kq_drive gone "$about" 10000
+kq_check "focus back on the exit button" kq_drive focus "$caption" 2 10000
+after=$(state "$caption")
+kq_check "main window enabled again" has_line "$after" "enabled=1"
+kq_check "main window unchanged" [ "$(grep -v '^enabled=' <<<"$after")" = "$(grep -v '^enabled=' <<<"$shown")" ]
+repainted=
+for i in $(seq 1 20); do
+    repainted=$(pixel $covered)
+    [ "$repainted" = "$before" ] && break
+    sleep 0.25
+done
+kq_check "picture repainted where the About box was ($repainted, was $before)" [ "$repainted" = "$before" ]
+
+echo "== Help command"
+kq_drive click "$caption" 0xE146 >/dev/null
+sleep 1
+kq_check "ID_HELP changes nothing" [ "$(state "$caption")" = "$after" ]
+
+echo "== ways out"
+kq_drive click "$caption" 2 >/dev/null
+ends "the exit button"
+
+kq_check "main window up again" start
+kq_drive key "$caption" 0x1B >/dev/null
+ends "Escape"
+
+kq_check "main window up again" start
+kq_drive syscommand "$caption" 0xF060 >/dev/null
+ends "the close box"
+
+kq_check "main window up again" start
+kq_drive key "$caption" 0x0D >/dev/null
+ends "Enter on the focused exit button"
+
+[ "$KQ_FAILED" -eq 0 ] && echo "PASS: main_window" || echo "FAILED: main_window, $KQ_FAILED checks"
+[ "$KQ_FAILED" -eq 0 ]
