@@ -11,5 +11,6 @@ public:
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 
 private:
-    HCURSOR m_previous;
+    // The headless backend has no cursor to bring back.
+    [[maybe_unused]] HCURSOR m_previous;
 };
