@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <shlobj.h>
 #include <gtest/gtest.h>
@@ -152,6 +153,42 @@ BrowseRun RunBrowse(CFolderPicker& picker, const std::function<void(const Browse
     return run;
 }
 
+// Wine's browser finds a selection by comparing item ids byte for byte, and a folder's id holds
+// its last-access time, which Linux moves on the first listing after a change (relatime): a
+// folder that the tree lists between building its item and the lookup is then not found. An
+// access time set ahead of the folder's change times stays put, so the ids stay equal.
+void SettleAccessTime(const CString& folder) {
+    HANDLE handle = CreateFileA(folder, FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE) << folder << ": error " << GetLastError();
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ahead = {{now.dwLowDateTime, now.dwHighDateTime}};
+    ahead.QuadPart += 3600ull * 10000000; // an hour, in 100 ns units
+    FILETIME accessed = {ahead.LowPart, ahead.HighPart};
+    EXPECT_TRUE(SetFileTime(handle, nullptr, &accessed, nullptr)) << folder;
+    CloseHandle(handle);
+}
+
+// The folder, every folder in it and every folder above it.
+void SettleAccessTimes(const CString& folder) {
+    for (int i = 3; i < folder.GetLength(); ++i)
+        if (folder[i] == '\\')
+            SettleAccessTime(folder.Left(i));
+    std::vector<CString> pending = {folder};
+    while (!pending.empty()) {
+        CString current = pending.back();
+        pending.pop_back();
+        SettleAccessTime(current);
+        for (const std::string& name : testfs::List(current)) {
+            CString child = current + "\\" + name.c_str();
+            if (testfs::Attributes(child) & FILE_ATTRIBUTE_DIRECTORY)
+                pending.push_back(child);
+        }
+    }
+}
+
 // The path as the shell spells it: GetTempPathA may hand out 8.3 short names.
 CString LongPath(const CString& path) {
     char full[MAX_PATH] = "";
@@ -182,6 +219,12 @@ protected:
         testfs::MakeDir(m_folder + "\\Zweiter Ordner mit langem Namen");
     }
 
+    // Browse with the folders made so far ready for the browser.
+    BrowseRun Browse(const std::function<void(const Browser&)>& script) {
+        SettleAccessTimes(m_folder);
+        return RunBrowse(m_picker, script);
+    }
+
     testfs::TempDir m_temp;
     CString m_folder; // m_temp's full long path
     CFolderPicker m_picker;
@@ -189,7 +232,7 @@ protected:
 
 TEST_F(FolderPickerBrowse, CancelReturnsZero) {
     m_picker.m_title = kGermanTitle;
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         b.Select(m_folder);
         b.Press(IDCANCEL);
     });
@@ -200,7 +243,7 @@ TEST_F(FolderPickerBrowse, CancelReturnsZero) {
 }
 
 TEST_F(FolderPickerBrowse, ClosingTheWindowReturnsZero) {
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         b.Select(m_folder);
         b.CloseBox();
     });
@@ -212,7 +255,7 @@ TEST_F(FolderPickerBrowse, ClosingTheWindowReturnsZero) {
 
 TEST_F(FolderPickerBrowse, ChosenFolderReturnsItsFullPath) {
     CString chosen = m_folder + "\\Erster";
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         b.Select(chosen);
         b.Press(IDOK);
     });
@@ -225,7 +268,7 @@ TEST_F(FolderPickerBrowse, ChosenFolderReturnsItsFullPath) {
 
 TEST_F(FolderPickerBrowse, DriveRootIsThreeCharacters) {
     std::string status;
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         b.Select("C:\\");
         status = b.Status();
         b.Press(IDOK);
@@ -242,7 +285,7 @@ TEST_F(FolderPickerBrowse, SecondBrowseReplacesTheFirstPath) {
     CString longer = m_folder + "\\Zweiter Ordner mit langem Namen";
     CString shorter = m_folder + "\\Erster";
     for (const CString& chosen : {longer, shorter}) {
-        BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+        BrowseRun run = Browse([&](const Browser& b) {
             b.Select(chosen);
             b.Press(IDOK);
         });
@@ -267,7 +310,7 @@ TEST_F(FolderPickerBrowse, DeepFolderPathComesBackWhole) {
     ASSERT_TRUE(testfs::Exists(deep));
 
     std::string status;
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         b.Select(deep);
         status = b.Status();
         b.Press(IDOK);
@@ -284,7 +327,7 @@ TEST_F(FolderPickerBrowse, AnsiFolderNameComesBackAsAnsiBytes) {
         GTEST_SKIP() << "ANSI code page is " << GetACP() << ", not 1252";
     CString chosen = m_folder + "\\Korvo \xC4nderungen \xFC\xDF";
     testfs::MakeDir(chosen);
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         b.Select(chosen);
         b.Press(IDOK);
     });
@@ -297,7 +340,7 @@ TEST_F(FolderPickerBrowse, AnsiFolderNameComesBackAsAnsiBytes) {
 TEST_F(FolderPickerBrowse, ItemWithoutFileSystemPathReturnsZero) {
     ItemIdList computer(CSIDL_DRIVES);
     ASSERT_NE(computer.item, nullptr);
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         b.Select(computer.item);
         b.Press(IDOK);
     });
@@ -312,7 +355,7 @@ class FolderPickerShows : public FolderPickerBrowse {};
 TEST_F(FolderPickerShows, TitleAboveTheTree) {
     m_picker.m_title = kGermanTitle;
     std::string title;
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         title = b.Title();
         b.Press(IDCANCEL);
     });
@@ -324,7 +367,7 @@ TEST_F(FolderPickerShows, TitleAboveTheTree) {
 TEST_F(FolderPickerShows, UnownedBrowserStartingAtTheDesktop) {
     HWND owner = reinterpret_cast<HWND>(1);
     std::string root;
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         owner = b.Owner();
         root = b.RootText();
         b.Press(IDCANCEL);
@@ -350,7 +393,7 @@ TEST_F(FolderPickerShows, StatusLineFollowsTheSelection) {
         std::string first, second, computer, again;
         bool okOnFolder, okOnComputer;
     } seen = {};
-    BrowseRun run = RunBrowse(m_picker, [&](const Browser& b) {
+    BrowseRun run = Browse([&](const Browser& b) {
         seen.statusVisible = b.StatusVisible();
         b.Select(first);
         seen.first = b.Status();
