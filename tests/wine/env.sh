@@ -42,7 +42,7 @@ kq_prepare_prefix() {
             # A prefix without the marker was left by an interrupted run: start over.
             rm -rf "$WINEPREFIX"
             kq_log "making Wine prefix $WINEPREFIX"
-            timeout -k 10 300 wineboot -i </dev/null >/dev/null 2>&1 || {
+            timeout -k 10 300 wineboot -i </dev/null >/dev/null 2>&1 9>&- || {
                 kq_log "wineboot -i failed or timed out"
                 exit 1
             }
@@ -50,7 +50,7 @@ kq_prepare_prefix() {
         # Without a window manager on Xvfb, Wine waits 2 s for one on every window it hides
         # (each message box, each browser) unless its windows are unmanaged.
         timeout -k 10 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-            </dev/null >/dev/null 2>&1 || {
+            </dev/null >/dev/null 2>&1 9>&- || {
             kq_log "could not set up $WINEPREFIX"
             exit 1
         }

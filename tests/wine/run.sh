@@ -60,7 +60,7 @@ fi
 
 server_used=1
 # In the background so that a signal to this script is handled at once.
-timeout -k 10 "$limit" wine "$exe" "$@" </dev/null &
+timeout -k 10 "$limit" wine "$exe" "$@" </dev/null 8>&- &
 child=$!
 wait "$child"
 status=$?
