@@ -53,7 +53,7 @@ markers() { # folder
 control=$KQ_WORK/control-medium
 mkdir -p "$control" && cp "$KQ_WORK/tools/LoadByName.exe" "$control/" && plant "$control"
 (cd "$control" && timeout -k 5 120 wine LoadByName.exe $(echo "$names" | sed 's/\([a-z]*\)/\1.dll/g') \
-    </dev/null >"$KQ_WORK/control.log" 2>&1)
+    </dev/null >"$KQ_WORK/control.log" 2>&1 8>&-)
 seen=$(loads_from "$KQ_WORK/control.log" control-medium | wc -l)
 echo "control: $seen planted DLLs loaded by an unprotected program; markers: $(markers "$control" | tr '\n' ' ')"
 if [ "$seen" -eq 0 ] || [ -z "$(markers "$control")" ]; then

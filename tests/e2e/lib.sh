@@ -48,6 +48,8 @@ kq_e2e_begin() {
     else
         kq_start_xvfb || return 1
     fi
+    # Shared with tests/wine/run.sh; every Wine process here is started without descriptor 8,
+    # so that Wine's long-lived processes do not hold the lock.
     exec 8>"$WINEPREFIX.run.lock"
     flock -w 900 8 || {
         kq_log "timed out waiting for another run on $WINEPREFIX"
@@ -72,7 +74,7 @@ kq_build_tools() {
 # Runs the window driver (WindowDriver.cpp) with the given arguments. Its output goes through
 # a file: a pipe would stay open for as long as any Wine service it started lives.
 kq_drive() {
-    timeout -k 5 60 wine "$KQ_WORK/tools/WindowDriver.exe" "$@" </dev/null >"$KQ_WORK/drive.out" 2>&1
+    timeout -k 5 60 wine "$KQ_WORK/tools/WindowDriver.exe" "$@" </dev/null >"$KQ_WORK/drive.out" 2>&1 8>&-
     local status=$?
     iconv -f CP1252 -t UTF-8 "$KQ_WORK/drive.out" | tr -d "\r"
     return $status
@@ -80,7 +82,7 @@ kq_drive() {
 
 # kq_start_app <folder> <log>: starts <folder>/install.exe from that folder, in the background.
 kq_start_app() {
-    (cd "$1" && exec wine install.exe </dev/null >"$2" 2>&1) &
+    (cd "$1" && exec wine install.exe </dev/null >"$2" 2>&1 8>&-) &
     KQ_APP_PID=$!
 }
 
