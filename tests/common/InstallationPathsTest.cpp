@@ -1,0 +1,87 @@
+// The installation pass over names and paths of unusual form: spaces, several dots, names of
+// the longest length a file system takes, a target folder near MAX_PATH.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TestFs.h"
+#include "TestWindow.h"
+#include "install/InstallationPass.h"
+
+using testfs::operator/;
+
+namespace {
+
+typedef std::vector<std::string> Names;
+
+const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
+
+// Runs the pass and returns the text of the one message box it showed.
+std::string RunPass(const CString& source, const CString& target, TestWindow& window) {
+    RunInstallationPass(source, target, &window.Wnd());
+    EXPECT_EQ(1u, window.MessageBoxes().size()) << "the pass shows exactly one message box";
+    return window.MessageBoxes().empty() ? "" : window.MessageBoxes().back().text;
+}
+
+TEST(InstallationPaths, SpacesAndSeveralDotsInFoldersAndNames) {
+    testfs::TempDir base;
+    const CString source = base / "Korvo Service Pack 1.2.3";
+    const CString target = base / "Korvo 2016 Daten.alt";
+    testfs::MakeDir(source);
+    testfs::MakeDir(target);
+    // Near misses of the fixed names are ordinary files: only the whole name counts.
+    const Names names = {"..a",         "a  b.txt",         "archive.tar.gz",
+                         "Korvo Daten", "VOZORADI.DLL.bak", "install.exe.old",
+                         ".profile",    "v1.2.3.patch.bin", "x.DOZADARU.DLL"};
+    for (const std::string& name : names)
+        testfs::WriteFile(source / name.c_str(), "new " + name);
+
+    TestWindow window;
+    EXPECT_EQ(kCompleted, RunPass(source, target, window));
+
+    Names expected = names;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, testfs::List(target));
+    for (const std::string& name : names)
+        EXPECT_EQ("new " + name, testfs::ReadFile(target / name.c_str())) << name;
+}
+
+TEST(InstallationPaths, NameOf255Characters) {
+    testfs::TempDir source, target;
+    const std::string longName = std::string(251, 'x') + ".dat";
+    testfs::WriteFile(source / longName.c_str(), "new long");
+    testfs::WriteFile(target / longName.c_str(), "old long, a little longer");
+    testfs::WriteFile(source / "short.txt", "new short");
+
+    TestWindow window;
+    EXPECT_EQ(kCompleted, RunPass(source.Path(), target.Path(), window));
+
+    EXPECT_EQ("new long", testfs::ReadFile(target / longName.c_str()));
+    EXPECT_EQ("new short", testfs::ReadFile(target / "short.txt"));
+    EXPECT_EQ((Names{"short.txt", longName}), testfs::List(target.Path()));
+}
+
+TEST(InstallationPaths, TargetFolderOf250CharactersHasItsOptionalLibraryReplaced) {
+    testfs::TempDir source, base;
+    CString target = base.Path();
+    while (target.GetLength() < 250) {
+        const int room = 250 - target.GetLength() - 1;
+        target += ("\\" + std::string(room > 60 ? 60 : room, 'k')).c_str();
+        testfs::MakeDir(target);
+    }
+    ASSERT_EQ(250, target.GetLength());
+    testfs::WriteFile(source / "VOZORADI.DLL", "new library");
+    testfs::WriteFile(target / "VOZORADI.DLL", "old library");
+    testfs::WriteFile(source / "a.txt", "new a");
+
+    TestWindow window;
+    EXPECT_EQ(kCompleted, RunPass(source.Path(), target, window));
+
+    // 263 characters for the library's path: the existence test must neither refuse it as
+    // malformed (its folder part is 251 characters) nor fail to find it.
+    EXPECT_EQ("new library", testfs::ReadFile(target / "VOZORADI.DLL"));
+    EXPECT_EQ("new a", testfs::ReadFile(target / "a.txt"));
+    EXPECT_EQ("", window.Caption()) << "no internal error";
+}
+
+} // namespace

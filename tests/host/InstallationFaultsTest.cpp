@@ -1,0 +1,343 @@
+// The installation pass when the system fails under it: the target fills up in the middle of a
+// file, the process is killed in the middle of a copy, source entries cannot be read. The pass
+// runs in a child process, which sends its message box back through a pipe. Every case checks
+// that the pass went on with the other files, that each target file is its old or its new
+// version byte for byte, and that the closing message names what failed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "HeadlessWindow.h"
+#include "HostPath.h"
+#include "PassReport.h"
+#include "TestFs.h"
+#include "TestWindow.h"
+#include "install/InstallationPass.h"
+
+using testfs::operator/;
+
+namespace {
+
+typedef std::vector<std::string> Names;
+
+const size_t kMiB = 1024 * 1024;
+
+std::string Posix(const CString& path) {
+    std::string posix;
+    EXPECT_EQ(0u, hostfs::ToPosixPath(path, posix)) << path;
+    return posix;
+}
+
+// Content that shows any misplaced, missing or repeated block: every 8-byte word holds its own
+// offset and the file's mark.
+void FillPattern(std::string& chunk, uint64_t offset, unsigned char mark) {
+    for (size_t i = 0; i + 8 <= chunk.size(); i += 8) {
+        const uint64_t word = (uint64_t(mark) << 56) | (offset + i);
+        std::memcpy(&chunk[i], &word, 8);
+    }
+}
+
+void WritePatternFile(const CString& path, size_t size, unsigned char mark) {
+    const int fd = open(Posix(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << path << ": " << std::strerror(errno);
+    std::string chunk(kMiB, '\0');
+    for (size_t done = 0; done < size; done += chunk.size()) {
+        chunk.resize(std::min(kMiB, size - done));
+        FillPattern(chunk, done, mark);
+        ASSERT_EQ(ssize_t(chunk.size()), write(fd, chunk.data(), chunk.size())) << path;
+    }
+    close(fd);
+}
+
+// Whether the file holds exactly what WritePatternFile wrote, without reading it all in at once.
+bool HoldsPattern(const CString& path, size_t size, unsigned char mark) {
+    const int fd = open(Posix(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::string expected(kMiB, '\0'), got(kMiB, '\0');
+    size_t done = 0;
+    bool same = true;
+    while (same) {
+        const ssize_t n = read(fd, &got[0], got.size());
+        if (n <= 0) {
+            same = n == 0 && done == size;
+            break;
+        }
+        expected.resize(size_t(n));
+        FillPattern(expected, done, mark);
+        same = done + size_t(n) <= size && got.compare(0, size_t(n), expected) == 0;
+        done += size_t(n);
+    }
+    close(fd);
+    return same;
+}
+
+// The folder's entries in the order readdir gives them, which is the order the host lists.
+Names ListingOrder(const CString& folder) {
+    Names names;
+    if (DIR* dir = opendir(Posix(folder).c_str())) {
+        while (dirent* entry = readdir(dir))
+            if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
+                names.push_back(entry->d_name);
+        closedir(dir);
+    }
+    return names;
+}
+
+// A name for a file in folder that the listing gives before at least `othersAfter` of the
+// entries there now, so that the pass has work left when that file fails. The file is made
+// empty; the listing's order is the file system's, which differs from machine to machine.
+std::string NameListedBefore(const CString& folder, const char* stem, size_t othersAfter) {
+    for (int i = 0; i < 100; ++i) {
+        CString name;
+        name.Format("%s%02d.bin", stem, i);
+        testfs::WriteFile(folder / name, "");
+        const Names order = ListingOrder(folder);
+        const auto at = std::find(order.begin(), order.end(), static_cast<const char*>(name));
+        if (size_t(order.end() - at) > othersAfter)
+            return static_cast<const char*>(name);
+        unlink(Posix(folder / name).c_str());
+    }
+    ADD_FAILURE() << "no name is listed before " << othersAfter << " others in " << folder;
+    return "";
+}
+
+struct ChildPass {
+    bool exited = false; // by itself, with status 0
+    bool killed = false; // by SIGKILL
+    std::vector<ShownMessageBox> boxes;
+};
+
+// Runs the pass in a forked child. setUp runs in the child first; watch runs here while the
+// child works and may kill it. A child still running after the deadline is killed as hung.
+ChildPass RunPassInChild(const CString& source, const CString& target,
+                         const std::function<void()>& setUp,
+                         const std::function<void(pid_t)>& watch = nullptr,
+                         std::chrono::seconds deadline = std::chrono::seconds(60)) {
+    ChildPass result;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return result;
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+        ADD_FAILURE() << "fork: " << std::strerror(errno);
+        return result;
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        if (setUp)
+            setUp();
+        CWnd wnd;
+        std::unique_ptr<HeadlessWindow> window = MakeHeadlessWindow(wnd);
+        RunInstallationPass(source, target, &wnd);
+        std::string out;
+        for (const HeadlessMessageBox& box : window->messageBoxes)
+            out += std::to_string(box.type) + '\x01' + box.caption + '\x01' + box.text + '\x02';
+        for (size_t done = 0; done < out.size();) {
+            const ssize_t n = write(fds[1], out.data() + done, out.size() - done);
+            if (n <= 0)
+                _exit(2);
+            done += size_t(n);
+        }
+        _exit(0); // no destructors or leak checks of the parent's copy of the process
+    }
+    close(fds[1]);
+    if (watch)
+        watch(pid);
+
+    std::string in;
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        pollfd p = {fds[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, int(left.count())) == 0) {
+            kill(pid, SIGKILL);
+            ADD_FAILURE() << "the pass did not end within " << deadline.count() << " s";
+            break;
+        }
+        char buffer[4096];
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        in.append(buffer, size_t(n));
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    result.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+
+    size_t pos = 0;
+    for (size_t stop; (stop = in.find('\x02', pos)) != std::string::npos; pos = stop + 1) {
+        const std::string record = in.substr(pos, stop - pos);
+        const size_t a = record.find('\x01'), b = record.find('\x01', a + 1);
+        result.boxes.push_back({record.substr(b + 1), record.substr(a + 1, b - a - 1),
+                                UINT(std::stoul(record.substr(0, a)))});
+    }
+    return result;
+}
+
+// The one box of a pass that ran to its end, taken apart.
+PassReport ReportOf(const ChildPass& pass) {
+    EXPECT_TRUE(pass.exited) << "the child did not end normally";
+    EXPECT_EQ(1u, pass.boxes.size()) << "the pass shows exactly one message box";
+    PassReport report = pass.boxes.empty() ? PassReport{} : ParseReport(pass.boxes.back());
+    EXPECT_TRUE(report.wellFormed) << report.text;
+    return report;
+}
+
+class InstallationFaults : public ::testing::Test {
+protected:
+    testfs::TempDir source;
+    testfs::TempDir target;
+};
+
+TEST_F(InstallationFaults, TargetFullInTheMiddleOfALargeFile) {
+    const Names small = {"a.txt", "b.txt", "c.txt"};
+    for (const std::string& name : small)
+        testfs::WriteFile(source / name.c_str(), "new " + name);
+    testfs::WriteFile(target / "a.txt", "old a.txt");
+    const std::string big = NameListedBefore(source.Path(), "big", 2);
+    WritePatternFile(source / big.c_str(), 4 * kMiB, 'N');
+    testfs::WriteFile(target / big.c_str(), "old big file");
+
+    // The file size limit stands for a full disk: writes past it fail with EFBIG.
+    ChildPass pass = RunPassInChild(source.Path(), target.Path(), [] {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {kMiB, kMiB};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+
+    PassReport report = ReportOf(pass);
+    EXPECT_EQ(Names{big}, report.notCopied) << report.text;
+    EXPECT_FALSE(report.listingBroken);
+    EXPECT_EQ("old big file", testfs::ReadFile(target / big.c_str()));
+    for (const std::string& name : small)
+        EXPECT_EQ("new " + name, testfs::ReadFile(target / name.c_str()));
+    Names expected = small;
+    expected.push_back(big);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, testfs::List(target.Path())) << "a stray or missing file in the target";
+}
+
+// How far the child has got with a file it writes in folder: the size of the largest such file
+// it holds open, read through /proc (so a temporary file that has no name counts too).
+size_t ChildWriting(pid_t child, const std::string& folder) {
+    const std::string fdDir = "/proc/" + std::to_string(child) + "/fd";
+    size_t largest = 0;
+    if (DIR* dir = opendir(fdDir.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string fd = fdDir + "/" + entry->d_name;
+            char link[4096];
+            const ssize_t n = readlink(fd.c_str(), link, sizeof link - 1);
+            struct stat st;
+            if (n > 0 &&
+                std::string(link, size_t(n)).compare(0, folder.size() + 1, folder + "/") == 0 &&
+                stat(fd.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                largest = std::max(largest, size_t(st.st_size));
+        }
+        closedir(dir);
+    }
+    return largest;
+}
+
+TEST_F(InstallationFaults, KilledInTheMiddleOfALargeFileLeavesTheOldTargetWhole) {
+    const size_t kSize = 200 * kMiB, kOldSize = kMiB + 24;
+    WritePatternFile(source / "big.bin", kSize, 'N');
+    WritePatternFile(target / "big.bin", kOldSize, 'O');
+    testfs::WriteFile(target / "keep.txt", "not in the pack");
+    const Names before = testfs::List(target.Path());
+    const std::string targetFolder = Posix(target.Path());
+
+    size_t caught = 0;
+    ChildPass pass = RunPassInChild(source.Path(), target.Path(), nullptr, [&](pid_t child) {
+        // Kill it once a good part, but not all, of the large file is written.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < end) {
+            const size_t written = ChildWriting(child, targetFolder);
+            if (written >= 16 * kMiB && written < kSize) {
+                caught = written;
+                break;
+            }
+            siginfo_t info = {};
+            if (waitid(P_PID, id_t(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                info.si_pid == child)
+                break; // it ended before it was caught
+        }
+        kill(child, SIGKILL);
+    });
+
+    ASSERT_TRUE(pass.killed) << "the pass ended before it could be killed";
+    ASSERT_GT(caught, 0u) << "the copy was not caught in the middle";
+    EXPECT_TRUE(pass.boxes.empty());
+    EXPECT_TRUE(HoldsPattern(target / "big.bin", kOldSize, 'O'))
+        << "the old target is not intact after the kill at " << caught << " bytes";
+    Names after = testfs::List(target.Path());
+    Names stray;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(stray));
+    EXPECT_TRUE(stray.empty()) << "left beside the target: " << ::testing::PrintToString(stray);
+
+    // The next pass completes the file, whatever the killed one left.
+    TestWindow window;
+    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    ASSERT_EQ(1u, window.MessageBoxes().size());
+    PassReport report = ParseReport(window.MessageBoxes()[0]);
+    EXPECT_TRUE(report.complete) << report.text;
+    EXPECT_TRUE(HoldsPattern(target / "big.bin", kSize, 'N'));
+    EXPECT_EQ(before, testfs::List(target.Path()));
+}
+
+TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
+    const std::string folder = Posix(source.Path());
+    ASSERT_EQ(0, symlink("nowhere", (folder + "/dangling").c_str()));
+    ASSERT_EQ(0, symlink("loop", (folder + "/loop").c_str()));
+    ASSERT_EQ(0, mkfifo((folder + "/fifo").c_str(), 0644));
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = folder + "/socket";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(0, bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address))
+        << std::strerror(errno);
+    testfs::WriteFile(source / "fine.txt", "new fine");
+    testfs::WriteFile(source / "z-last.txt", "new last");
+    // Target files of the same names keep their old content.
+    testfs::WriteFile(target / "fifo", "old fifo");
+    testfs::WriteFile(target / "dangling", "old dangling");
+
+    // A FIFO with no writer blocks a plain open or read forever: a short deadline shows it.
+    ChildPass pass =
+        RunPassInChild(source.Path(), target.Path(), nullptr, nullptr, std::chrono::seconds(20));
+    close(sock);
+
+    PassReport report = ReportOf(pass);
+    EXPECT_EQ((Names{"dangling", "fifo", "loop", "socket"}), report.notCopied) << report.text;
+    EXPECT_EQ("new fine", testfs::ReadFile(target / "fine.txt"));
+    EXPECT_EQ("new last", testfs::ReadFile(target / "z-last.txt"));
+    EXPECT_EQ("old fifo", testfs::ReadFile(target / "fifo"));
+    EXPECT_EQ("old dangling", testfs::ReadFile(target / "dangling"));
+    EXPECT_EQ((Names{"dangling", "fifo", "fine.txt", "z-last.txt"}), testfs::List(target.Path()));
+}
+
+} // namespace

@@ -1,0 +1,152 @@
+// The installation pass when the folders change under its listing, and when the listing itself
+// fails: FindNextFileA is wrapped (FindNextHook.h) so that the world changes, or the listing
+// breaks, at a chosen entry. Each case checks that the pass went on, that every target file is
+// its old or its new version, and that the closing message names what failed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <unistd.h>
+
+#include "FindNextHook.h"
+#include "HostPath.h"
+#include "PassReport.h"
+#include "TestFs.h"
+#include "TestWindow.h"
+#include "install/InstallationPass.h"
+
+using testfs::operator/;
+
+namespace {
+
+typedef std::vector<std::string> Names;
+
+const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
+const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
+const char kTryAgain[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
+
+bool IsDots(const char* name) {
+    return !std::strcmp(name, ".") || !std::strcmp(name, "..");
+}
+
+class ListingFaults : public ::testing::Test {
+protected:
+    // Each name in the pack, new in the source and old in the target.
+    void MakePack(const Names& names) {
+        for (const std::string& name : names) {
+            testfs::WriteFile(source / name.c_str(), "new " + name);
+            testfs::WriteFile(target / name.c_str(), "old " + name);
+        }
+    }
+    PassReport Run() {
+        const size_t before = window.MessageBoxes().size();
+        RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+        const std::vector<ShownMessageBox> boxes = window.MessageBoxes();
+        EXPECT_EQ(before + 1, boxes.size()) << "the pass shows exactly one message box";
+        PassReport report = boxes.size() > before ? ParseReport(boxes.back()) : PassReport{};
+        EXPECT_TRUE(report.wellFormed) << report.text;
+        return report;
+    }
+    std::string Content(const std::string& name) { return testfs::ReadFile(target / name.c_str()); }
+
+    testfs::TempDir source;
+    testfs::TempDir target;
+    TestWindow window;
+};
+
+TEST_F(ListingFaults, SourceFilesDisappearBetweenListingAndCopy) {
+    const Names pack = {"a.dat", "b.dat", "c.dat", "d.dat", "e.dat", "VOZORADI.DLL"};
+    MakePack(pack);
+    // The first file listed goes, so every other one comes after it; so does the optional
+    // library, which the target has and which thus passes its existence test.
+    std::set<std::string> gone;
+    ScopedFindNextHook hook([&](BOOL ok, WIN32_FIND_DATAA* data) {
+        if (ok && !IsDots(data->cFileName) &&
+            (gone.empty() || !std::strcmp(data->cFileName, "VOZORADI.DLL"))) {
+            gone.insert(data->cFileName);
+            std::string posix;
+            hostfs::ToPosixPath(source / data->cFileName, posix);
+            EXPECT_EQ(0, unlink(posix.c_str())) << posix;
+        }
+        return ok;
+    });
+
+    PassReport report = Run();
+
+    ASSERT_FALSE(gone.empty()) << "FindNextFileA was not wrapped";
+    EXPECT_EQ(Names(gone.begin(), gone.end()), report.notCopied) << report.text;
+    EXPECT_FALSE(report.listingBroken);
+    for (const std::string& name : pack)
+        EXPECT_EQ((gone.count(name) ? "old " : "new ") + name, Content(name));
+    EXPECT_EQ("", window.Caption());
+}
+
+TEST_F(ListingFaults, TargetFolderDisappearsDuringThePass) {
+    MakePack({"a.dat", "b.dat", "c.dat", "d.dat", "e.dat", "f.dat", "VOZORADI.DLL"});
+    testfs::MakeDir(source / "sub");
+    // Gone before the third entry after the dots is handled; every file listed from then on
+    // cannot be copied. Folders are no failure, and the optional library is then absent.
+    int entries = 0;
+    Names afterwards;
+    ScopedFindNextHook hook([&](BOOL ok, WIN32_FIND_DATAA* data) {
+        if (ok && !IsDots(data->cFileName)) {
+            if (++entries == 3)
+                testfs::RemoveTree(target.Path());
+            if (entries >= 3 && !(data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                std::strcmp(data->cFileName, "VOZORADI.DLL"))
+                afterwards.push_back(data->cFileName);
+        }
+        return ok;
+    });
+
+    PassReport report = Run();
+
+    std::sort(afterwards.begin(), afterwards.end());
+    ASSERT_FALSE(afterwards.empty());
+    EXPECT_EQ(afterwards, report.notCopied) << report.text;
+    EXPECT_FALSE(report.listingBroken);
+    EXPECT_FALSE(testfs::Exists(target.Path())) << "the pass made the target folder again";
+    EXPECT_EQ("", window.Caption());
+}
+
+TEST_F(ListingFaults, ListingBreaksOffWithAnErrorOtherThanNoMoreFiles) {
+    MakePack({"a.dat", "b.dat", "c.dat", "d.dat", "e.dat", "f.dat"});
+    // The listing fails after the dots and two entries; those two are installed, the rest
+    // are never seen and stay as they were.
+    int entries = 0;
+    Names seen;
+    ScopedFindNextHook hook([&](BOOL ok, WIN32_FIND_DATAA* data) {
+        if (!ok || IsDots(data->cFileName))
+            return ok;
+        if (++entries > 2) {
+            SetLastError(ERROR_READ_FAULT);
+            return FALSE;
+        }
+        seen.push_back(data->cFileName);
+        return ok;
+    });
+
+    PassReport report = Run();
+
+    EXPECT_EQ(std::string(kIncomplete) + "\n\n" + kListingBroken + "\n\n" + kTryAgain, report.text);
+    ASSERT_EQ(2u, seen.size());
+    for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat", "e.dat", "f.dat"}) {
+        const bool installed = std::count(seen.begin(), seen.end(), name) > 0;
+        EXPECT_EQ((installed ? "new " : "old ") + std::string(name), Content(name));
+    }
+
+    // With a copy failure as well, the names come first, then the broken listing.
+    entries = 0;
+    seen.clear();
+    testfs::RemoveTree(target.Path());
+    testfs::MakeDir(target.Path());
+    for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat", "e.dat", "f.dat"})
+        testfs::MakeDir(target / name); // a folder in the way refuses the copy
+    report = Run();
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, report.notCopied) << report.text;
+    EXPECT_TRUE(report.listingBroken) << report.text;
+}
+
+} // namespace
