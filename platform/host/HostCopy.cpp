@@ -1,8 +1,15 @@
-// CopyFileA: the copy is written beside the target under a temporary name and renamed over
-// it at the end, so a failure at any point leaves the target as it was and nothing else.
+// CopyFileA: the copy is written beside the target into a file that has no name yet, and
+// only the finished file takes the target's name, so a failure at any point leaves the target
+// as it was and nothing else. That holds when the process is killed too: a file without a name
+// goes with it. Only a kill between the two last calls, while an existing target is replaced
+// through a temporary name, leaves that name behind; so does any kill where the file system
+// has no unnamed files (O_TMPFILE), and the copy is written under a temporary name throughout.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -41,23 +48,80 @@ private:
     int m_fd;
 };
 
-// The temporary file: removed unless Keep() was called.
+// The temporary file's name, if it has one: removed unless Keep() was called.
 class TempFile {
 public:
-    explicit TempFile(std::string path) : m_path(std::move(path)) {}
+    TempFile() = default;
     ~TempFile() {
-        if (!m_kept)
+        if (!m_kept && !m_path.empty())
             unlink(m_path.c_str());
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     const std::string& Path() const { return m_path; }
+    void Name(std::string path) { m_path = std::move(path); }
     void Keep() { m_kept = true; }
 
 private:
     std::string m_path;
     bool m_kept = false;
 };
+
+// An unnamed file is named through /proc (linkat with AT_EMPTY_PATH needs a capability).
+bool CanNameUnnamedFiles() {
+    static const bool can = access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+// Opens the file the copy goes into, in folder: without a name where the file system allows,
+// else under a fresh temporary name given to temp. Returns the descriptor, or -1 and errno.
+int OpenTemp(const std::string& folder, TempFile& temp) {
+    if (CanNameUnnamedFiles()) {
+        const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+            return fd;
+    }
+    std::string path = folder + "/.kq-copy-XXXXXX";
+    const int fd = mkostemp(path.data(), O_CLOEXEC);
+    if (fd >= 0)
+        temp.Name(std::move(path));
+    return fd;
+}
+
+// Gives the unnamed file behind fd the name path; returns 0 or errno (EEXIST if path exists).
+int LinkUnnamed(int fd, const std::string& path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                          : errno;
+}
+
+// A temporary name in folder that no other copy picks: mkstemp's six characters, from the
+// process, the time and a counter.
+std::string TempName(const std::string& folder) {
+    static std::atomic<uint64_t> counter{0};
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    uint64_t x = (uint64_t(getpid()) << 40) ^ (uint64_t(now.tv_sec) << 20) ^ uint64_t(now.tv_nsec) ^
+                 (counter++ * 0x9E3779B97F4A7C15u);
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name = folder + "/.kq-copy-";
+    for (int i = 0; i < 6; ++i, x /= 62)
+        name += kLetters[x % 62];
+    return name;
+}
+
+// Names the finished unnamed file: the target's name when the target is new, else a temporary
+// name given to temp for the rename over the target. Returns 0 or errno.
+int NameFinishedCopy(int fd, const std::string& target, TempFile& temp, bool& named) {
+    int err = LinkUnnamed(fd, target);
+    named = err == 0;
+    for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
+        std::string path = TempName(ParentOf(target));
+        if ((err = LinkUnnamed(fd, path)) == 0)
+            temp.Name(std::move(path));
+    }
+    return err;
+}
 
 struct CopyError {
     int err = 0;
@@ -181,7 +245,7 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
 
     // Only the target's folders are found regardless of case: its name would take a scan
     // of the folder for every new file.
-    std::string tempPath;
+    TempFile temp;
     int tempFd = -1;
     for (bool folded = false;;) {
         struct stat targetStat;
@@ -195,8 +259,7 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
         } else {
             return Fail(ErrorFromErrno(errno));
         }
-        tempPath = ParentOf(to) + "/.kq-copy-XXXXXX";
-        tempFd = mkostemp(tempPath.data(), O_CLOEXEC);
+        tempFd = OpenTemp(ParentOf(to), temp);
         if (tempFd >= 0)
             break;
         const int err = errno;
@@ -207,7 +270,7 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
         folded = true;
     }
     Fd out(tempFd);
-    TempFile temp(tempPath);
+    const bool unnamed = temp.Path().empty();
 
     if (const CopyError e = CopyContent(in.get(), out.get(), sourceStat.st_size); e.err)
         return Fail(ErrorOf(e));
@@ -216,13 +279,23 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
         if (const int err = WriteXattrBits(out.get(), sourceBits); err && err != ENOTSUP)
             return Fail(ErrorFromErrno(err));
     const mode_t mode = sourceStat.st_mode & 0777;
-    if (mode != 0600 && fchmod(out.get(), mode) != 0) // mkstemp's mode
+    if (mode != 0600 && fchmod(out.get(), mode) != 0) // the mode it was made with
         return Fail(ErrorFromErrno(errno));
     const struct timespec times[2] = {{0, UTIME_OMIT}, sourceStat.st_mtim};
     if (futimens(out.get(), times) != 0)
         return Fail(ErrorFromErrno(errno));
-    if (const int err = out.Close())
+    bool named = false;
+    if (unnamed)
+        if (const int err = NameFinishedCopy(out.get(), to, temp, named))
+            return Fail(err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                        : ErrorFromErrno(err));
+    if (const int err = out.Close()) {
+        if (named)
+            unlink(to.c_str()); // a new target that cannot be trusted
         return Fail(ErrorOf({err, true}));
+    }
+    if (named)
+        return TRUE;
     if (rename(temp.Path().c_str(), to.c_str()) != 0)
         return Fail(errno == EISDIR || errno == ENOTEMPTY ? ERROR_ACCESS_DENIED
                                                           : ErrorFromErrno(errno));
