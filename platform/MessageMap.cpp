@@ -5,6 +5,15 @@
 
 const MessageMap CCmdTarget::messageMap = {nullptr, nullptr};
 
+namespace {
+// The caller's device context, lent to a handler: given back however the handler ends.
+class BorrowedDC : public CDC {
+public:
+    explicit BorrowedDC(HDC dc) { Attach(dc); }
+    ~BorrowedDC() override { Detach(); }
+};
+} // namespace
+
 const MessageMapEntry* FindMessageEntry(const MessageMap* map, UINT message, WPARAM wParam) {
     for (; map; map = map->base) {
         if (!map->entries)
@@ -31,11 +40,8 @@ bool DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam, LPARAM 
         (target->*e->handler.command)();
         break;
     case HandlerKind::EraseBackground: {
-        // The handler borrows the caller's device context; it stays the caller's.
-        CDC dc;
-        dc.Attach(reinterpret_cast<HDC>(wParam));
+        BorrowedDC dc(reinterpret_cast<HDC>(wParam));
         result = (target->*e->handler.eraseBackground)(&dc);
-        dc.Detach();
         break;
     }
     case HandlerKind::SysCommand:
