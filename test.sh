@@ -44,6 +44,25 @@ suite() { # name, command...
   fi
 }
 
+# An end-to-end script: "ok: ..." and "FAIL: ..." lines, one per check.
+e2e() { # name, command...
+  local name=$1
+  shift
+  echo "== $name"
+  "$@" >"$LOGS/$name.log" 2>&1
+  local status=$?
+  grep -E '^(FAIL|PASS|FAILED)' "$LOGS/$name.log" || true
+  local p f
+  p=$(grep -c '^ok: ' "$LOGS/$name.log")
+  f=$(grep -c '^FAIL: ' "$LOGS/$name.log")
+  passed=$((passed + p)) failed=$((failed + f))
+  if [ $status -ne 0 ] && [ "$f" -eq 0 ]; then
+    echo "$name ended with status $status (log: $LOGS/$name.log)"
+    tail -n 30 "$LOGS/$name.log"
+    broken=$((broken + 1))
+  fi
+}
+
 build host -DCMAKE_BUILD_TYPE=RelWithDebInfo || broken=$((broken + 1))
 build host-sanitized -DCMAKE_BUILD_TYPE=Debug -DKQ_SANITIZE=ON || broken=$((broken + 1))
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release ||
@@ -52,6 +71,9 @@ build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Rel
 suite host-tests build/host/tests/kq_tests
 suite host-sanitized-tests build/host-sanitized/tests/kq_tests
 suite wine-tests bash tests/wine/run.sh build/win32/tests/kq_tests.exe
+
+e2e e2e-main-window bash tests/e2e/main_window.sh build/win32/install.exe
+e2e e2e-dll-planting bash tests/e2e/dll_planting.sh build/win32/install.exe
 
 echo "suites that did not run to the end: $broken"
 echo "total: $passed passed, $((failed + broken)) failed, $skipped skipped"
