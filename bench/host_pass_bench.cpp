@@ -1,0 +1,272 @@
+// The installation pass on the Linux build against GNU cp -p over the same files and the same
+// target state, and the pass's peak memory as the folder grows.
+//
+//   kq_host_pass_bench copy <work folder> <rounds>
+//   kq_host_pass_bench memory <work folder> <runs>
+//   kq_host_pass_bench once <source folder> <target folder>   (one pass; the memory child)
+//
+// Prints "ROW<TAB>figure<TAB>value<TAB>target<TAB>pass|miss" lines for bench.sh, and the
+// figures behind them.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+#include "HeadlessWindow.h"
+#include "install/InstallationPass.h"
+
+extern char** environ;
+
+namespace {
+
+const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
+const double kCopyTarget = 1.25;
+const long kMemoryTargetKiB = 1024;
+
+[[noreturn]] void Die(const char* what, const std::string& path) {
+    std::fprintf(stderr, "host_pass_bench: %s %s: %s\n", what, path.c_str(), std::strerror(errno));
+    std::exit(1);
+}
+
+double Now() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The pass takes Windows paths: the POSIX root is drive Z:.
+std::string WindowsPath(std::string posix) {
+    std::replace(posix.begin(), posix.end(), '/', '\\');
+    return "Z:" + posix;
+}
+
+// In readdir's order, which is also the pass's.
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        Die("cannot list", folder);
+    while (const dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
+            names.push_back(entry->d_name);
+    closedir(dir);
+    return names;
+}
+
+void WriteFileOf(const std::string& path, size_t size, unsigned seed, bool old) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        Die("cannot create", path);
+    std::vector<char> block(std::min<size_t>(size, 1 << 20));
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>((i * 31 + seed) & 0xFF);
+    for (size_t done = 0; done < size;) {
+        const ssize_t n = write(fd, block.data(), std::min(block.size(), size - done));
+        if (n <= 0)
+            Die("cannot write", path);
+        done += static_cast<size_t>(n);
+    }
+    if (old) {
+        const timespec times[2] = {{1561982400, 0}, {1561982400, 0}}; // mid-2019
+        futimens(fd, times);
+    }
+    close(fd);
+}
+
+void MakeSet(const std::string& folder, int count, size_t size, unsigned seed, bool old) {
+    mkdir(folder.c_str(), 0755);
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/file%05d.dat", i);
+        WriteFileOf(folder + name, size, seed + static_cast<unsigned>(i), old);
+    }
+}
+
+void Empty(const std::string& folder) {
+    for (const std::string& name : Names(folder))
+        if (unlink((folder + "/" + name).c_str()) != 0)
+            Die("cannot delete", folder + "/" + name);
+}
+
+// Runs a program to its end; its resource use is added to *usage when given.
+int Run(const std::vector<std::string>& args, rusage* usage = nullptr) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        Die("cannot start", args[0]);
+    int status = 0;
+    rusage own;
+    if (wait4(pid, &status, 0, &own) != pid)
+        Die("cannot wait for", args[0]);
+    if (usage)
+        *usage = own;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+std::vector<std::string> CpCommand(const std::vector<std::string>& names, const std::string& source,
+                                   const std::string& target) {
+    std::vector<std::string> args = {"/bin/cp", "-p", "--"};
+    for (const std::string& name : names)
+        args.push_back(source + "/" + name);
+    args.push_back(target + "/");
+    return args;
+}
+
+// The same state before every run: nothing, or the older copies.
+void Reset(const std::string& target, const std::string& oldCopies) {
+    Empty(target);
+    if (!oldCopies.empty() && Run(CpCommand(Names(oldCopies), oldCopies, target)) != 0)
+        Die("cannot restore", target);
+}
+
+bool RunPass(const std::string& source, const std::string& target) {
+    CWnd owner;
+    std::unique_ptr<HeadlessWindow> window = MakeHeadlessWindow(owner);
+    RunInstallationPass(WindowsPath(source).c_str(), WindowsPath(target).c_str(), &owner);
+    const bool complete =
+        window->messageBoxes.size() == 1 && window->messageBoxes[0].text == kCompleted;
+    owner.m_hWnd = nullptr;
+    return complete;
+}
+
+void Row(const std::string& figure, double value, const char* target, bool met) {
+    std::printf("ROW\t%s\t%.3f\t%s\t%s\n", figure.c_str(), value, target, met ? "pass" : "miss");
+    std::fflush(stdout);
+}
+
+struct Case {
+    const char* label;
+    const char* folder;
+    int count;
+    size_t size;
+};
+
+void CopyCase(const Case& c, const std::string& work, bool older, int rounds) {
+    const std::string source = work + "/" + c.folder + "-source";
+    const std::string oldCopies = older ? work + "/" + c.folder + "-old" : std::string();
+    const std::string target = work + "/target";
+    mkdir(target.c_str(), 0755);
+    const std::vector<std::string> names = Names(source);
+    const std::vector<std::string> cp = CpCommand(names, source, target);
+
+    std::vector<double> pass, copy;
+    // Round 0 only warms the cache; the order turns each round so drift hits both alike.
+    for (int round = 0; round <= rounds; ++round) {
+        double p = 0, q = 0;
+        for (int step = 0; step < 2; ++step) {
+            Reset(target, oldCopies);
+            const double start = Now();
+            if ((round + step) % 2 == 0) {
+                if (!RunPass(source, target))
+                    Die("the pass was incomplete into", target);
+                p = Now() - start;
+            } else {
+                if (Run(cp) != 0)
+                    Die("cp -p failed into", target);
+                q = Now() - start;
+            }
+            if (Names(target).size() != names.size())
+                Die("files missing after a run in", target);
+        }
+        if (round == 0)
+            continue;
+        pass.push_back(p);
+        copy.push_back(q);
+    }
+    Empty(target);
+
+    const std::string what = std::string(c.label) + (older ? ", older copies" : ", empty target");
+    const double mp = Median(pass), mc = Median(copy);
+    std::printf("host %-26s pass %8.1f ms (min %.1f, max %.1f)  cp -p %8.1f ms (min %.1f, max "
+                "%.1f)  %d rounds\n",
+                what.c_str(), mp, *std::min_element(pass.begin(), pass.end()),
+                *std::max_element(pass.begin(), pass.end()), mc,
+                *std::min_element(copy.begin(), copy.end()),
+                *std::max_element(copy.begin(), copy.end()), rounds);
+    Row("Host pass / cp -p, " + what, mp / mc, "< 1.25", mp / mc < kCopyTarget);
+}
+
+int Copy(const std::string& work, int rounds) {
+    mkdir(work.c_str(), 0755);
+    const Case cases[] = {{"2000 x 4 KiB", "small", 2000, 4096},
+                          {"10 x 32 MiB", "large", 10, 32u << 20}};
+    for (const Case& c : cases) {
+        MakeSet(work + "/" + c.folder + "-source", c.count, c.size, 1, false);
+        MakeSet(work + "/" + c.folder + "-old", c.count, c.size, 7, true);
+    }
+    for (const Case& c : cases)
+        for (bool older : {false, true})
+            CopyCase(c, work, older, rounds);
+    return 0;
+}
+
+// Peak resident memory of a fresh process that runs one pass, in KiB.
+long PeakOfPass(const std::string& self, const std::string& source, const std::string& target) {
+    Empty(target);
+    rusage usage;
+    if (Run({self, "once", source, target}, &usage) != 0)
+        Die("the pass failed into", target);
+    return usage.ru_maxrss;
+}
+
+int Memory(const std::string& self, const std::string& work, int runs) {
+    mkdir(work.c_str(), 0755);
+    const std::string target = work + "/target";
+    mkdir(target.c_str(), 0755);
+    long peak[2];
+    const int counts[2] = {5000, 50000};
+    for (int i = 0; i < 2; ++i) {
+        const std::string source = work + "/mem" + std::to_string(counts[i]);
+        MakeSet(source, counts[i], 16, 1, false);
+        std::vector<double> peaks;
+        for (int run = 0; run < runs; ++run)
+            peaks.push_back(static_cast<double>(PeakOfPass(self, source, target)));
+        peak[i] = static_cast<long>(Median(peaks));
+        std::printf("host peak resident memory of one pass over %5d files of 16 bytes: %ld KiB "
+                    "(median of %d)\n",
+                    counts[i], peak[i], runs);
+    }
+    Empty(target);
+    const long growth = peak[1] - peak[0];
+    Row("Host pass peak memory, 50,000 files minus 5,000 (KiB)", static_cast<double>(growth),
+        "< 1024", growth < kMemoryTargetKiB);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "copy" && argc == 4)
+        return Copy(argv[2], std::max(1, std::atoi(argv[3])));
+    if (mode == "memory" && argc == 4)
+        return Memory("/proc/self/exe", argv[2], std::max(1, std::atoi(argv[3])));
+    if (mode == "once" && argc == 4)
+        return RunPass(argv[2], argv[3]) ? 0 : 1;
+    std::fprintf(stderr,
+                 "usage: %s copy <work folder> <rounds>\n"
+                 "       %s memory <work folder> <runs>\n"
+                 "       %s once <source folder> <target folder>\n",
+                 argv[0], argv[0], argv[0]);
+    return 2;
+}
