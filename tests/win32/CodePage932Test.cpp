@@ -1,0 +1,132 @@
+// Paths in code page 932 (Shift-JIS), where the second byte of a character can be 0x5C, the
+// backslash: "\x95\x5C" is one character. Such a byte is no separator for the runtime's
+// multibyte functions, nor for the A functions when the ANSI code page is 932. The program sets
+// the multibyte code page to the ANSI one at start; these tests set it to 932 themselves and
+// need the ANSI code page to be 932 as well, as under Wine in a Japanese locale
+// (KQ_LOCALE=ja_JP.UTF-8, as test.sh runs them); elsewhere they are skipped.
+#include <gtest/gtest.h>
+
+#include <mbctype.h>
+
+#include "TestFs.h"
+#include "TestWindow.h"
+#include "disk/DiskObject.h"
+#include "install/InstallationPass.h"
+
+using testfs::operator/;
+
+namespace {
+
+const char kCaption[] = "Korvo-Quenda Service-Pack";
+const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
+const char kInternalError[] = "CDiskObject internal error - check call parameters";
+const char kHyou[] = "\x95\x5C"; // the trail byte is a backslash
+
+class CodePage932 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (GetACP() != 932)
+            GTEST_SKIP() << "needs the ANSI code page 932, this one is " << GetACP();
+        m_savedCodePage = _getmbcp();
+        m_restore = true;
+        ASSERT_EQ(0, _setmbcp(932));
+        window.Wnd().SetWindowTextA(kCaption);
+        folder = dir / kHyou;
+        testfs::MakeDir(folder);
+        testfs::WriteFile(folder / "VOZORADI.DLL", "library");
+    }
+    void TearDown() override {
+        if (m_restore)
+            _setmbcp(m_savedCodePage);
+    }
+    BOOL Present(const CString& path) {
+        CDiskObject disk(&window.Wnd());
+        BOOL present = disk.IsFilePresent(path);
+        message = static_cast<const char*>(disk.GetErrorMessage());
+        return present;
+    }
+
+    testfs::TempDir dir;
+    CString folder;
+    TestWindow window;
+    std::string message;
+
+private:
+    int m_savedCodePage = 0;
+    bool m_restore = false;
+};
+
+struct Parts {
+    std::string drive, dir, name, ext;
+};
+
+Parts Split(const CString& path) {
+    char drive[_MAX_DRIVE], dir[_MAX_DIR], name[_MAX_FNAME], ext[_MAX_EXT];
+    _splitpath(path, drive, dir, name, ext);
+    return {drive, dir, name, ext};
+}
+
+TEST_F(CodePage932, SplitPathKeepsTheCharacterWhole) {
+    const std::string base = static_cast<const char*>(dir.Path());
+    Parts inFolder = Split(folder / "VOZORADI.DLL");
+    EXPECT_EQ(base.substr(2) + "\\" + kHyou + "\\", inFolder.dir);
+    EXPECT_EQ("VOZORADI", inFolder.name);
+    EXPECT_EQ(".DLL", inFolder.ext);
+
+    // As the last character of a name, the trail byte does not end a folder part.
+    Parts named = Split(folder);
+    EXPECT_EQ(base.substr(2) + "\\", named.dir);
+    EXPECT_EQ(kHyou, named.name);
+    EXPECT_EQ("", named.ext);
+    Parts withExtension = Split(dir / (std::string(kHyou) + ".DLL").c_str());
+    EXPECT_EQ(kHyou, withExtension.name);
+    EXPECT_EQ(".DLL", withExtension.ext);
+}
+
+TEST_F(CodePage932, DiskObjectFindsTheFileInsideTheFolder) {
+    EXPECT_TRUE(Present(folder / "VOZORADI.DLL"));
+    CString slashed = folder / "VOZORADI.DLL";
+    slashed.Replace('\\', '/');
+    EXPECT_TRUE(Present(slashed)) << "only real slashes are turned into separators";
+    testfs::WriteFile(dir / (std::string(kHyou) + ".DLL").c_str(), "named");
+    EXPECT_TRUE(Present(dir / (std::string(kHyou) + ".DLL").c_str()));
+    EXPECT_FALSE(Present(folder / "DOZADARU.DLL"));
+    EXPECT_EQ("", message);
+    EXPECT_EQ(kCaption, window.Caption());
+}
+
+TEST_F(CodePage932, MalformedPathsAroundTheCharacterAreInternalErrors) {
+    // After a lead byte, '?' is no trail byte: a check that skipped the byte after every lead
+    // byte would miss it. The last path has a name too long for its part buffer only when the
+    // character counts as part of the name, as it must: split byte by byte, its trail byte
+    // would end the folder part and leave a name that fits.
+    const std::string malformed[] = {"\x95\x5C?\\VOZORADI.DLL", "\x95?\\VOZORADI.DLL",
+                                     "\x95\x5C\\\x95?.DLL", "\x95\x5C\\VOZORADI.\x95*",
+                                     "\x95\x5C" + std::string(_MAX_FNAME - 2, 'n')};
+    for (const std::string& path : malformed) {
+        window.Wnd().SetWindowTextA(kCaption);
+        EXPECT_FALSE(Present(dir / path.c_str())) << path;
+        EXPECT_EQ(kInternalError, message) << path;
+        EXPECT_EQ(kInternalError, window.Caption()) << path;
+    }
+}
+
+TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
+    testfs::TempDir other;
+    const CString target = other / kHyou;
+    testfs::MakeDir(target);
+    const std::string name = std::string(kHyou) + ".txt";
+    testfs::WriteFile(folder / name.c_str(), "new text");
+    testfs::WriteFile(target / "VOZORADI.DLL", "old library");
+
+    RunInstallationPass(folder, target, &window.Wnd());
+
+    ASSERT_EQ(1u, window.MessageBoxes().size());
+    EXPECT_EQ(kCompleted, window.MessageBoxes()[0].text);
+    EXPECT_EQ("new text", testfs::ReadFile(target / name.c_str()));
+    EXPECT_EQ("library", testfs::ReadFile(target / "VOZORADI.DLL"));
+    EXPECT_EQ((std::vector<std::string>{"VOZORADI.DLL", name}), testfs::List(target));
+    EXPECT_EQ(kCaption, window.Caption());
+}
+
+} // namespace
