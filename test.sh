@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Linux and the Windows tree, runs the Linux tests natively
-# and the Windows tests under Wine, and ends with one summary line.
+# and the Windows tests under Wine, runs each fuzz target for a while, and ends with one summary
+# line.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 cd "$ROOT"
@@ -63,14 +64,55 @@ e2e() { # name, command...
   fi
 }
 
+# A libFuzzer target for a fixed time on a copy of its seed corpus (the repo's stays as it is):
+# one passed or failed run in the totals.
+fuzz() { # target
+  local name=fuzz-$1 exe=build/fuzz/fuzz/kq_fuzz_$1 corpus=build/fuzz-corpus/$1
+  echo "== $name"
+  [ -x "$exe" ] || {
+    echo "$name: not built"
+    return
+  }
+  rm -rf "$corpus" && mkdir -p "$corpus" && cp "fuzz/corpus/$1/"* "$corpus/"
+  "${SANITIZER_ENV[@]}" "$exe" -max_total_time=30 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$LOGS/$name-" "$corpus" >"$LOGS/$name.log" 2>&1
+  local status=$?
+  local runs speed
+  runs=$(sed -n 's/^Done \([0-9]*\) runs in \([0-9]*\) second.*/\1 runs in \2 s/p' "$LOGS/$name.log")
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *\([0-9]*\).*/\1/p' "$LOGS/$name.log")
+  if [ $status -eq 0 ]; then
+    echo "$name: passed, ${runs:-? runs}, ${speed:-?} per s"
+    passed=$((passed + 1))
+  else
+    echo "$name: FAILED with status $status (log: $LOGS/$name.log)"
+    grep -E 'FUZZ CHECK|ERROR:|SUMMARY:|runtime error|Test unit written' "$LOGS/$name.log" | head -n 10
+    failed=$((failed + 1))
+  fi
+}
+
+# Any sanitizer report ends the run with a failure.
+SANITIZER_ENV=(env ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1:strict_init_order=1
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1)
+
 build host -DCMAKE_BUILD_TYPE=RelWithDebInfo || broken=$((broken + 1))
 build host-sanitized -DCMAKE_BUILD_TYPE=Debug -DKQ_SANITIZE=ON || broken=$((broken + 1))
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release ||
   broken=$((broken + 1))
+build fuzz -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DKQ_FUZZ=ON -DKQ_TESTS=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo || broken=$((broken + 1))
 
 suite host-tests build/host/tests/kq_tests
-suite host-sanitized-tests build/host-sanitized/tests/kq_tests
-suite wine-tests bash tests/wine/run.sh build/win32/tests/kq_tests.exe
+suite host-fault-tests build/host/tests/kq_fault_tests
+suite host-sanitized-tests "${SANITIZER_ENV[@]}" build/host-sanitized/tests/kq_tests
+suite host-sanitized-fault-tests "${SANITIZER_ENV[@]}" build/host-sanitized/tests/kq_fault_tests
+fuzz disk_object
+fuzz splitpath
+fuzz names
+suite wine-tests bash tests/wine/run.sh build/win32/tests/kq_tests.exe '--gtest_filter=-CodePage932.*'
+# Double-byte paths need Windows' ANSI code page to be 932: Wine takes it from the locale. A
+# prefix of their own keeps the other suites' prefix in its locale.
+suite wine-cp932-tests env KQ_LOCALE=ja_JP.UTF-8 KQ_WINEPREFIX="$ROOT/build/wineprefix-cp932" \
+  bash tests/wine/run.sh build/win32/tests/kq_tests.exe '--gtest_filter=CodePage932.*'
 
 e2e e2e-main-window bash tests/e2e/main_window.sh build/win32/install.exe
 e2e e2e-dll-planting bash tests/e2e/dll_planting.sh build/win32/install.exe

@@ -5,13 +5,23 @@ set -euo pipefail
 packages=(cmake g++ make googletest
   mingw-w64 gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
   wine wine32:i386 xvfb x11-utils xdotool imagemagick
-  clang-14 libclang-rt-14-dev attr)
+  clang-14 libclang-rt-14-dev attr locales)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# Wine's ANSI code page follows the locale; the code page 932 tests run in this one.
+ensure_locale() {
+  locale -a 2>/dev/null | grep -ix 'ja_JP.utf8' >/dev/null && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Need root to make the ja_JP.UTF-8 locale (run as root, or make it first)." >&2
+    return 1
+  fi
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+}
+
+[ ${#missing[@]} -eq 0 ] && { ensure_locale; exit; }
 
 echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then
@@ -23,3 +33,4 @@ dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i3
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+ensure_locale
