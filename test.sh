@@ -108,6 +108,7 @@ suite host-sanitized-fault-tests "${SANITIZER_ENV[@]}" build/host-sanitized/test
 fuzz disk_object
 fuzz splitpath
 fuzz names
+fuzz installation_pass
 suite wine-tests bash tests/wine/run.sh build/win32/tests/kq_tests.exe '--gtest_filter=-CodePage932.*'
 # Double-byte paths need Windows' ANSI code page to be 932: Wine takes it from the locale. A
 # prefix of their own keeps the other suites' prefix in its locale.

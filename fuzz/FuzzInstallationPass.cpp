@@ -1,0 +1,293 @@
+// The installation pass over a pack and a Korvo folder built from the input: for each of a
+// fixed set of names, what the source holds under it (nothing, a file, a read-only, hidden or
+// linked file, a folder, a dangling link, a FIFO) and what the target holds (nothing, an old
+// file, a read-only, hidden or system one, a folder). After the pass: one message box in the
+// pass's form; a file is named in it exactly when it was not installed; each target is its old
+// or its new version; nothing else appears in the target; no internal error.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <map>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <vector>
+
+#include "HeadlessWindow.h"
+#include "HostNames.h"
+#include "HostPath.h"
+#include "PassReport.h"
+#include "install/InstallationPass.h"
+
+namespace {
+
+const char kCaption[] = "Korvo-Quenda Service-Pack";
+const char kUnholdable[] = "\xE6\x97\xA5\xE6\x9C\xAC.txt"; // on disk as UTF-8: "??.txt" listed
+
+// Windows-1252 names, and the one name Windows-1252 cannot hold.
+const char* const kNames[] = {
+    "a.txt",        "A.TXT",        "install.exe", "INSTALL.EXE", "VOZORADI.DLL",
+    "vozoradi.dll", "DOZADARU.DLL", "README",      "x y.z.w",     "L\xF6sung.txt",
+    ".profile",     kUnholdable,    "..a",         "sub"};
+const size_t kCount = sizeof kNames / sizeof kNames[0];
+
+enum Source { kNoSource, kFile, kReadOnlyFile, kHiddenFile, kFolder, kDangling, kFifo, kLinked };
+enum Target { kNoTarget, kOld, kReadOnlyOld, kHiddenOld, kFolderInTheWay, kSystemOld };
+
+std::string base;
+
+[[noreturn]] void Fail(const std::string& what, const uint8_t* data, size_t size) {
+    std::fprintf(stderr, "FUZZ CHECK FAILED: %s\n  input:", what.c_str());
+    for (size_t i = 0; i < size; ++i)
+        std::fprintf(stderr, " %02X", data[i]);
+    std::fprintf(stderr, "\n");
+    std::abort();
+}
+
+std::string OnDisk(size_t i) {
+    return kNames[i] == kUnholdable ? kUnholdable : hostfs::Cp1252ToUtf8(kNames[i]);
+}
+
+std::string Listed(size_t i) {
+    return kNames[i] == kUnholdable ? "??.txt" : kNames[i];
+}
+
+void Write(const std::string& path, const std::string& content) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || write(fd, content.data(), content.size()) != ssize_t(content.size())) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+    close(fd);
+}
+
+void Mark(const std::string& path, const char* bits) {
+    if (setxattr(path.c_str(), "user.DOSATTRIB", bits, std::strlen(bits), 0) != 0) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+}
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
+    return remove(path);
+}
+
+void RemoveTree(const std::string& path) {
+    nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+void RemoveBase() {
+    RemoveTree(base);
+}
+
+// What a target entry is: "" absent, "/" a folder, else the file's content.
+std::string State(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return "";
+    if (S_ISDIR(st.st_mode))
+        return "/";
+    std::string content;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    char buffer[256];
+    ssize_t n;
+    while (fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0)
+        content.append(buffer, size_t(n));
+    if (fd >= 0)
+        close(fd);
+    return content;
+}
+
+std::set<std::string> Entries(const std::string& folder) {
+    std::set<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(dir))
+            if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
+                names.insert(entry->d_name);
+        closedir(dir);
+    }
+    return names;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    char pattern[] = "/tmp/kq-fuzz-pass-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::perror("throw-away folder");
+        std::exit(1);
+    }
+    char* real = realpath(pattern, nullptr);
+    base = real;
+    std::free(real);
+    std::atexit(RemoveBase);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string src = base + "/src", dst = base + "/dst", linked = base + "/linked";
+    mkdir(src.c_str(), 0755);
+    mkdir(dst.c_str(), 0755);
+    mkdir(linked.c_str(), 0755);
+
+    Source source[kCount] = {};
+    Target target[kCount] = {};
+    for (size_t i = 0; i < kCount; ++i) {
+        source[i] = Source(2 * i < size ? data[2 * i] % 8 : kNoSource);
+        target[i] = Target(2 * i + 1 < size ? data[2 * i + 1] % 6 : kNoTarget);
+    }
+    // A Windows folder holds one of two names that differ only in letter case, never both.
+    for (size_t i = 0; i < kCount; ++i)
+        for (size_t j = i + 1; j < kCount; ++j)
+            if (hostfs::EqualIgnoringCase(kNames[i], kNames[j])) {
+                source[j] = source[i] ? kNoSource : source[j];
+                target[j] = target[i] ? kNoTarget : target[j];
+            }
+    for (size_t i = 0; i < kCount; ++i) {
+        const std::string from = src + "/" + OnDisk(i), to = dst + "/" + OnDisk(i);
+        const std::string fresh = "new " + std::to_string(i), old = "old " + std::to_string(i);
+        switch (source[i]) {
+        case kNoSource:
+            break;
+        case kFile:
+        case kReadOnlyFile:
+        case kHiddenFile:
+            Write(from, fresh);
+            if (source[i] == kHiddenFile)
+                Mark(from, "0x2");
+            if (source[i] == kReadOnlyFile)
+                chmod(from.c_str(), 0444);
+            break;
+        case kFolder:
+            mkdir(from.c_str(), 0755);
+            break;
+        case kDangling:
+            symlink("nowhere", from.c_str());
+            break;
+        case kFifo:
+            mkfifo(from.c_str(), 0644);
+            break;
+        case kLinked:
+            Write(linked + "/" + std::to_string(i), fresh);
+            symlink((linked + "/" + std::to_string(i)).c_str(), from.c_str());
+            break;
+        }
+        switch (target[i]) {
+        case kNoTarget:
+            break;
+        case kOld:
+        case kReadOnlyOld:
+        case kHiddenOld:
+        case kSystemOld:
+            Write(to, old);
+            if (target[i] == kHiddenOld)
+                Mark(to, "0x2");
+            if (target[i] == kSystemOld)
+                Mark(to, "0x4");
+            if (target[i] == kReadOnlyOld)
+                chmod(to.c_str(), 0444);
+            break;
+        case kFolderInTheWay:
+            mkdir(to.c_str(), 0755);
+            break;
+        }
+    }
+    std::map<std::string, std::string> before;
+    for (const std::string& name : Entries(dst))
+        before[name] = State(dst + "/" + name);
+
+    CWnd wnd;
+    std::unique_ptr<HeadlessWindow> window = MakeHeadlessWindow(wnd);
+    window->text = kCaption;
+    RunInstallationPass(hostfs::ToWindowsPath(src).c_str(), hostfs::ToWindowsPath(dst).c_str(),
+                        &wnd);
+    wnd.m_hWnd = nullptr;
+
+    // The pass's rules, worked out from what was set up.
+    std::vector<std::string> notCopied;
+    std::map<std::string, std::string> installed; // on-disk name, new content
+    for (size_t i = 0; i < kCount; ++i) {
+        const std::string name = Listed(i);
+        if (source[i] == kNoSource || source[i] == kFolder || name == "install.exe")
+            continue;
+        if (name == "VOZORADI.DLL" || name == "DOZADARU.DLL") {
+            // Present: as spelled, or else in another letter case (only one other is made).
+            const std::string exact = dst + "/" + OnDisk(i);
+            std::string other = dst + "/";
+            for (size_t j = 0; j < kCount; ++j)
+                if (j != i && hostfs::EqualIgnoringCase(kNames[j], name))
+                    other += OnDisk(j);
+            struct stat st;
+            const bool present =
+                lstat(exact.c_str(), &st) == 0 ? IsRegularFile(exact) : IsRegularFile(other);
+            if (!present)
+                continue;
+        }
+        const bool readable = source[i] != kDangling && source[i] != kFifo;
+        const bool refused = target[i] == kFolderInTheWay || target[i] == kReadOnlyOld ||
+                             target[i] == kSystemOld ||
+                             (target[i] == kHiddenOld && source[i] != kHiddenFile);
+        if (kNames[i] == kUnholdable || !readable || refused)
+            notCopied.push_back(name);
+        else
+            installed[OnDisk(i)] = "new " + std::to_string(i);
+    }
+    std::sort(notCopied.begin(), notCopied.end());
+
+    if (window->messageBoxes.size() != 1)
+        Fail("not exactly one message box", data, size);
+    const HeadlessMessageBox& box = window->messageBoxes[0];
+    const PassReport report = ParseReport({box.text, box.caption, box.type});
+    if (!report.wellFormed)
+        Fail("message not in the pass's form:\n" + box.text, data, size);
+    if (report.complete != notCopied.empty() || report.listingBroken)
+        Fail("message does not match what happened:\n" + box.text, data, size);
+    const size_t shown = std::min<size_t>(notCopied.size(), 10);
+    if (report.notCopied.size() != shown || report.more != int(notCopied.size() - shown) ||
+        !std::includes(notCopied.begin(), notCopied.end(), report.notCopied.begin(),
+                       report.notCopied.end()))
+        Fail("wrong files named:\n" + box.text, data, size);
+    if (window->text != kCaption || window->textChanges != 0)
+        Fail("internal error", data, size);
+
+    std::set<std::string> expected;
+    for (const auto& entry : before)
+        expected.insert(entry.first);
+    for (const auto& entry : installed)
+        expected.insert(entry.first);
+    if (Entries(dst) != expected)
+        Fail("the target holds other entries than expected", data, size);
+    for (const std::string& name : expected) {
+        const std::string now = State(dst + "/" + name);
+        const auto old = before.find(name);
+        const auto fresh = installed.find(name);
+        if (fresh != installed.end()) {
+            if (now != fresh->second)
+                Fail("an installed file is not its new version: " + name, data, size);
+            struct stat st;
+            if (stat((dst + "/" + name).c_str(), &st) != 0 || (st.st_mode & 0200) == 0 ||
+                getxattr((dst + "/" + name).c_str(), "user.DOSATTRIB", nullptr, 0) > 0)
+                Fail("an installed file is not left with normal attributes: " + name, data, size);
+        } else if (old == before.end() || now != old->second) {
+            Fail("a file not installed changed: " + name, data, size);
+        }
+    }
+
+    RemoveTree(src);
+    RemoveTree(dst);
+    RemoveTree(linked);
+    return 0;
+}
