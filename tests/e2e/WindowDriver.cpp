@@ -8,10 +8,21 @@
 //   WindowDriver syscommand <caption> <cmd>  WM_SYSCOMMAND, posted
 //   WindowDriver key <caption> <vk>          key down and up at the window's focus
 //   WindowDriver focus <caption> <id> <ms>   until the keyboard focus is on control id
-//   WindowDriver state <caption>             caption, focus, controls and where the client
-//                                            area is on the screen, one per line
+//   WindowDriver state <caption>             caption, focus, controls and where the window
+//                                            and its client area are on the screen
 //
-// A caption that ends in '*' matches every caption that starts with the rest. Exit status 0
+// The shell's folder browser and the message boxes of the process that shows <caption>:
+//   WindowDriver browser <caption> <ms>      until its browser is up; title, status line,
+//                                            owner and whether OK is enabled
+//   WindowDriver select <caption> <folder>   selects the folder in that browser, as a click
+//                                            in its tree would; the status line afterwards
+//   WindowDriver browser-press <caption> <id> <ms>   presses button id, until it is gone
+//   WindowDriver message <caption> <ms>      until a message box owned by the window is up;
+//                                            caption, text lines, icon kind, buttons, place
+//   WindowDriver message-press <caption> <id> <ms>   presses button id, until it is gone
+//
+// A caption that ends in '*' matches every caption that starts with the rest; where windows
+// share a caption (a message box takes its owner's), the unowned one counts. Exit status 0
 // on success, 1 when the window is missing or the wait ran out, 2 on bad usage.
 #include <windows.h>
 
@@ -43,8 +54,9 @@ BOOL CALLBACK Visit(HWND window, LPARAM data) {
     auto* search = reinterpret_cast<Search*>(data);
     if (!IsWindowVisible(window) || !Matches(TextOf(window), *search->pattern))
         return TRUE;
-    search->found = window;
-    return FALSE;
+    if (!search->found || (GetWindow(search->found, GW_OWNER) && !GetWindow(window, GW_OWNER)))
+        search->found = window;
+    return TRUE;
 }
 
 HWND Find(const std::string& pattern) {
@@ -78,6 +90,13 @@ int FocusedControl(HWND window) {
     return focus && GetParent(focus) == window ? GetDlgCtrlID(focus) : -1;
 }
 
+void PrintPlace(HWND window) {
+    RECT place;
+    GetWindowRect(window, &place);
+    printf("window=%ld %ld %ld %ld\n", place.left, place.top, place.right - place.left,
+           place.bottom - place.top);
+}
+
 void PrintState(HWND window) {
     printf("caption=%s\n", TextOf(window).c_str());
     printf("enabled=%d\n", IsWindowEnabled(window) ? 1 : 0);
@@ -91,9 +110,259 @@ void PrintState(HWND window) {
     ClientToScreen(window, &origin);
     printf("client=%ld %ld %ld %ld\n", origin.x, origin.y, client.right - client.left,
            client.bottom - client.top);
+    PrintPlace(window);
     // What an unpainted dialog background would show.
     COLORREF face = GetSysColor(COLOR_BTNFACE);
     printf("face=%02x%02x%02x\n", GetRValue(face), GetGValue(face), GetBValue(face));
+}
+
+const DWORD kReplyMs = 5000;
+
+// Answers once the window's thread is in its message loop, set up and ready for input.
+bool Answers(HWND window) {
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kReplyMs, nullptr) != 0;
+}
+
+// Text of a control of another process, without waiting forever on its thread.
+std::string ControlText(HWND window, int id) {
+    char text[1024] = "";
+    HWND control = GetDlgItem(window, id);
+    if (!control ||
+        !SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, kReplyMs, nullptr))
+        return "";
+    return text;
+}
+
+bool IsDialog(HWND window) {
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    return strcmp(name, "#32770") == 0 && IsWindowVisible(window);
+}
+
+// The control ids of the shell's classic folder browser, the same in Wine.
+const int kTreeId = 0x3741, kTitleId = 0x3742, kStatusId = 0x3743;
+// The text of a message box; the About box's statics share this id, not its caption.
+const int kMessageTextId = 0xFFFF;
+
+struct Related {
+    HWND main;
+    bool browser; // else: a message box owned by main
+    HWND found;
+};
+
+BOOL CALLBACK VisitRelated(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Related*>(data);
+    if (window == search->main || !IsDialog(window))
+        return TRUE;
+    bool match;
+    if (search->browser) {
+        DWORD process = 0, mainProcess = 0;
+        GetWindowThreadProcessId(window, &process);
+        GetWindowThreadProcessId(search->main, &mainProcess);
+        match = process == mainProcess && GetDlgItem(window, kTreeId);
+    } else {
+        match = GetWindow(window, GW_OWNER) == search->main && GetDlgItem(window, kMessageTextId);
+    }
+    if (!match)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The folder browser of main's process, or a message box that main owns, once it answers.
+HWND WaitRelated(HWND main, bool browser, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        Related search = {main, browser, nullptr};
+        EnumWindows(VisitRelated, reinterpret_cast<LPARAM>(&search));
+        if (search.found && Answers(search.found))
+            return search.found;
+        if (GetTickCount() - start >= ms)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
+bool WaitGone(HWND window, DWORD ms) {
+    DWORD start = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount() - start >= ms)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// As the button would send it; a posted command also reaches a browser whose OK is grey.
+void Press(HWND window, int id) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+// BFFM_SETSELECTIONA takes a pointer that the browser reads in its own process, so the path
+// is written there first.
+bool SelectFolder(HWND browser, const std::string& folder) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(browser, &id);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id);
+    if (!process) {
+        fprintf(stderr, "OpenProcess(%lu): error %lu\n", id, GetLastError());
+        return false;
+    }
+    void* remote = VirtualAllocEx(process, nullptr, folder.size() + 1, MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    bool sent = remote &&
+                WriteProcessMemory(process, remote, folder.c_str(), folder.size() + 1, nullptr) &&
+                SendMessageTimeoutA(browser, WM_USER + 102, TRUE, reinterpret_cast<LPARAM>(remote),
+                                    SMTO_ABORTIFHUNG, kReplyMs, nullptr);
+    if (!sent)
+        fprintf(stderr, "could not hand %s to the browser: error %lu\n", folder.c_str(),
+                GetLastError());
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return sent;
+}
+
+void PrintBrowser(HWND browser) {
+    printf("title=%s\n", ControlText(browser, kTitleId).c_str());
+    printf("status=%s\n", ControlText(browser, kStatusId).c_str());
+    printf("owner=%s\n", GetWindow(browser, GW_OWNER) ? "some" : "none");
+    printf("ok=%d\n", IsWindowEnabled(GetDlgItem(browser, IDOK)) ? 1 : 0);
+}
+
+BOOL CALLBACK KeepIfIcon(HWND child, LPARAM data) {
+    char name[16] = "";
+    GetClassNameA(child, name, sizeof name);
+    if (_stricmp(name, "Static") != 0 ||
+        (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON || !IsWindowVisible(child))
+        return TRUE;
+    *reinterpret_cast<HWND*>(data) = child;
+    return FALSE;
+}
+
+// A 32-bit top-down picture to draw into and compare.
+struct Picture {
+    Picture(HDC screen, int w, int h) : width(w), height(h) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dc = CreateCompatibleDC(screen);
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
+                                  nullptr, 0);
+        old = SelectObject(dc, bitmap);
+    }
+    ~Picture() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
+    // Pixels that differ clearly; edges the icon blends into the background may differ a bit.
+    int Differences(const Picture& other) const {
+        GdiFlush();
+        int count = 0;
+        for (int i = 0; i < width * height; ++i)
+            for (int shift = 0; shift < 24; shift += 8)
+                if (abs(int((bits[i] >> shift) & 0xFF) - int((other.bits[i] >> shift) & 0xFF)) >
+                    24) {
+                    ++count;
+                    break;
+                }
+        return count;
+    }
+
+    int width, height;
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+    DWORD* bits = nullptr;
+};
+
+// Which system icon the message box shows. Its handle cannot tell: Wine loads the system
+// icons anew in each process, so this program's LoadIconA handles differ from the box's. The
+// picture on screen is compared instead with each system icon drawn the way a static draws
+// it, over the background the captured picture shows at its corner.
+std::string IconKind(HWND box) {
+    HWND icon = nullptr;
+    EnumChildWindows(box, KeepIfIcon, reinterpret_cast<LPARAM>(&icon));
+    if (!icon)
+        return "none";
+    RECT client;
+    GetClientRect(icon, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(icon, &origin);
+    HDC screen = GetDC(nullptr);
+    Picture shown(screen, client.right, client.bottom);
+    const struct {
+        LPCSTR id;
+        const char* name;
+    } kinds[] = {{IDI_INFORMATION, "information"},
+                 {IDI_WARNING, "warning"},
+                 {IDI_ERROR, "error"},
+                 {IDI_QUESTION, "question"}};
+    std::string kind = "unknown";
+    // The box may not have painted yet.
+    for (int attempt = 0; attempt < 40 && kind == "unknown"; ++attempt, Sleep(50)) {
+        BitBlt(shown.dc, 0, 0, shown.width, shown.height, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        int best = shown.width * shown.height, second = best;
+        for (const auto& k : kinds) {
+            Picture drawn(screen, shown.width, shown.height);
+            DWORD corner = shown.bits[0]; // 0xRRGGBB
+            HBRUSH background =
+                CreateSolidBrush(RGB((corner >> 16) & 0xFF, (corner >> 8) & 0xFF, corner & 0xFF));
+            FillRect(drawn.dc, &client, background);
+            DeleteObject(background);
+            DrawIconEx(drawn.dc, 0, 0, LoadIconA(nullptr, k.id), shown.width, shown.height, 0,
+                       nullptr, DI_NORMAL);
+            int differences = drawn.Differences(shown);
+            if (differences < best) {
+                second = best;
+                best = differences;
+                if (best * 20 <= shown.width * shown.height)
+                    kind = k.name;
+            } else if (differences < second) {
+                second = differences;
+            }
+        }
+        // Two icons alike enough to pass would make the answer a guess.
+        if (kind != "unknown" && second < 4 * best + 16)
+            kind = "unknown";
+    }
+    ReleaseDC(nullptr, screen);
+    return kind;
+}
+
+void PrintMessage(HWND box) {
+    printf("caption=%s\n", TextOf(box).c_str());
+    std::string text = ControlText(box, kMessageTextId);
+    for (size_t begin = 0, end; begin <= text.size(); begin = end + 1) {
+        end = text.find('\n', begin);
+        if (end == std::string::npos)
+            end = text.size();
+        printf("text=%s\n", text.substr(begin, end - begin).c_str());
+    }
+    printf("icon=%s\n", IconKind(box).c_str());
+    std::string shown;
+    const struct {
+        int id;
+        const char* name;
+    } buttons[] = {{IDOK, "ok"},       {IDCANCEL, "cancel"}, {IDYES, "yes"},      {IDNO, "no"},
+                   {IDABORT, "abort"}, {IDRETRY, "retry"},   {IDIGNORE, "ignore"}};
+    for (const auto& b : buttons) {
+        HWND button = GetDlgItem(box, b.id);
+        if (button && IsWindowVisible(button))
+            shown += shown.empty() ? b.name : std::string(",") + b.name;
+    }
+    printf("buttons=%s\n", shown.c_str());
+    PrintPlace(box);
 }
 
 unsigned long Number(const char* text) {
@@ -104,7 +373,7 @@ unsigned long Number(const char* text) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        fprintf(stderr, "usage: WindowDriver wait|gone|click|syscommand|key|state <caption> ...\n");
+        fprintf(stderr, "usage: WindowDriver <command> <caption> ...\n");
         return 2;
     }
     std::string command = argv[1], caption = argv[2];
@@ -121,9 +390,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "click" && argc == 4) {
-        int id = static_cast<int>(Number(argv[3]));
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+        Press(window, static_cast<int>(Number(argv[3])));
         return 0;
     }
     if (command == "syscommand" && argc == 4) {
@@ -156,6 +423,39 @@ int main(int argc, char** argv) {
     if (command == "state" && argc == 3) {
         PrintState(window);
         return 0;
+    }
+    if ((command == "browser" || command == "message") && argc == 4) {
+        HWND related = WaitRelated(window, command == "browser", Number(argv[3]));
+        if (!related) {
+            fprintf(stderr, "no %s of %s after %s ms\n",
+                    command == "browser" ? "folder browser" : "message box", caption.c_str(),
+                    argv[3]);
+            return 1;
+        }
+        if (command == "browser")
+            PrintBrowser(related);
+        else
+            PrintMessage(related);
+        return 0;
+    }
+    if (command == "select" && argc == 4) {
+        HWND browser = WaitRelated(window, true, 0);
+        if (!browser || !SelectFolder(browser, argv[3]))
+            return 1;
+        PrintBrowser(browser);
+        return 0;
+    }
+    if ((command == "browser-press" || command == "message-press") && argc == 5) {
+        HWND related = WaitRelated(window, command == "browser-press", 0);
+        if (!related) {
+            fprintf(stderr, "nothing to press on for %s\n", caption.c_str());
+            return 1;
+        }
+        Press(related, static_cast<int>(Number(argv[3])));
+        if (WaitGone(related, Number(argv[4])))
+            return 0;
+        fprintf(stderr, "still shown %s ms after pressing %s\n", argv[4], argv[3]);
+        return 1;
     }
     fprintf(stderr, "bad usage of %s\n", command.c_str());
     return 2;

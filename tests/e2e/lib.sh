@@ -62,7 +62,7 @@ kq_e2e_begin() {
 kq_build_tools() {
     local cxx="i686-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -Werror"
     mkdir -p "$KQ_WORK/tools"
-    $cxx -static -o "$KQ_WORK/tools/WindowDriver.exe" "$KQ_E2E_DIR/WindowDriver.cpp" &&
+    $cxx -static -o "$KQ_WORK/tools/WindowDriver.exe" "$KQ_E2E_DIR/WindowDriver.cpp" -lgdi32 &&
         $cxx -static -o "$KQ_WORK/tools/LoadByName.exe" "$KQ_E2E_DIR/LoadByName.cpp" &&
         $cxx -shared -nostdlib -Wl,--entry,_PlantedDllMain@12 \
             -o "$KQ_WORK/tools/PlantedDll.dll" "$KQ_E2E_DIR/PlantedDll.cpp" -lkernel32 || {

@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# A whole installation driven from outside under Wine, as a user would do it: the Korvo folder
+# chosen in the real shell browser, the pass started, its message read and confirmed, the
+# files checked on disk; a cancelled later choice, a second pass, a file the pass cannot
+# write, and the exit. Keeps a screenshot of the window after the installation.
+#
+#   tests/e2e/installation.sh [install.exe]     (default: build/win32/install.exe)
+#
+# Prints one "ok:" or "FAIL:" line per check and ends with status 0 only when all passed.
+set -u
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+. "$KQ_E2E_DIR/steps.sh"
+
+KQ_EXE=$(realpath "${1:-$KQ_ROOT/build/win32/install.exe}") || exit 2
+[ -f "$KQ_EXE" ] || {
+    echo "$0: no such program: $KQ_EXE" >&2
+    exit 2
+}
+kq_e2e_begin || exit 1
+
+utf8() { printf "$1" | iconv -f CP1252 -t UTF-8; }
+caption=$KQ_CAPTION
+browser_title=$(utf8 'Bitte Korvo-Installationsordner ausw\xe4hlen')
+choose_text=$(utf8 '1. Korvo-Hauptordner ausw\xe4hlen...')
+completed="Korvo-Quenda Service-Pack - Installation abgeschlossen!"
+incomplete=$(utf8 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig!')
+not_copied="Folgende Dateien konnten nicht kopiert werden:"
+umlaut_name=$(utf8 'L\xf6sung.txt')
+
+pack=$KQ_WORK/Service-Pack
+korvo=$KQ_WORK/Programme/Korvo
+other=$KQ_WORK/Programme/Anderer
+shots=$KQ_ROOT/build/e2e-screenshots
+
+# The pack: the installer, plain files (one binary, one read-only, one with a name beyond
+# ASCII), both optional libraries and a subfolder.
+mkdir -p "$pack/Extras" "$korvo" "$other" &&
+    cp "$KQ_EXE" "$pack/install.exe" &&
+    echo "Korvo-Quenda Service-Pack 3" >"$pack/liesmich.txt" &&
+    head -c 70000 /dev/urandom >"$pack/KORVO.EXE" &&
+    printf 'Kundendaten-Schema 7\r\n' >"$pack/daten.dat" &&
+    echo "Hilfe zur Version 3" >"$pack/hilfe.txt" && chmod 444 "$pack/hilfe.txt" &&
+    echo "Neue Loesung" >"$pack/$umlaut_name" &&
+    echo "VOZORADI neu" >"$pack/VOZORADI.DLL" &&
+    echo "DOZADARU neu" >"$pack/DOZADARU.DLL" &&
+    echo "nicht zu installieren" >"$pack/Extras/beispiel.txt" || exit 1
+# The Korvo folder: older copies, one of the optional libraries and a file of its own.
+echo "Korvo 2" >"$korvo/liesmich.txt" &&
+    head -c 50000 /dev/urandom >"$korvo/KORVO.EXE" &&
+    echo "VOZORADI alt, etwas laenger" >"$korvo/VOZORADI.DLL" &&
+    echo "Sprache=de" >"$korvo/korvo.ini" &&
+    cp "$korvo/korvo.ini" "$KQ_WORK/korvo.ini.before" || exit 1
+pack_files="liesmich.txt KORVO.EXE daten.dat hilfe.txt $umlaut_name VOZORADI.DLL"
+
+same() { cmp -s -- "$1" "$2" || {
+    echo "  $2 differs from $1"
+    return 1
+}; }
+
+# Every file of the pack that is meant to land in the Korvo folder is there, byte for byte.
+pack_installed() {
+    local name status=0
+    for name in $pack_files; do
+        same "$pack/$name" "$korvo/$name" || status=1
+    done
+    return $status
+}
+
+absent() { [ ! -e "$1" ] || {
+    echo "  $1 exists"
+    return 1
+}; }
+
+state() { kq_drive state "$caption"; }
+
+echo "== choosing the Korvo folder in the shell's browser"
+kq_check "main window up" kq_start_installer "$pack" "$KQ_WORK/app.log"
+korvo_path=$(kq_windows_path "$korvo")
+kq_settle_folder "$KQ_WORK"
+browser=$(kq_open_browser)
+kq_check "the choose-folder button opens the folder browser" [ -n "$browser" ]
+kq_check "browser titled for the Korvo folder" kq_has_line "$browser" "title=$browser_title"
+kq_check "browser has no owner" kq_has_line "$browser" "owner=none"
+while_open=$(state)
+kq_check "main window stays enabled beside the browser" kq_has_line "$while_open" "enabled=1"
+kq_check "nothing chosen yet" kq_has_line "$while_open" "control 1000 enabled=1 text=$choose_text"
+picked=$(kq_pick "$korvo" ok)
+kq_check "browser selects the Korvo folder (status line), OK closes it" \
+    kq_has_line "$picked" "status=$korvo_path"
+chosen=$(state)
+kq_check "choose-folder button shows $korvo_path" \
+    kq_has_line "$chosen" "control 1000 enabled=1 text=$korvo_path"
+kq_check "start button enabled" kq_has_line "$chosen" "control 1001 enabled=1 text=3. Starte Installation"
+
+echo "== first installation"
+box=$(kq_start_pass)
+kq_check "message box after the pass" [ -n "$box" ]
+kq_check "its caption" kq_has_line "$box" "caption=$caption"
+kq_check "it reports the installation complete, in one line" \
+    [ "$(grep '^text=' <<<"$box")" = "text=$completed" ]
+kq_check "information icon, OK button" eval 'kq_has_line "$box" icon=information && kq_has_line "$box" buttons=ok'
+kq_check "main window disabled under the message box" kq_has_line "$(state)" "enabled=0"
+kq_check "OK closes the message box" kq_confirm
+after=$(state)
+kq_check "main window enabled again, target and start button kept" eval \
+    'kq_has_line "$after" enabled=1 && kq_has_line "$after" "control 1000 enabled=1 text=$korvo_path" &&
+     kq_has_line "$after" "control 1001 enabled=1 text=3. Starte Installation"'
+
+kq_check "pack files copied byte for byte, names beyond ASCII included" pack_installed
+kq_check "VOZORADI.DLL, present before, replaced" same "$pack/VOZORADI.DLL" "$korvo/VOZORADI.DLL"
+kq_check "DOZADARU.DLL, absent before, still absent" absent "$korvo/DOZADARU.DLL"
+kq_check "install.exe not copied" absent "$korvo/install.exe"
+kq_check "the pack's subfolder not copied" absent "$korvo/Extras"
+kq_check "the folder's own file untouched" same "$KQ_WORK/korvo.ini.before" "$korvo/korvo.ini"
+kq_check "nothing else written" [ "$(ls "$korvo" | sort | tr '\n' ' ')" = \
+    "$(printf '%s\n' $pack_files korvo.ini | sort | tr '\n' ' ')" ]
+kq_check "a read-only pack file arrives writable (mode $(stat -c %A "$korvo/hilfe.txt"))" \
+    [ -w "$korvo/hilfe.txt" -a "$(stat -c %a "$korvo/hilfe.txt" | cut -c1)" -ge 6 ]
+
+echo "== the window after the installation"
+read -r cx cy cw ch <<<"$(kq_field client "$after")"
+shot=$KQ_WORK/after-installation.png
+if kq_check "screenshot of the client area" kq_screenshot "$shot" "$cx" "$cy" "$cw" "$ch"; then
+    colours=$(convert "$shot" -format %k info:)
+    # A flat background with the three buttons on it shows a few dozen colours at most.
+    kq_check "client area shows the picture ($colours colours)" [ "$colours" -ge 200 ]
+    # Right of the buttons, above the exit button: picture only.
+    convert "$shot" -crop "$((cw * 95 / 320))x$((ch * 100 / 162))+$((cw * 168 / 320))+0" \
+        +repage "$KQ_WORK/picture-only.png"
+    colours=$(convert "$KQ_WORK/picture-only.png" -format %k info:)
+    kq_check "beside the buttons too ($colours colours)" [ "$colours" -ge 100 ]
+    mkdir -p "$shots" && kq_shoot_windows "$shots/installation-after.png" "$after"
+    echo "screenshot: $shot, kept as $shots/installation-after.png"
+fi
+
+echo "== a later choice cancelled, then a second pass"
+echo "lokal geaendert" >"$korvo/liesmich.txt"
+head -c 100 /dev/urandom >"$korvo/KORVO.EXE"
+picked=$(kq_choose_folder "$other" cancel)
+kq_check "browser selects the other folder, Cancel closes it" \
+    kq_has_line "$picked" "status=$(kq_windows_path "$other")"
+cancelled=$(state)
+kq_check "choose-folder button still shows $korvo_path" \
+    kq_has_line "$cancelled" "control 1000 enabled=1 text=$korvo_path"
+kq_check "start button still enabled" kq_has_line "$cancelled" "control 1001 enabled=1 text=3. Starte Installation"
+box=$(kq_start_pass)
+kq_check "second pass reports the installation complete" eval \
+    '[ "$(grep "^text=" <<<"$box")" = "text=$completed" ] && kq_has_line "$box" icon=information'
+kq_check "OK closes the message box" kq_confirm
+kq_check "second pass replaced the changed files" pack_installed
+kq_check "nothing written into the cancelled folder" [ -z "$(ls -A "$other")" ]
+
+echo "== a file the pass cannot write"
+rm "$korvo/daten.dat" && mkdir "$korvo/daten.dat"
+echo "wieder lokal geaendert" >"$korvo/liesmich.txt"
+box=$(kq_start_pass)
+kq_check "message box after the pass" [ -n "$box" ]
+kq_check "its caption" kq_has_line "$box" "caption=$caption"
+kq_check "it reports the installation incomplete" [ "$(kq_field text "$box")" = "$incomplete" ]
+listed=$(sed -n "/^text=$not_copied\$/,/^text=\$/p" <<<"$box" | sed -n '2,$p' | grep -v '^text=$')
+kq_check "it names daten.dat, and no other file, as not copied" [ "$listed" = "text=daten.dat" ]
+kq_check "warning icon, OK button" eval 'kq_has_line "$box" icon=warning && kq_has_line "$box" buttons=ok'
+kq_check "OK closes the message box" kq_confirm
+kq_check "the pass went on past it" same "$pack/liesmich.txt" "$korvo/liesmich.txt"
+kq_check "the folder in the way kept" [ -d "$korvo/daten.dat" ]
+
+echo "== exit"
+kq_drive click "$caption" 2 >/dev/null
+kq_wait_app 30
+status=$?
+kq_check "the exit button ends the program with status 0 (was $status)" [ "$status" -eq 0 ]
+kq_check "no window left" kq_drive gone "$caption" 1000
+
+[ "$KQ_FAILED" -eq 0 ] && echo "PASS: installation" || echo "FAILED: installation, $KQ_FAILED checks"
+[ "$KQ_FAILED" -eq 0 ]
