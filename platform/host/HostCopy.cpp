@@ -89,10 +89,21 @@ int OpenTemp(const std::string& folder, TempFile& temp) {
 }
 
 // Gives the unnamed file behind fd the name path; returns 0 or errno (EEXIST if path exists).
+// Straight from the descriptor where the process may (CAP_DAC_READ_SEARCH), else through
+// /proc, which costs a lookup of its own each time.
 int LinkUnnamed(int fd, const std::string& path) {
+    static std::atomic<bool> direct{true};
+    if (direct) {
+        if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM)
+            return errno;
+    }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
-                                                                                          : errno;
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        return errno;
+    direct = false; // ENOENT from the direct way meant no capability
+    return 0;
 }
 
 // A temporary name in folder that no other copy picks: mkstemp's six characters, from the
@@ -112,8 +123,10 @@ std::string TempName(const std::string& folder) {
 
 // Names the finished unnamed file: the target's name when the target is new, else a temporary
 // name given to temp for the rename over the target. Returns 0 or errno.
-int NameFinishedCopy(int fd, const std::string& target, TempFile& temp, bool& named) {
-    int err = LinkUnnamed(fd, target);
+int NameFinishedCopy(int fd, const std::string& target, bool targetSeen, TempFile& temp,
+                     bool& named) {
+    // A target seen a moment ago is all but sure to be there still: go for the rename at once.
+    int err = targetSeen ? EEXIST : LinkUnnamed(fd, target);
     named = err == 0;
     for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
         std::string path = TempName(ParentOf(target));
@@ -247,9 +260,11 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
     // of the folder for every new file.
     TempFile temp;
     int tempFd = -1;
+    bool targetSeen = false;
     for (bool folded = false;;) {
         struct stat targetStat;
-        if (stat(to.c_str(), &targetStat) == 0) {
+        targetSeen = stat(to.c_str(), &targetStat) == 0;
+        if (targetSeen) {
             if (const DWORD error =
                     RefuseTarget(targetStat, to, sourceStat, sourceBits, failIfExists))
                 return Fail(error);
@@ -286,7 +301,7 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
         return Fail(ErrorFromErrno(errno));
     bool named = false;
     if (unnamed)
-        if (const int err = NameFinishedCopy(out.get(), to, temp, named))
+        if (const int err = NameFinishedCopy(out.get(), to, targetSeen, temp, named))
             return Fail(err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND
                                                         : ErrorFromErrno(err));
     if (const int err = out.Close()) {
