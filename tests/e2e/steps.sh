@@ -34,11 +34,16 @@ kq_settle_folder() {
     done
 }
 
-# kq_start_installer <folder> <log>: starts install.exe from the folder and waits until its
-# window is up with the focus on the exit button, that is ready for input.
-kq_start_installer() {
-    kq_start_app "$1" "$2"
+# kq_wait_ready: until the installer's window is up with the focus on the exit button, that
+# is ready for input.
+kq_wait_ready() {
     kq_drive wait "$KQ_CAPTION" 60000 >/dev/null && kq_drive focus "$KQ_CAPTION" 2 10000
+}
+
+# kq_start_installer <folder> <log>: starts install.exe from the folder, until it is ready.
+# Not in a subshell: the installer's process id is kept for kq_wait_app and kq_stop_app.
+kq_start_installer() {
+    kq_start_app "$1" "$2" && kq_wait_ready
 }
 
 # kq_open_browser: presses the choose-folder button; the browser's state once it is up.
@@ -47,16 +52,23 @@ kq_open_browser() {
 }
 
 # kq_pick <folder> ok|cancel: in the open browser, selects the folder as a click in the tree
-# would and presses OK or Cancel. The browser's state after the selection.
+# would and presses OK or Cancel. The browser's state after the selection. Where the browser
+# did not take the selection (its status line shows another folder), it is cancelled rather
+# than let install into whatever it had selected.
 kq_pick() {
-    local button=1
+    local button=1 path selected
     [ "$2" = cancel ] && button=2
-    local path
     path=$(kq_windows_path "$1") && [ -n "$path" ] || {
         echo "no Windows path for $1"
         return 1
     }
-    kq_drive select "$KQ_CAPTION" "$path" && kq_drive browser-press "$KQ_CAPTION" $button 10000
+    selected=$(kq_drive select "$KQ_CAPTION" "$path")
+    echo "$selected"
+    grep -qxF -- "status=$path" <<<"$selected" || {
+        kq_drive browser-press "$KQ_CAPTION" 2 10000
+        return 1
+    }
+    kq_drive browser-press "$KQ_CAPTION" $button 10000
 }
 
 # kq_choose_folder <folder> ok|cancel: the whole choice, from the button to the browser's end.

@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Builds install.exe (dist/install.exe), lays out a demo service-pack folder and a demo Korvo
+# folder under demo/, fresh each time, and starts the installer from the pack under Wine.
+#
+#   With a display (DISPLAY set): the window is yours; run.sh waits until you close it.
+#   Without one (CI, ssh):        run.sh starts its own Xvfb and installs by itself: chooses
+#                                 demo/Korvo in the folder browser, starts, confirms the
+#                                 message, exits, and keeps screenshots in build/run-screenshots.
+#
+# Either way it ends by showing what changed in demo/Korvo. Installs what is missing first;
+# works as root and without stdin.
+#
+#   KQ_WINEPREFIX  the Wine prefix (default: build/wineprefix)
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")" && pwd)
+cd "$ROOT" || exit 1
+
+bash scripts/ensure-deps.sh </dev/null || exit 1
+
+echo "== build install.exe"
+mkdir -p build/logs
+{
+    cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+        -DCMAKE_BUILD_TYPE=Release &&
+        cmake --build build/win32 -j"$(nproc)" --target kq_installer
+} </dev/null >build/logs/run-build.log 2>&1 || {
+    tail -n 40 build/logs/run-build.log
+    echo "build failed (log: build/logs/run-build.log)"
+    exit 1
+}
+mkdir -p dist && cp build/win32/install.exe dist/install.exe || exit 1
+echo "dist/install.exe ($(stat -c %s dist/install.exe) bytes)"
+
+pack=$ROOT/demo/Service-Pack
+korvo=$ROOT/demo/Korvo
+echo "== demo folders: demo/Service-Pack -> demo/Korvo"
+rm -rf demo && mkdir -p "$pack" "$korvo" || exit 1
+cp dist/install.exe "$pack/" &&
+    printf 'Korvo-Quenda Service-Pack 3\r\nBehebt Fehler beim Drucken von Berichten.\r\n' >"$pack/liesmich.txt" &&
+    printf 'KORVO-DATEN 3.0\r\n%.0s' $(seq 1 64) >"$pack/korvo.dat" &&
+    printf 'Hilfe zu Korvo 3\r\n' >"$pack/hilfe.txt" &&
+    printf 'VOZORADI demo module 3.0\r\n' >"$pack/VOZORADI.DLL" &&
+    printf 'DOZADARU demo module 3.0\r\n' >"$pack/DOZADARU.DLL" &&
+    printf 'Korvo 2\r\n' >"$korvo/liesmich.txt" &&
+    printf 'KORVO-DATEN 2.1\r\n%.0s' $(seq 1 40) >"$korvo/korvo.dat" &&
+    printf '[Korvo]\r\nSprache=de\r\n' >"$korvo/korvo.ini" &&
+    printf 'VOZORADI demo module 2.1\r\n' >"$korvo/VOZORADI.DLL" &&
+    touch -d '2023-05-02 10:00' "$korvo"/* || exit 1
+
+# One line per file: name, size, checksum, time.
+listing() {
+    local file
+    for file in "$1"/*; do
+        [ -f "$file" ] || continue
+        printf '  %-14s %6s bytes  md5 %.8s  %s\n' "${file##*/}" "$(stat -c %s "$file")" \
+            "$(md5sum <"$file")" "$(date -r "$file" '+%Y-%m-%d %H:%M:%S')"
+    done
+}
+
+changes() { # before, after
+    local name
+    for name in $(printf '%s\n%s\n' "$1" "$2" | sed -n 's/^  \([^ ]*\) .*/\1/p' | sort -u); do
+        local old new
+        old=$(grep "^  $name " <<<"$1")
+        new=$(grep "^  $name " <<<"$2")
+        if [ -z "$old" ]; then
+            echo "  new:       $name"
+        elif [ -z "$new" ]; then
+            echo "  removed:   $name"
+        elif [ "$old" != "$new" ]; then
+            echo "  replaced:  $name"
+        else
+            echo "  unchanged: $name"
+        fi
+    done
+}
+
+before=$(listing "$korvo")
+show_changes() {
+    local after
+    after=$(listing "$korvo")
+    echo "== demo/Korvo before"
+    echo "$before"
+    echo "== demo/Korvo after"
+    echo "$after"
+    echo "== changes"
+    changes "$before" "$after"
+}
+
+if [ -n "${DISPLAY:-}" ] && ! timeout 10 xdpyinfo >/dev/null 2>&1; then
+    echo "DISPLAY=$DISPLAY does not answer; installing without a display instead"
+    unset DISPLAY
+fi
+
+if [ -n "${DISPLAY:-}" ]; then
+    . tests/wine/env.sh
+    child=
+    trap '[ -n "$child" ] && kill "$child" 2>/dev/null' EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM HUP
+    kq_prepare_prefix || exit 1
+    # The test runs end with wineserver -k on the prefix, which would close the window.
+    exec 8>"$WINEPREFIX.run.lock"
+    flock -n 8 || {
+        echo "waiting for a test run on $WINEPREFIX to end..."
+        flock -w 900 8 || exit 1
+    }
+    echo "== install.exe runs on $DISPLAY from demo/Service-Pack; close it to go on"
+    (cd "$pack" && exec wine install.exe </dev/null 8>&-) &
+    child=$!
+    wait "$child"
+    status=$?
+    child=
+    show_changes
+    exit "$status"
+fi
+
+. tests/e2e/lib.sh
+. tests/e2e/steps.sh
+KQ_EXE=$ROOT/dist/install.exe
+echo "== no display: installing with a private Xvfb"
+kq_e2e_begin || exit 1
+shots=$ROOT/build/run-screenshots
+rm -rf "$shots" && mkdir -p "$shots" || exit 1
+
+# step <what> <command...>: the command's output shows only when it fails, and ends the run.
+step() {
+    local what=$1 output
+    shift
+    output=$("$@" 2>&1) || {
+        echo "$output"
+        echo "failed: $what"
+        [ -s "$KQ_WORK/app.log" ] && sed 's/^/  install.exe: /' "$KQ_WORK/app.log"
+        exit 1
+    }
+    echo "  $what"
+}
+state() { kq_drive state "$KQ_CAPTION"; }
+
+kq_start_app "$pack" "$KQ_WORK/app.log"
+step "window up" kq_wait_ready
+step "screenshot at start" kq_shoot_windows "$shots/1-start.png" "$(state)"
+step "demo/Korvo chosen in the folder browser" kq_choose_folder "$korvo" ok
+chosen=$(state)
+korvo_path=$(kq_windows_path "$korvo")
+step "the choose-folder button reads $korvo_path" \
+    kq_has_line "$chosen" "control 1000 enabled=1 text=$korvo_path"
+step "screenshot after the choice" kq_shoot_windows "$shots/2-chosen.png" "$chosen"
+box=$(kq_start_pass)
+step "installation started, message shown" [ -n "$box" ]
+sed -n 's/^text=/  message: /p; s/^icon=/  icon: /p' <<<"$box"
+step "screenshot of the message" kq_shoot_windows "$shots/3-message.png" "$(state)" "$box"
+step "message confirmed" kq_confirm
+step "screenshot after the installation" kq_shoot_windows "$shots/4-installed.png" "$(state)"
+kq_drive click "$KQ_CAPTION" 2 >/dev/null
+kq_wait_app 30
+status=$?
+step "exit button pressed, install.exe ended with status $status" [ "$status" -eq 0 ]
+
+show_changes
+echo "== screenshots"
+ls "$shots"/*.png | sed 's/^/  /'
