@@ -67,7 +67,8 @@ e2e() { # name, command...
 # A libFuzzer target for a fixed time on a copy of its seed corpus (the repo's stays as it is):
 # one passed or failed run in the totals.
 fuzz() { # target
-  local name=fuzz-$1 exe=build/fuzz/fuzz/kq_fuzz_$1 corpus=build/fuzz-corpus/$1
+  # Absolute paths: a target may work in a current directory of its own.
+  local name=fuzz-$1 exe=$ROOT/build/fuzz/fuzz/kq_fuzz_$1 corpus=$ROOT/build/fuzz-corpus/$1
   echo "== $name"
   [ -x "$exe" ] || {
     echo "$name: not built"
@@ -75,7 +76,7 @@ fuzz() { # target
   }
   rm -rf "$corpus" && mkdir -p "$corpus" && cp "fuzz/corpus/$1/"* "$corpus/"
   "${SANITIZER_ENV[@]}" "$exe" -max_total_time=30 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$LOGS/$name-" "$corpus" >"$LOGS/$name.log" 2>&1
+    -artifact_prefix="$ROOT/$LOGS/$name-" "$corpus" >"$LOGS/$name.log" 2>&1
   local status=$?
   local runs speed
   runs=$(sed -n 's/^Done \([0-9]*\) runs in \([0-9]*\) second.*/\1 runs in \2 s/p' "$LOGS/$name.log")
