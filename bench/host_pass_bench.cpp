@@ -3,7 +3,7 @@
 //
 //   kq_host_pass_bench copy <work folder> <rounds>
 //   kq_host_pass_bench memory <work folder> <runs>
-//   kq_host_pass_bench once <source folder> <target folder>   (one pass; the memory child)
+//   kq_host_pass_bench once <source folder> <target folder>   (one pass: the memory child)
 //
 // Prints "ROW<TAB>figure<TAB>value<TAB>target<TAB>pass|miss" lines for bench.sh, and the
 // figures behind them.
@@ -16,7 +16,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -105,8 +104,8 @@ void Empty(const std::string& folder) {
             Die("cannot delete", folder + "/" + name);
 }
 
-// Runs a program to its end; its resource use is added to *usage when given.
-int Run(const std::vector<std::string>& args, rusage* usage = nullptr) {
+// Runs a program to its end and returns its exit status.
+int Run(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -115,11 +114,8 @@ int Run(const std::vector<std::string>& args, rusage* usage = nullptr) {
     if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         Die("cannot start", args[0]);
     int status = 0;
-    rusage own;
-    if (wait4(pid, &status, 0, &own) != pid)
+    if (waitpid(pid, &status, 0) != pid)
         Die("cannot wait for", args[0]);
-    if (usage)
-        *usage = own;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
@@ -132,11 +128,22 @@ std::vector<std::string> CpCommand(const std::vector<std::string>& names, const 
     return args;
 }
 
-// The same state before every run: nothing, or the older copies.
-void Reset(const std::string& target, const std::string& oldCopies) {
-    Empty(target);
-    if (!oldCopies.empty() && Run(CpCommand(Names(oldCopies), oldCopies, target)) != 0)
-        Die("cannot restore", target);
+struct Case {
+    const char* label;
+    const char* folder;
+    int count;
+    size_t size;
+};
+
+// The same state before every run: nothing, or the older copies. Those are written over what
+// the last run left, in place: deleting and making them anew would free and take thousands of
+// inodes between runs, which this machine's ext4 (without a journal) then scans past at every
+// new file for a while.
+void Reset(const std::string& target, const Case& c, bool older) {
+    if (older)
+        MakeSet(target, c.count, c.size, 7, true);
+    else
+        Empty(target);
 }
 
 bool RunPass(const std::string& source, const std::string& target) {
@@ -154,16 +161,8 @@ void Row(const std::string& figure, double value, const char* target, bool met) 
     std::fflush(stdout);
 }
 
-struct Case {
-    const char* label;
-    const char* folder;
-    int count;
-    size_t size;
-};
-
 void CopyCase(const Case& c, const std::string& work, bool older, int rounds) {
     const std::string source = work + "/" + c.folder + "-source";
-    const std::string oldCopies = older ? work + "/" + c.folder + "-old" : std::string();
     const std::string target = work + "/target";
     mkdir(target.c_str(), 0755);
     const std::vector<std::string> names = Names(source);
@@ -174,7 +173,7 @@ void CopyCase(const Case& c, const std::string& work, bool older, int rounds) {
     for (int round = 0; round <= rounds; ++round) {
         double p = 0, q = 0;
         for (int step = 0; step < 2; ++step) {
-            Reset(target, oldCopies);
+            Reset(target, c, older);
             const double start = Now();
             if ((round + step) % 2 == 0) {
                 if (!RunPass(source, target))
@@ -210,23 +209,38 @@ int Copy(const std::string& work, int rounds) {
     mkdir(work.c_str(), 0755);
     const Case cases[] = {{"2000 x 4 KiB", "small", 2000, 4096},
                           {"10 x 32 MiB", "large", 10, 32u << 20}};
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         MakeSet(work + "/" + c.folder + "-source", c.count, c.size, 1, false);
-        MakeSet(work + "/" + c.folder + "-old", c.count, c.size, 7, true);
-    }
+    // A round of the large files is short and its noise large: they get three times as many.
     for (const Case& c : cases)
         for (bool older : {false, true})
-            CopyCase(c, work, older, rounds);
+            CopyCase(c, work, older, c.count > 100 ? rounds : 3 * rounds);
     return 0;
 }
 
-// Peak resident memory of a fresh process that runs one pass, in KiB.
+// The high-water mark of this process's resident memory, in KiB.
+long PeakResidentKiB() {
+    FILE* status = std::fopen("/proc/self/status", "r");
+    char line[256];
+    long kib = -1;
+    while (status && std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1)
+            break;
+    if (status)
+        std::fclose(status);
+    return kib;
+}
+
+// Peak resident memory of a fresh process that runs one pass, in KiB. The child reports it
+// itself: the exec after posix_spawn's vfork would hand it the parent's peak in ru_maxrss.
 long PeakOfPass(const std::string& self, const std::string& source, const std::string& target) {
     Empty(target);
-    rusage usage;
-    if (Run({self, "once", source, target}, &usage) != 0)
+    const std::string command = "'" + self + "' once '" + source + "' '" + target + "'";
+    FILE* child = popen(command.c_str(), "r");
+    long kib = -1;
+    if (!child || std::fscanf(child, "%ld", &kib) != 1 || pclose(child) != 0 || kib <= 0)
         Die("the pass failed into", target);
-    return usage.ru_maxrss;
+    return kib;
 }
 
 int Memory(const std::string& self, const std::string& work, int runs) {
@@ -259,14 +273,24 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "copy" && argc == 4)
         return Copy(argv[2], std::max(1, std::atoi(argv[3])));
-    if (mode == "memory" && argc == 4)
-        return Memory("/proc/self/exe", argv[2], std::max(1, std::atoi(argv[3])));
-    if (mode == "once" && argc == 4)
-        return RunPass(argv[2], argv[3]) ? 0 : 1;
+    if (mode == "memory" && argc == 4) {
+        char self[4096];
+        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+        if (n <= 0)
+            Die("cannot find", "/proc/self/exe");
+        return Memory(std::string(self, static_cast<size_t>(n)), argv[2],
+                      std::max(1, std::atoi(argv[3])));
+    }
+    if (mode == "once" && argc == 4) {
+        if (!RunPass(argv[2], argv[3]))
+            return 1;
+        std::printf("%ld\n", PeakResidentKiB());
+        return 0;
+    }
     std::fprintf(stderr,
                  "usage: %s copy <work folder> <rounds>\n"
                  "       %s memory <work folder> <runs>\n"
-                 "       %s once <source folder> <target folder>\n",
+                 "       %s once <source folder> <target folder>   (prints its peak in KiB)\n",
                  argv[0], argv[0], argv[0]);
     return 2;
 }

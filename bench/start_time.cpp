@@ -1,10 +1,11 @@
 // How long a program takes from CreateProcess to its first visible top-level window, timed from
 // outside with QueryPerformanceCounter; the window is then closed with WM_CLOSE.
 //
-//   kq_start_time.exe <rounds> <program> <yardstick program>
+//   kq_start_time.exe <rounds> <program> <yardstick program> [<other program>...]
 //
-// Both programs start in turns (A B, B A, ...) after one untimed start each, in this process's
-// wineserver, so Wine's own boot is not timed. Prints the medians and a ROW line for bench.sh.
+// The programs start in turns (A B C, C B A, ...) after one untimed start each, in this
+// process's wineserver, so Wine's own boot is not timed. Prints the medians, and a ROW line
+// for bench.sh with the first program's median over the second's.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -97,21 +98,23 @@ std::string BaseName(const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s <rounds> <program> <yardstick program>\n", argv[0]);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s <rounds> <program> <yardstick program> [<program>...]\n",
+                     argv[0]);
         return 2;
     }
     const int rounds = std::max(1, std::atoi(argv[1]));
-    const std::string programs[2] = {argv[2], argv[3]};
-    std::vector<double> times[2];
+    const std::vector<std::string> programs(argv + 2, argv + argc);
+    const int count = static_cast<int>(programs.size());
+    std::vector<std::vector<double>> times(programs.size());
     for (int round = 0; round <= rounds; ++round)
-        for (int step = 0; step < 2; ++step) {
-            const int which = round % 2 ? 1 - step : step;
+        for (int step = 0; step < count; ++step) {
+            const int which = round % 2 ? count - 1 - step : step;
             const double t = TimeStart(programs[which]);
             if (round > 0)
                 times[which].push_back(t);
         }
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < count; ++i)
         std::printf("wine start to visible window: %-20s median %7.1f ms (min %.1f, max %.1f, "
                     "%d runs)\n",
                     BaseName(programs[i]).c_str(), Median(times[i]),
