@@ -104,7 +104,8 @@ rm -rf "$WORK/memory"
 echo "== Wine: start to main window (in one wineserver, $((ROUNDS * 4)) runs each)"
 KQ_TIMEOUT=300 bash tests/wine/run.sh build-bench-win32/bench/kq_start_time.exe \
   $((ROUNDS * 4)) "$(winpath "$ROOT/build-bench-win32/install.exe")" \
-  "$(winpath "$ROOT/build-bench-win32/bench/kq_minimal_dialog.exe")" | collect ||
+  "$(winpath "$ROOT/build-bench-win32/bench/kq_minimal_dialog.exe")" \
+  "$(winpath "$ROOT/build-bench-win32/bench/kq_minimal_dialog_like_installer.exe")" | collect ||
   failed wine-start
 
 echo "== Wine: the pass against a bare CopyFileA loop ($ROUNDS rounds)"
