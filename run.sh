@@ -85,6 +85,11 @@ show_changes() {
     echo "$after"
     echo "== changes"
     changes "$before" "$after"
+    local file
+    for file in "$pack"/*; do
+        [ "${file##*/}" = install.exe ] || [ -e "$korvo/${file##*/}" ] ||
+            echo "  left out:  ${file##*/} (from the pack)"
+    done
 }
 
 if [ -n "${DISPLAY:-}" ] && ! timeout 10 xdpyinfo >/dev/null 2>&1; then
@@ -147,7 +152,9 @@ step "the choose-folder button reads $korvo_path" \
     kq_has_line "$chosen" "control 1000 enabled=1 text=$korvo_path"
 step "screenshot after the choice" kq_shoot_windows "$shots/2-chosen.png" "$chosen"
 box=$(kq_start_pass)
-step "installation started, message shown" [ -n "$box" ]
+shown=$?
+[ $shown -eq 0 ] || echo "$box"
+step "installation started, message shown" [ $shown -eq 0 ]
 sed -n 's/^text=/  message: /p; s/^icon=/  icon: /p' <<<"$box"
 step "screenshot of the message" kq_shoot_windows "$shots/3-message.png" "$(state)" "$box"
 step "message confirmed" kq_confirm

@@ -76,9 +76,10 @@ kq_choose_folder() {
     kq_settle_folder "$1" && kq_open_browser >/dev/null && kq_pick "$1" "$2"
 }
 
-# kq_start_pass: presses the start button; the message box once it is up.
+# kq_start_pass: presses the start button; the message box once it is up (within the 60 s
+# that kq_drive allows any driver run).
 kq_start_pass() {
-    kq_drive click "$KQ_CAPTION" 1001 >/dev/null && kq_drive message "$KQ_CAPTION" 120000
+    kq_drive click "$KQ_CAPTION" 1001 >/dev/null && kq_drive message "$KQ_CAPTION" 55000
 }
 
 # kq_confirm: presses OK on the message box, until it is gone.
