@@ -142,7 +142,7 @@ if kq_check "screenshot of the client area" kq_screenshot "$shot" "$cx" "$cy" "$
     kq_check "beside the buttons too ($colours colours)" [ "$colours" -ge 100 ]
     echo "screenshot of the client area: $shot"
     kept=$shots/installation-after.png
-        mkdir -p "$shots"
+    mkdir -p "$shots"
     kq_check "screenshot of the window kept: $kept" kq_shoot_windows "$kept" "$after"
     cp "$shot" "$shots/installation-after-client.png"
 fi
@@ -172,7 +172,7 @@ listed=$(box_text | sed -n "/^$not_copied\$/,/^\$/p" | sed '1d;/^$/d')
 kq_check "it names daten.dat, and no other file, as not copied ($listed)" [ "$listed" = daten.dat ]
 kq_check "warning icon, OK button" box_has warning
 kq_check "OK closes the message box" kq_confirm
-kq_check "the pass went on past it" same "$pack/liesmich.txt" "$korvo/liesmich.txt"
+kq_check "the other files still replaced" same "$pack/liesmich.txt" "$korvo/liesmich.txt"
 kq_check "the folder in the way kept" [ -d "$korvo/daten.dat" ]
 
 echo "== exit"
