@@ -118,6 +118,7 @@ suite wine-cp932-tests env KQ_LOCALE=ja_JP.UTF-8 KQ_WINEPREFIX="$ROOT/build/wine
 
 e2e e2e-main-window bash tests/e2e/main_window.sh build/win32/install.exe
 e2e e2e-dll-planting bash tests/e2e/dll_planting.sh build/win32/install.exe
+e2e e2e-installation bash tests/e2e/installation.sh build/win32/install.exe
 
 echo "suites that did not run to the end: $broken"
 echo "total: $passed passed, $((failed + broken)) failed, $skipped skipped"
