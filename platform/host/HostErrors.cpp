@@ -76,4 +76,9 @@ BOOL Fail(DWORD error) {
     return FALSE;
 }
 
+HANDLE FailHandle(DWORD error) {
+    lastError = error;
+    return INVALID_HANDLE_VALUE;
+}
+
 } // namespace hostfs

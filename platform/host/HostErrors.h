@@ -22,5 +22,7 @@ DWORD PathError(int err, const std::string& posixPath);
 
 // SetLastError(error) and FALSE, for the BOOL functions' failure returns.
 BOOL Fail(DWORD error);
+// SetLastError(error) and INVALID_HANDLE_VALUE, for the HANDLE functions' failure returns.
+HANDLE FailHandle(DWORD error);
 
 } // namespace hostfs

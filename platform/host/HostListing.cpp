@@ -88,11 +88,6 @@ DWORD Next(Listing& listing, WIN32_FIND_DATAA* data) {
     }
 }
 
-HANDLE FailHandle(DWORD error) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
-}
-
 DIR* OpenFolder(std::string& posixPath) {
     DIR* dir = opendir(posixPath.c_str());
     if (!dir && (errno == ENOENT || errno == ENOTDIR) &&
@@ -159,10 +154,6 @@ extern "C" BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data) {
 }
 
 extern "C" BOOL FindClose(HANDLE find) {
-    auto* listing = static_cast<Listing*>(UnregisterHandle(find, HandleKind::Find));
-    if (!listing)
-        return Fail(ERROR_INVALID_HANDLE);
-    closedir(listing->dir);
-    delete listing;
-    return TRUE;
+    return CloseLiveHandle<Listing>(find, HandleKind::Find,
+                                    [](Listing& listing) { closedir(listing.dir); });
 }

@@ -16,11 +16,6 @@ struct OpenFile {
     int fd;
 };
 
-HANDLE FailHandle(DWORD error) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
-}
-
 int OpenForReading(const std::string& posixPath) {
     // Non-blocking so a FIFO can't hang the open; it is refused below anyway.
     return open(posixPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -54,10 +49,6 @@ extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share*/, void* 
 }
 
 extern "C" BOOL CloseHandle(HANDLE handle) {
-    auto* file = static_cast<OpenFile*>(UnregisterHandle(handle, HandleKind::File));
-    if (!file)
-        return Fail(ERROR_INVALID_HANDLE);
-    close(file->fd);
-    delete file;
-    return TRUE;
+    return CloseLiveHandle<OpenFile>(handle, HandleKind::File,
+                                     [](OpenFile& file) { close(file.fd); });
 }
