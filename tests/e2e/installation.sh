@@ -11,12 +11,7 @@ set -u
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 . "$KQ_E2E_DIR/steps.sh"
 
-KQ_EXE=$(realpath "${1:-$KQ_ROOT/build/win32/install.exe}") || exit 2
-[ -f "$KQ_EXE" ] || {
-    echo "$0: no such program: $KQ_EXE" >&2
-    exit 2
-}
-kq_e2e_begin || exit 1
+kq_e2e_start "$@"
 
 utf8() { printf '%b' "$1" | iconv -f CP1252 -t UTF-8; }
 caption=$KQ_CAPTION

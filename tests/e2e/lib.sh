@@ -42,21 +42,22 @@ kq_e2e_begin() {
     trap 'exit 130' INT
     trap 'exit 143' TERM HUP
     KQ_WORK=$(mktemp -d /tmp/kq-e2e.XXXXXX) || return 1
-    kq_prepare_prefix || return 1
-    if [ -n "${KQ_DISPLAY:-}" ]; then
-        export DISPLAY=$KQ_DISPLAY
-    else
-        kq_start_xvfb || return 1
-    fi
-    # Shared with tests/wine/run.sh; every Wine process here is started without descriptor 8,
-    # so that Wine's long-lived processes do not hold the lock.
-    exec 8>"$WINEPREFIX.run.lock"
-    flock -w 900 8 || {
-        kq_log "timed out waiting for another run on $WINEPREFIX"
-        return 1
-    }
+    # Every Wine process here is started without descriptor 8, the run lock's.
+    kq_begin_wine_run 900 || return 1
     KQ_SERVER_USED=1
     kq_build_tools
+}
+
+# kq_e2e_start [install.exe]: the scripts' start. The installer under test (default:
+# build/win32/install.exe) as KQ_EXE, then kq_e2e_begin; exits 2 without that program, 1 when
+# the set-up fails.
+kq_e2e_start() {
+    KQ_EXE=$(realpath "${1:-$KQ_ROOT/build/win32/install.exe}") || exit 2
+    [ -f "$KQ_EXE" ] || {
+        echo "$0: no such program: $KQ_EXE" >&2
+        exit 2
+    }
+    kq_e2e_begin || exit 1
 }
 
 kq_build_tools() {

@@ -7,12 +7,7 @@
 set -u
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-KQ_EXE=$(realpath "${1:-$KQ_ROOT/build/win32/install.exe}") || exit 2
-[ -f "$KQ_EXE" ] || {
-    echo "$0: no such program: $KQ_EXE" >&2
-    exit 2
-}
-kq_e2e_begin || exit 1
+kq_e2e_start "$@"
 
 caption="Korvo-Quenda Service-Pack"
 about=$(printf 'Info \xfcber Korvo2016 - SP' | iconv -f CP1252 -t UTF-8)

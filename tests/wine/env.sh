@@ -2,6 +2,7 @@
 # Xvfb display. Every wait is bounded; only processes started here are stopped.
 #
 #   KQ_WINEPREFIX  the prefix to use (default: <repo>/build/wineprefix)
+#   KQ_DISPLAY     an X display to use instead of starting Xvfb (e.g. :0)
 #   KQ_WINEDEBUG   Wine's debug channels (default: -all)
 #   KQ_LOCALE      the locale Wine runs in (default: C.UTF-8, code page 1252 for ANSI)
 
@@ -104,4 +105,22 @@ kq_stop_xvfb() {
     wait "$KQ_XVFB_PID" 2>/dev/null
     KQ_XVFB_PID=
     KQ_XVFB_DISPLAY=
+}
+
+# kq_begin_wine_run <seconds>: the prefix made, a display (KQ_DISPLAY or a private Xvfb), and
+# the prefix's run lock held on descriptor 8, waited for at most <seconds>. Runs on one prefix
+# take turns because each ends with wineserver -k there; Wine is to be started with 8>&- so
+# that its long-lived processes do not hold the lock.
+kq_begin_wine_run() {
+    kq_prepare_prefix || return 1
+    if [ -n "${KQ_DISPLAY:-}" ]; then
+        export DISPLAY=$KQ_DISPLAY
+    else
+        kq_start_xvfb || return 1
+    fi
+    exec 8>"$WINEPREFIX.run.lock"
+    flock -w "$1" 8 || {
+        kq_log "timed out waiting for another run on $WINEPREFIX"
+        return 1
+    }
 }

@@ -44,20 +44,7 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-kq_prepare_prefix || exit 1
-
-if [ -n "${KQ_DISPLAY:-}" ]; then
-    export DISPLAY=$KQ_DISPLAY
-else
-    kq_start_xvfb || exit 1
-fi
-
-exec 8>"$WINEPREFIX.run.lock"
-if ! flock -w $((limit + 60)) 8; then
-    kq_log "timed out waiting for another run on $WINEPREFIX"
-    exit 1
-fi
-
+kq_begin_wine_run $((limit + 60)) || exit 1
 server_used=1
 # In the background so that a signal to this script is handled at once.
 timeout -k 10 "$limit" wine "$exe" "$@" </dev/null 8>&- &
