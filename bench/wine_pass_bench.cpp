@@ -120,11 +120,13 @@ void Empty(const std::string& folder, const std::string& trash) {
     }
 }
 
-// The same state before every run: nothing, or the older copies.
+// The same state before every run: nothing, or the older copies. Those are copied over what
+// the last run left under the same names: in place, as the runs themselves write them.
 void Reset(const std::string& target, const std::string& oldCopies, const std::string& trash) {
-    Empty(target, trash);
-    if (oldCopies.empty())
+    if (oldCopies.empty()) {
+        Empty(target, trash);
         return;
+    }
     for (const std::string& name : Names(oldCopies))
         if (!CopyFileA((oldCopies + "\\" + name).c_str(), (target + "\\" + name).c_str(), FALSE))
             Die("cannot restore", target + "\\" + name);
