@@ -5,22 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "HostPath.h"
-#include "TestFs.h"
+#include "HostTestFs.h"
 
 using testfs::operator/;
 
 namespace {
 
-std::string OnDisk(const CString& path) {
-    std::string posix;
-    hostfs::ToPosixPath(path, posix);
-    return posix;
-}
-
 mode_t ModeOf(const CString& path) {
     struct stat st = {};
-    EXPECT_EQ(0, stat(OnDisk(path).c_str(), &st)) << path;
+    EXPECT_EQ(0, stat(testfs::Posix(path).c_str(), &st)) << path;
     return st.st_mode & 07777;
 }
 

@@ -9,18 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "HostPath.h"
-#include "TestFs.h"
+#include "HostTestFs.h"
 
 using testfs::operator/;
 
 namespace {
-
-std::string OnDisk(const CString& path) {
-    std::string posix;
-    hostfs::ToPosixPath(path, posix);
-    return posix;
-}
 
 class CopyFile : public ::testing::Test {
 protected:
@@ -39,17 +32,17 @@ protected:
 } // namespace
 
 TEST_F(CopyFile, CopiesContentModeAttributesAndModificationTime) {
-    ASSERT_EQ(0, chmod(OnDisk(dir / "a.txt").c_str(), 0640));
+    ASSERT_EQ(0, chmod(testfs::Posix(dir / "a.txt").c_str(), 0640));
     testfs::SetAttributes(dir / "a.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
     const struct timespec times[2] = {{0, UTIME_OMIT}, {1234567890, 123456789}};
-    ASSERT_EQ(0, utimensat(AT_FDCWD, OnDisk(dir / "a.txt").c_str(), times, 0));
+    ASSERT_EQ(0, utimensat(AT_FDCWD, testfs::Posix(dir / "a.txt").c_str(), times, 0));
 
     ASSERT_TRUE(CopyFileA(dir / "a.txt", dir / "b.txt", FALSE)) << GetLastError();
     EXPECT_EQ("source content", testfs::ReadFile(dir / "b.txt"));
     EXPECT_EQ(DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
               testfs::Attributes(dir / "b.txt"));
     struct stat st = {};
-    ASSERT_EQ(0, stat(OnDisk(dir / "b.txt").c_str(), &st));
+    ASSERT_EQ(0, stat(testfs::Posix(dir / "b.txt").c_str(), &st));
     EXPECT_EQ(0640u, st.st_mode & 07777);
     EXPECT_EQ(1234567890, st.st_mtim.tv_sec);
     EXPECT_EQ(123456789, st.st_mtim.tv_nsec);
@@ -82,8 +75,8 @@ TEST_F(CopyFile, RefusesReadOnlyHiddenAndSystemTargetsEvenForRoot) {
 
 TEST_F(CopyFile, RefusesMissingFoldersAndOtherNonFiles) {
     testfs::MakeDir(dir / "sub");
-    ASSERT_EQ(0, mkfifo(OnDisk(dir / "fifo").c_str(), 0644));
-    ASSERT_EQ(0, symlink("nowhere", OnDisk(dir / "dangling").c_str()));
+    ASSERT_EQ(0, mkfifo(testfs::Posix(dir / "fifo").c_str(), 0644));
+    ASSERT_EQ(0, symlink("nowhere", testfs::Posix(dir / "dangling").c_str()));
     const std::vector<std::string> names = {"a.txt", "dangling", "fifo", "sub"};
     ExpectRefused(dir / "sub", dir / "b.txt", FALSE, ERROR_ACCESS_DENIED, names);
     ExpectRefused(dir / "missing.txt", dir / "b.txt", FALSE, ERROR_FILE_NOT_FOUND, names);
@@ -99,7 +92,7 @@ TEST_F(CopyFile, RefusesMissingFoldersAndOtherNonFiles) {
         return std::make_pair(ok, GetLastError());
     });
     if (copy.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
-        close(open(OnDisk(dir / "fifo").c_str(), O_WRONLY | O_NONBLOCK)); // set it free
+        close(open(testfs::Posix(dir / "fifo").c_str(), O_WRONLY | O_NONBLOCK)); // set it free
         FAIL() << "CopyFileA blocked on a FIFO";
     }
     EXPECT_EQ(std::make_pair(FALSE, DWORD(ERROR_ACCESS_DENIED)), copy.get());
@@ -108,7 +101,8 @@ TEST_F(CopyFile, RefusesMissingFoldersAndOtherNonFiles) {
 
 TEST_F(CopyFile, NeverCopiesAFileOntoItself) {
     testfs::MakeDir(dir / "sub");
-    ASSERT_EQ(0, link(OnDisk(dir / "a.txt").c_str(), OnDisk(dir / "hard.txt").c_str()));
+    ASSERT_EQ(0,
+              link(testfs::Posix(dir / "a.txt").c_str(), testfs::Posix(dir / "hard.txt").c_str()));
     const std::vector<std::string> names = {"a.txt", "hard.txt", "sub"};
     ExpectRefused(dir / "a.txt", dir / "a.txt", FALSE, ERROR_SHARING_VIOLATION, names);
     ExpectRefused(dir / "a.txt", dir / "sub\\..\\.\\a.txt", FALSE, ERROR_SHARING_VIOLATION, names);
@@ -159,6 +153,6 @@ TEST_F(CopyFile, Windows1252NamesAreStoredAsUtf8) {
     ASSERT_TRUE(CopyFileA(dir / "L\xF6sung.txt", dir / "TARGET\\L\xF6sung.txt", FALSE))
         << GetLastError();
     struct stat st;
-    EXPECT_EQ(0, stat((OnDisk(dir.Path()) + "/target/L\xC3\xB6sung.txt").c_str(), &st));
+    EXPECT_EQ(0, stat((testfs::Posix(dir.Path()) + "/target/L\xC3\xB6sung.txt").c_str(), &st));
     EXPECT_EQ((std::vector<std::string>{"L\xF6sung.txt"}), testfs::List(dir / "target"));
 }

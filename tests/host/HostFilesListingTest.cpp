@@ -6,8 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "HostPath.h"
-#include "TestFs.h"
+#include "HostTestFs.h"
 
 using testfs::operator/;
 
@@ -35,12 +34,6 @@ Listed ListAll(const CString& pattern) {
     return listed;
 }
 
-std::string OnDisk(const CString& path) {
-    std::string posix;
-    hostfs::ToPosixPath(path, posix);
-    return posix;
-}
-
 } // namespace
 
 TEST(FindFirstFileA, ListsDotsFirstThenEveryEntry) {
@@ -52,7 +45,7 @@ TEST(FindFirstFileA, ListsDotsFirstThenEveryEntry) {
     testfs::SetAttributes(dir / "hidden.sys", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     testfs::MakeDir(dir / "sub");
     const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
-    ASSERT_EQ(0, utimensat(AT_FDCWD, OnDisk(dir / "a.txt").c_str(), times, 0));
+    ASSERT_EQ(0, utimensat(AT_FDCWD, testfs::Posix(dir / "a.txt").c_str(), times, 0));
 
     for (const char* pattern : {"*.*", "*"}) {
         SCOPED_TRACE(pattern);
@@ -109,7 +102,7 @@ TEST(FindFirstFileA, ErrorCodes) {
 
 TEST(FindFirstFileA, ListsWhatWindowsCouldNotName) {
     testfs::TempDir dir;
-    const std::string folder = OnDisk(dir.Path());
+    const std::string folder = testfs::Posix(dir.Path());
     for (const char* name : {"/\xE6\x97\xA5\xE6\x9C\xAC.txt", "/bad\xFF.bin"})
         ASSERT_EQ(0, close(open((folder + name).c_str(), O_CREAT | O_WRONLY, 0644)));
     ASSERT_EQ(0, symlink("nowhere", (folder + "/dangling").c_str()));

@@ -24,25 +24,19 @@
 #include <unistd.h>
 
 #include "HeadlessWindow.h"
-#include "HostPath.h"
+#include "HostTestFs.h"
 #include "PassReport.h"
-#include "TestFs.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
 
 using testfs::operator/;
+using testfs::Posix;
 
 namespace {
 
 typedef std::vector<std::string> Names;
 
 const size_t kMiB = 1024 * 1024;
-
-std::string Posix(const CString& path) {
-    std::string posix;
-    EXPECT_EQ(0u, hostfs::ToPosixPath(path, posix)) << path;
-    return posix;
-}
 
 // Content that shows any misplaced, missing or repeated block: every 8-byte word holds its own
 // offset and the file's mark.
@@ -88,18 +82,6 @@ bool HoldsPattern(const CString& path, size_t size, unsigned char mark) {
     return same;
 }
 
-// The folder's entries in the order readdir gives them, which is the order the host lists.
-Names ListingOrder(const CString& folder) {
-    Names names;
-    if (DIR* dir = opendir(Posix(folder).c_str())) {
-        while (dirent* entry = readdir(dir))
-            if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
-                names.push_back(entry->d_name);
-        closedir(dir);
-    }
-    return names;
-}
-
 // A name for a file in folder that the listing gives before at least `othersAfter` of the
 // entries there now, so that the pass has work left when that file fails. The file is made
 // empty; the listing's order is the file system's, which differs from machine to machine.
@@ -108,7 +90,7 @@ std::string NameListedBefore(const CString& folder, const char* stem, size_t oth
         CString name;
         name.Format("%s%02d.bin", stem, i);
         testfs::WriteFile(folder / name, "");
-        const Names order = ListingOrder(folder);
+        const Names order = testfs::ReaddirNames(Posix(folder));
         const auto at = std::find(order.begin(), order.end(), static_cast<const char*>(name));
         if (size_t(order.end() - at) > othersAfter)
             return static_cast<const char*>(name);

@@ -1,6 +1,6 @@
 // The test file helpers over POSIX directly: only the path conversion is shared with the code
 // under test, so what a test reads back is what is on disk.
-#include "TestFs.h"
+#include "HostTestFs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,13 +27,6 @@ namespace testfs {
 
 namespace {
 
-std::string Posix(const CString& path) {
-    std::string posixPath;
-    const DWORD error = hostfs::ToPosixPath(path, posixPath);
-    EXPECT_EQ(0u, error) << "not a host path: " << path;
-    return posixPath;
-}
-
 std::string Errno() {
     return std::strerror(errno);
 }
@@ -47,19 +40,58 @@ void RemovePosixTree(const std::string& path) {
         return;
     }
     chmod(path.c_str(), 0700); // a read-only folder keeps its entries otherwise
-    if (DIR* dir = opendir(path.c_str())) {
-        std::vector<std::string> names;
-        while (dirent* entry = readdir(dir))
-            if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
-                names.push_back(entry->d_name);
-        closedir(dir);
-        for (const std::string& name : names)
-            RemovePosixTree(path + "/" + name);
-    }
+    for (const std::string& name : ReaddirNames(path))
+        RemovePosixTree(path + "/" + name);
     EXPECT_EQ(0, rmdir(path.c_str())) << "rmdir " << path << ": " << Errno();
 }
 
 } // namespace
+
+std::string Posix(const CString& path) {
+    std::string posixPath;
+    const DWORD error = hostfs::ToPosixPath(path, posixPath);
+    EXPECT_EQ(0u, error) << "not a host path: " << path;
+    return posixPath;
+}
+
+void WritePosixFile(const std::string& path, const std::string& content) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    ASSERT_GE(fd, 0) << "create " << path << ": " << Errno();
+    const ssize_t written = write(fd, content.data(), content.size());
+    close(fd);
+    ASSERT_EQ(static_cast<ssize_t>(content.size()), written) << "write " << path << ": " << Errno();
+}
+
+std::string ReadPosixFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        ADD_FAILURE() << "cannot open " << path << ": " << Errno();
+        return "";
+    }
+    std::string content;
+    char chunk[65536];
+    ssize_t got;
+    while ((got = read(fd, chunk, sizeof chunk)) > 0)
+        content.append(chunk, static_cast<size_t>(got));
+    if (got < 0)
+        ADD_FAILURE() << "cannot read " << path << ": " << Errno();
+    close(fd);
+    return got < 0 ? "" : content;
+}
+
+std::vector<std::string> ReaddirNames(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        ADD_FAILURE() << "cannot list " << folder << ": " << Errno();
+        return names;
+    }
+    while (dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
+            names.push_back(entry->d_name);
+    closedir(dir);
+    return names;
+}
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
@@ -74,44 +106,16 @@ TempDir::TempDir() {
     std::free(real);
 }
 
-TempDir::~TempDir() {
-    if (m_path.IsEmpty())
-        return;
-    RemoveTree(m_path);
-    EXPECT_FALSE(Exists(m_path)) << "temp folder left behind: " << m_path;
-}
-
-CString TempDir::operator/(const char* name) const {
-    return m_path + '\\' + name;
-}
-
 void MakeDir(const CString& path) {
     ASSERT_EQ(0, mkdir(Posix(path).c_str(), 0777)) << "mkdir " << path << ": " << Errno();
 }
 
 void WriteFile(const CString& path, const std::string& content) {
-    const int fd = open(Posix(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    ASSERT_GE(fd, 0) << "create " << path << ": " << Errno();
-    const ssize_t written = write(fd, content.data(), content.size());
-    close(fd);
-    ASSERT_EQ(static_cast<ssize_t>(content.size()), written) << "write " << path << ": " << Errno();
+    WritePosixFile(Posix(path), content);
 }
 
 std::string ReadFile(const CString& path) {
-    const int fd = open(Posix(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        ADD_FAILURE() << "cannot open " << path << ": " << Errno();
-        return "";
-    }
-    std::string content;
-    char chunk[65536];
-    ssize_t got;
-    while ((got = read(fd, chunk, sizeof chunk)) > 0)
-        content.append(chunk, static_cast<size_t>(got));
-    if (got < 0)
-        ADD_FAILURE() << "cannot read " << path << ": " << Errno();
-    close(fd);
-    return got < 0 ? "" : content;
+    return ReadPosixFile(Posix(path));
 }
 
 bool Exists(const CString& path) {
@@ -161,16 +165,9 @@ void SetAttributes(const CString& path, DWORD attributes) {
 }
 
 std::vector<std::string> List(const CString& folder) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(Posix(folder).c_str());
-    if (!dir) {
-        ADD_FAILURE() << "cannot list " << folder << ": " << Errno();
-        return names;
-    }
-    while (dirent* entry = readdir(dir))
-        if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
-            names.push_back(hostfs::Utf8ToCp1252(entry->d_name));
-    closedir(dir);
+    std::vector<std::string> names = ReaddirNames(Posix(folder));
+    for (std::string& name : names)
+        name = hostfs::Utf8ToCp1252(name);
     std::sort(names.begin(), names.end());
     return names;
 }

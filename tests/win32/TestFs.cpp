@@ -65,17 +65,6 @@ TempDir::TempDir() {
     ADD_FAILURE() << "no unique temp folder name under " << base;
 }
 
-TempDir::~TempDir() {
-    if (m_path.IsEmpty())
-        return;
-    RemoveTree(m_path);
-    EXPECT_FALSE(Exists(m_path)) << "temp folder left behind: " << m_path;
-}
-
-CString TempDir::operator/(const char* name) const {
-    return m_path + '\\' + name;
-}
-
 void MakeDir(const CString& path) {
     ASSERT_TRUE(CreateDirectoryW(Wide(path).c_str(), nullptr))
         << "CreateDirectory(" << path << "): " << LastError();

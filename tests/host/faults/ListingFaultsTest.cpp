@@ -10,9 +10,8 @@
 #include <unistd.h>
 
 #include "FindNextHook.h"
-#include "HostPath.h"
+#include "HostTestFs.h"
 #include "PassReport.h"
-#include "TestFs.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
 
@@ -65,8 +64,7 @@ TEST_F(ListingFaults, SourceFilesDisappearBetweenListingAndCopy) {
         if (ok && !IsDots(data->cFileName) &&
             (gone.empty() || !std::strcmp(data->cFileName, "VOZORADI.DLL"))) {
             gone.insert(data->cFileName);
-            std::string posix;
-            hostfs::ToPosixPath(source / data->cFileName, posix);
+            const std::string posix = testfs::Posix(source / data->cFileName);
             EXPECT_EQ(0, unlink(posix.c_str())) << posix;
         }
         return ok;
