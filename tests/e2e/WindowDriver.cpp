@@ -28,8 +28,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
+
+#include "../win32/ForeignWindow.h"
 
 namespace {
 
@@ -118,26 +119,9 @@ void PrintState(HWND window) {
 
 const DWORD kReplyMs = 5000;
 
-// Answers once the window's thread is in its message loop, set up and ready for input.
-bool Answers(HWND window) {
-    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kReplyMs, nullptr) != 0;
-}
-
 // Text of a control of another process, without waiting forever on its thread.
 std::string ControlText(HWND window, int id) {
-    char text[1024] = "";
-    HWND control = GetDlgItem(window, id);
-    if (!control ||
-        !SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                             SMTO_ABORTIFHUNG, kReplyMs, nullptr))
-        return "";
-    return text;
-}
-
-bool IsDialog(HWND window) {
-    char name[16] = "";
-    GetClassNameA(window, name, sizeof name);
-    return strcmp(name, "#32770") == 0 && IsWindowVisible(window);
+    return foreign::Text(GetDlgItem(window, id), kReplyMs, "");
 }
 
 // The control ids of the shell's classic folder browser, the same in Wine.
@@ -153,7 +137,7 @@ struct Related {
 
 BOOL CALLBACK VisitRelated(HWND window, LPARAM data) {
     auto* search = reinterpret_cast<Related*>(data);
-    if (window == search->main || !IsDialog(window))
+    if (window == search->main || !foreign::IsDialog(window) || !IsWindowVisible(window))
         return TRUE;
     bool match;
     if (search->browser) {
@@ -176,7 +160,7 @@ HWND WaitRelated(HWND main, bool browser, DWORD ms) {
     for (;;) {
         Related search = {main, browser, nullptr};
         EnumWindows(VisitRelated, reinterpret_cast<LPARAM>(&search));
-        if (search.found && Answers(search.found))
+        if (search.found && foreign::Answers(search.found, kReplyMs))
             return search.found;
         if (GetTickCount() - start >= ms)
             return nullptr;
@@ -192,12 +176,6 @@ bool WaitGone(HWND window, DWORD ms) {
         Sleep(50);
     }
     return true;
-}
-
-// As the button would send it; a posted command also reaches a browser whose OK is grey.
-void Press(HWND window, int id) {
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
 }
 
 // BFFM_SETSELECTIONA takes a pointer that the browser reads in its own process, so the path
@@ -233,10 +211,7 @@ void PrintBrowser(HWND browser) {
 }
 
 BOOL CALLBACK KeepIfIcon(HWND child, LPARAM data) {
-    char name[16] = "";
-    GetClassNameA(child, name, sizeof name);
-    if (_stricmp(name, "Static") != 0 ||
-        (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON || !IsWindowVisible(child))
+    if (!foreign::IsIcon(child))
         return TRUE;
     *reinterpret_cast<HWND*>(data) = child;
     return FALSE;
@@ -390,7 +365,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "click" && argc == 4) {
-        Press(window, static_cast<int>(Number(argv[3])));
+        foreign::Press(window, static_cast<int>(Number(argv[3])));
         return 0;
     }
     if (command == "syscommand" && argc == 4) {
@@ -451,7 +426,7 @@ int main(int argc, char** argv) {
             fprintf(stderr, "nothing to press on for %s\n", caption.c_str());
             return 1;
         }
-        Press(related, static_cast<int>(Number(argv[3])));
+        foreign::Press(related, static_cast<int>(Number(argv[3])));
         if (WaitGone(related, Number(argv[4])))
             return 0;
         fprintf(stderr, "still shown %s ms after pressing %s\n", argv[4], argv[3]);

@@ -13,6 +13,7 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include "ForeignWindow.h"
 #include "TestFs.h"
 #include "WineDifference.h"
 
@@ -30,13 +31,7 @@ const auto kCloseTimeout = std::chrono::seconds(10);
 const char kGermanTitle[] = "Bitte Korvo-Installationsordner ausw\xE4hlen";
 
 std::string TextOf(HWND window) {
-    char text[1024] = "";
-    DWORD_PTR copied = 0;
-    if (!window ||
-        !SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                             SMTO_ABORTIFHUNG, kReplyTimeoutMs, &copied))
-        return "<no answer>";
-    return text;
+    return foreign::Text(window, kReplyTimeoutMs, "<no answer>");
 }
 
 // The browser as a user sees it, driven from another thread than the one running Browse.
@@ -74,10 +69,7 @@ public:
     }
 
     // WM_COMMAND as the button sends it; it also reaches the browser when the button is grey.
-    void Press(int id) const {
-        PostMessageA(m_window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(m_window, id)));
-    }
+    void Press(int id) const { foreign::Press(m_window, id); }
     void CloseBox() const { PostMessageA(m_window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
     bool WaitGone(std::chrono::milliseconds limit) const {
@@ -102,9 +94,7 @@ private:
 BOOL CALLBACK KeepIfBrowser(HWND window, LPARAM data) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    char className[16] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (process != GetCurrentProcessId() || strcmp(className, "#32770") != 0 ||
+    if (process != GetCurrentProcessId() || !foreign::IsDialog(window) ||
         !IsWindowVisible(window) || !GetDlgItem(window, kTreeId))
         return TRUE;
     *reinterpret_cast<HWND*>(data) = window;
@@ -135,8 +125,7 @@ BrowseRun RunBrowse(CFolderPicker& picker, const std::function<void(const Browse
                !(window = FindBrowser()))
             Sleep(10);
         // Wait until its thread is in the browser's loop: set up and ready for input.
-        if (!window ||
-            !SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kReplyTimeoutMs, nullptr))
+        if (!window || !foreign::Answers(window, kReplyTimeoutMs))
             return;
         run.appeared = true;
         Browser browser(window);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ForeignWindow.h"
+
 namespace {
 
 const char kClassName[] = "KqTestWindow";
@@ -28,26 +30,15 @@ ATOM RegisterTestClass() {
 
 // Text of a window owned by another thread, without waiting forever on that thread.
 std::string TextOf(HWND window) {
-    char text[1024] = "";
-    DWORD_PTR copied = 0;
-    if (!window ||
-        !SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                             SMTO_ABORTIFHUNG, kReplyTimeoutMs, &copied))
-        return "";
-    return std::string(text, std::min<size_t>(copied, sizeof text - 1));
+    return foreign::Text(window, kReplyTimeoutMs, "");
 }
 
 bool IsMessageBoxOf(HWND window, HWND owner) {
-    char className[16] = "";
-    return GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0 &&
-           GetWindow(window, GW_OWNER) == owner;
+    return foreign::IsDialog(window) && GetWindow(window, GW_OWNER) == owner;
 }
 
 BOOL CALLBACK KeepIfIcon(HWND child, LPARAM data) {
-    char className[16] = "";
-    GetClassNameA(child, className, sizeof className);
-    if (_stricmp(className, "Static") != 0 ||
-        (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON || !IsWindowVisible(child))
+    if (!foreign::IsIcon(child))
         return TRUE;
     DWORD_PTR icon = 0;
     SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kReplyTimeoutMs, &icon);
@@ -55,8 +46,7 @@ BOOL CALLBACK KeepIfIcon(HWND child, LPARAM data) {
     return icon == 0;
 }
 
-// The icon's static control has id 0x14 on Windows but 0x440 in Wine; its SS_ICON style
-// finds it on both. It shows the shared system icon that LoadIconA returns.
+// The icon's control shows the shared system icon that LoadIconA returns.
 UINT IconKind(HWND box) {
     HICON icon = nullptr;
     EnumChildWindows(box, KeepIfIcon, reinterpret_cast<LPARAM>(&icon));
@@ -143,8 +133,7 @@ void TestWindow::State::Watch() {
 void TestWindow::State::Answer(HWND box) {
     // Shown only after WM_INITDIALOG has filled in text and icon; a reply to WM_NULL then
     // proves its thread is in the box's loop.
-    if (!IsWindowVisible(box) ||
-        !SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kReplyTimeoutMs, nullptr))
+    if (!IsWindowVisible(box) || !foreign::Answers(box, kReplyTimeoutMs))
         return;
     ShownMessageBox shown;
     shown.caption = TextOf(box);
@@ -156,9 +145,7 @@ void TestWindow::State::Answer(HWND box) {
         boxes.push_back(shown);
     }
     // OK where there is one, otherwise the box's way out.
-    int id = HasVisibleButton(box, IDOK) ? IDOK : IDCANCEL;
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+    foreign::Press(box, HasVisibleButton(box, IDOK) ? IDOK : IDCANCEL);
 }
 
 TestWindow::TestWindow() : m_state(std::make_unique<State>()) {
