@@ -213,6 +213,29 @@ protected:
         SettleAccessTimes(m_folder);
         return RunBrowse(m_picker, script);
     }
+    // Browse, the script selecting folder and pressing button.
+    template <typename Folder> BrowseRun Choose(Folder folder, int button) {
+        return Browse([&](const Browser& b) {
+            b.Select(folder);
+            b.Press(button);
+        });
+    }
+
+    // The script's way out closed the browser, Browse returned 0 and left m_path consistent.
+    void ExpectNothingChosen(const BrowseRun& run) {
+        ASSERT_TRUE(run.appeared);
+        EXPECT_FALSE(run.forcedClosed) << "the browser stayed up";
+        EXPECT_EQ(run.result, 0);
+        ExpectWellFormed(m_picker);
+    }
+    // Browse returned 1 and exactly that path.
+    void ExpectChosen(const BrowseRun& run, const CString& chosen) {
+        ASSERT_TRUE(run.appeared);
+        EXPECT_FALSE(run.forcedClosed);
+        EXPECT_EQ(run.result, 1);
+        EXPECT_STREQ(m_picker.m_path, chosen);
+        EXPECT_EQ(m_picker.m_path.GetLength(), chosen.GetLength());
+    }
 
     testfs::TempDir m_temp;
     CString m_folder; // m_temp's full long path
@@ -221,38 +244,19 @@ protected:
 
 TEST_F(FolderPickerBrowse, CancelReturnsZero) {
     m_picker.m_title = kGermanTitle;
-    BrowseRun run = Browse([&](const Browser& b) {
-        b.Select(m_folder);
-        b.Press(IDCANCEL);
-    });
-    ASSERT_TRUE(run.appeared);
-    EXPECT_FALSE(run.forcedClosed);
-    EXPECT_EQ(run.result, 0);
-    ExpectWellFormed(m_picker);
+    ExpectNothingChosen(Choose(m_folder, IDCANCEL));
 }
 
 TEST_F(FolderPickerBrowse, ClosingTheWindowReturnsZero) {
-    BrowseRun run = Browse([&](const Browser& b) {
+    ExpectNothingChosen(Browse([&](const Browser& b) {
         b.Select(m_folder);
         b.CloseBox();
-    });
-    ASSERT_TRUE(run.appeared);
-    EXPECT_FALSE(run.forcedClosed);
-    EXPECT_EQ(run.result, 0);
-    ExpectWellFormed(m_picker);
+    }));
 }
 
 TEST_F(FolderPickerBrowse, ChosenFolderReturnsItsFullPath) {
     CString chosen = m_folder + "\\Erster";
-    BrowseRun run = Browse([&](const Browser& b) {
-        b.Select(chosen);
-        b.Press(IDOK);
-    });
-    ASSERT_TRUE(run.appeared);
-    EXPECT_FALSE(run.forcedClosed);
-    EXPECT_EQ(run.result, 1);
-    EXPECT_STREQ(m_picker.m_path, chosen);
-    EXPECT_EQ(m_picker.m_path.GetLength(), chosen.GetLength());
+    ExpectChosen(Choose(chosen, IDOK), chosen);
 }
 
 TEST_F(FolderPickerBrowse, DriveRootIsThreeCharacters) {
@@ -262,9 +266,7 @@ TEST_F(FolderPickerBrowse, DriveRootIsThreeCharacters) {
         status = b.Status();
         b.Press(IDOK);
     });
-    ASSERT_TRUE(run.appeared);
-    EXPECT_EQ(run.result, 1);
-    EXPECT_STREQ(m_picker.m_path, "C:\\");
+    ExpectChosen(run, "C:\\");
     EXPECT_EQ(m_picker.m_path.GetLength(), 3);
     EXPECT_EQ(status, "C:\\");
 }
@@ -273,16 +275,8 @@ TEST_F(FolderPickerBrowse, DriveRootIsThreeCharacters) {
 TEST_F(FolderPickerBrowse, SecondBrowseReplacesTheFirstPath) {
     CString longer = m_folder + "\\Zweiter Ordner mit langem Namen";
     CString shorter = m_folder + "\\Erster";
-    for (const CString& chosen : {longer, shorter}) {
-        BrowseRun run = Browse([&](const Browser& b) {
-            b.Select(chosen);
-            b.Press(IDOK);
-        });
-        ASSERT_TRUE(run.appeared);
-        EXPECT_EQ(run.result, 1);
-        EXPECT_STREQ(m_picker.m_path, chosen);
-        EXPECT_EQ(m_picker.m_path.GetLength(), chosen.GetLength());
-    }
+    for (const CString& chosen : {longer, shorter})
+        ASSERT_NO_FATAL_FAILURE(ExpectChosen(Choose(chosen, IDOK), chosen));
 }
 
 // Near the longest folder path Windows creates (248): the whole path fits the 260 buffers.
@@ -304,9 +298,7 @@ TEST_F(FolderPickerBrowse, DeepFolderPathComesBackWhole) {
         status = b.Status();
         b.Press(IDOK);
     });
-    ASSERT_TRUE(run.appeared);
-    EXPECT_EQ(run.result, 1);
-    EXPECT_STREQ(m_picker.m_path, deep);
+    ExpectChosen(run, deep);
     EXPECT_EQ(status, std::string(deep));
 }
 
@@ -316,27 +308,15 @@ TEST_F(FolderPickerBrowse, AnsiFolderNameComesBackAsAnsiBytes) {
         GTEST_SKIP() << "ANSI code page is " << GetACP() << ", not 1252";
     CString chosen = m_folder + "\\Korvo \xC4nderungen \xFC\xDF";
     testfs::MakeDir(chosen);
-    BrowseRun run = Browse([&](const Browser& b) {
-        b.Select(chosen);
-        b.Press(IDOK);
-    });
-    ASSERT_TRUE(run.appeared);
-    EXPECT_EQ(run.result, 1);
-    EXPECT_STREQ(m_picker.m_path, chosen);
+    ExpectChosen(Choose(chosen, IDOK), chosen);
 }
 
 // An item the file system does not know (My Computer) yields no path even when confirmed.
 TEST_F(FolderPickerBrowse, ItemWithoutFileSystemPathReturnsZero) {
     ItemIdList computer(CSIDL_DRIVES);
     ASSERT_NE(computer.item, nullptr);
-    BrowseRun run = Browse([&](const Browser& b) {
-        b.Select(computer.item);
-        b.Press(IDOK);
-    });
-    ASSERT_TRUE(run.appeared);
-    EXPECT_FALSE(run.forcedClosed) << "the browser ignored OK on My Computer";
-    EXPECT_EQ(run.result, 0);
-    ExpectWellFormed(m_picker);
+    SCOPED_TRACE("OK pressed on My Computer");
+    ExpectNothingChosen(Choose(computer.item, IDOK));
 }
 
 class FolderPickerShows : public FolderPickerBrowse {};
