@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <ftw.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "FuzzCheck.h"
 #include "HeadlessWindow.h"
 #include "disk/DiskObject.h"
 
@@ -22,13 +22,7 @@ const char kInternalError[] = "CDiskObject internal error - check call parameter
 
 std::string folder; // the throw-away current directory, as getcwd gives it
 
-[[noreturn]] void Fail(const char* what, const std::string& path) {
-    std::fprintf(stderr, "FUZZ CHECK FAILED: %s\n  path (%zu bytes): \"", what, path.size());
-    for (unsigned char c : path)
-        std::fprintf(stderr, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
-    std::fprintf(stderr, "\"\n");
-    std::abort();
-}
+using fuzzcheck::Fail;
 
 std::string CurrentDirectory() {
     char cwd[4096];
@@ -44,13 +38,9 @@ void MakeFile(const std::string& path) {
     close(fd);
 }
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-    return remove(path);
-}
-
 void RemoveFolder() {
     if (chdir("/") == 0)
-        nftw(folder.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+        fuzzcheck::RemoveTree(folder);
 }
 
 // Malformed as the class defines it, worked out apart from it: empty; ':', '*' or '?' after

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <map>
 #include <set>
 #include <string>
@@ -21,6 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "HeadlessWindow.h"
 #include "HostNames.h"
 #include "HostPath.h"
@@ -69,20 +69,19 @@ void Write(const std::string& path, const std::string& content) {
     close(fd);
 }
 
-void Mark(const std::string& path, const char* bits) {
-    if (setxattr(path.c_str(), "user.DOSATTRIB", bits, std::strlen(bits), 0) != 0) {
+// A file with its DOS attribute bits (hidden 0x2, system 0x4; none if null), read-only if asked.
+void WriteMarked(const std::string& path, const std::string& content, const char* bits,
+                 bool readOnly) {
+    Write(path, content);
+    if (bits && setxattr(path.c_str(), "user.DOSATTRIB", bits, std::strlen(bits), 0) != 0) {
         std::perror(path.c_str());
         std::exit(1);
     }
+    if (readOnly)
+        chmod(path.c_str(), 0444);
 }
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-    return remove(path);
-}
-
-void RemoveTree(const std::string& path) {
-    nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-}
+using fuzzcheck::RemoveTree;
 
 void RemoveBase() {
     RemoveTree(base);
@@ -165,11 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case kFile:
         case kReadOnlyFile:
         case kHiddenFile:
-            Write(from, fresh);
-            if (source[i] == kHiddenFile)
-                Mark(from, "0x2");
-            if (source[i] == kReadOnlyFile)
-                chmod(from.c_str(), 0444);
+            WriteMarked(from, fresh, source[i] == kHiddenFile ? "0x2" : nullptr,
+                        source[i] == kReadOnlyFile);
             break;
         case kFolder:
             mkdir(from.c_str(), 0755);
@@ -192,13 +188,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case kReadOnlyOld:
         case kHiddenOld:
         case kSystemOld:
-            Write(to, old);
-            if (target[i] == kHiddenOld)
-                Mark(to, "0x2");
-            if (target[i] == kSystemOld)
-                Mark(to, "0x4");
-            if (target[i] == kReadOnlyOld)
-                chmod(to.c_str(), 0444);
+            WriteMarked(to, old,
+                        target[i] == kHiddenOld   ? "0x2"
+                        : target[i] == kSystemOld ? "0x4"
+                                                  : nullptr,
+                        target[i] == kReadOnlyOld);
             break;
         case kFolderInTheWay:
             mkdir(to.c_str(), 0755);

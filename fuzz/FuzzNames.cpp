@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "FuzzCheck.h"
 #include "HostNames.h"
 #include "HostPath.h"
 
@@ -19,11 +18,7 @@ using namespace hostfs;
 namespace {
 
 [[noreturn]] void Fail(const char* what, const std::string& input) {
-    std::fprintf(stderr, "FUZZ CHECK FAILED: %s\n  input (%zu bytes): \"", what, input.size());
-    for (unsigned char c : input)
-        std::fprintf(stderr, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
-    std::fprintf(stderr, "\"\n");
-    std::abort();
+    fuzzcheck::Fail(what, input, "input");
 }
 
 void CheckCp1252RoundTrip(const std::string& cp1252) {

@@ -4,23 +4,16 @@
 // path back byte for byte ('/' stays '/': the host runtime takes both separators as they are).
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "FuzzCheck.h"
 #include "WinApi.h"
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, const std::string& path) {
-    std::fprintf(stderr, "FUZZ CHECK FAILED: %s\n  path (%zu bytes): \"", what, path.size());
-    for (unsigned char c : path)
-        std::fprintf(stderr, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
-    std::fprintf(stderr, "\"\n");
-    std::abort();
-}
+using fuzzcheck::Fail;
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
