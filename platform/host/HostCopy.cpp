@@ -89,8 +89,8 @@ int OpenTemp(const std::string& folder, TempFile& temp) {
 }
 
 // Gives the unnamed file behind fd the name path; returns 0 or errno (EEXIST if path exists).
-// Straight from the descriptor where the process may (CAP_DAC_READ_SEARCH), else through
-// /proc, which costs a lookup of its own each time.
+// Straight from the descriptor where the kernel lets the process (CAP_DAC_READ_SEARCH, or on
+// newer kernels a file it opened itself), else through /proc, a lookup of its own each time.
 int LinkUnnamed(int fd, const std::string& path) {
     static std::atomic<bool> direct{true};
     if (direct) {
