@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -31,27 +30,23 @@ std::string Hex(uint32_t value) {
     return text;
 }
 
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 std::string Utf8(const std::u16string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         uint32_t c = text[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        // The lead byte holds as many high 1 bits as the sequence has bytes (0xC0, 0xE0, 0xF0).
+        int more = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        out += static_cast<char>(more ? ((0xFF << (7 - more)) & 0xFF) | (c >> (6 * more)) : c);
+        while (more-- > 0)
+            out += static_cast<char>(0x80 | ((c >> (6 * more)) & 0x3F));
     }
     return out;
 }
@@ -285,6 +280,8 @@ struct NameOrOrdinal {
     bool isOrdinal = false;
     uint16_t ordinal = 0;
     std::u16string text;
+
+    bool Is(uint16_t n) const { return isOrdinal && ordinal == n; }
 };
 
 NameOrOrdinal ReadNameOrOrdinal(Reader& r) {
@@ -322,8 +319,7 @@ struct ResFile {
 
     const Resource* Find(uint16_t type, uint16_t id) const {
         for (const Resource& r : resources)
-            if (r.type.isOrdinal && r.type.ordinal == type && r.name.isOrdinal &&
-                r.name.ordinal == id)
+            if (r.type.Is(type) && r.name.Is(id))
                 return &r;
         return nullptr;
     }
@@ -331,9 +327,8 @@ struct ResFile {
 
 ResFile LoadRes(const std::string& path) {
     ResFile file;
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+    const std::string text = ReadText(path);
+    const std::vector<uint8_t> bytes(text.begin(), text.end());
     if (bytes.empty()) {
         file.error = "cannot read " + path;
         return file;
@@ -357,7 +352,7 @@ ResFile LoadRes(const std::string& path) {
         const size_t data = start + headerSize;
         res.data.assign(bytes.begin() + data, bytes.begin() + data + dataSize);
         // The file starts with an empty entry that only marks it as 32-bit.
-        if (!(res.type.isOrdinal && res.type.ordinal == 0 && dataSize == 0))
+        if (!(res.type.Is(0) && dataSize == 0))
             file.resources.push_back(std::move(res));
         r.Seek(data + dataSize);
         r.Align(4);
@@ -407,16 +402,40 @@ TEST(CompiledResources, HoldEveryResourceTheProgramLoadsInGerman) {
 
 // ---- Dialog templates ----------------------------------------------------------------------
 
-struct DialogItem {
-    uint32_t style = 0, exStyle = 0, id = 0;
+std::string Rect(int x, int y, int cx, int cy) {
+    return std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(cx) + "x" +
+           std::to_string(cy);
+}
+
+// What a template and each of its items give alike: styles, and the place in dialog units.
+struct DialogWindow {
+    uint32_t style = 0, exStyle = 0;
     int16_t x = 0, y = 0, cx = 0, cy = 0;
+
+    // The extended forms put a help id and the extended style before the style.
+    void ReadStyles(Reader& r, bool extended) {
+        if (extended)
+            r.Read<uint32_t>(); // help id
+        const uint32_t first = r.Read<uint32_t>(), second = r.Read<uint32_t>();
+        style = extended ? second : first;
+        exStyle = extended ? first : second;
+    }
+    void ReadPlace(Reader& r) {
+        x = r.Read<int16_t>();
+        y = r.Read<int16_t>();
+        cx = r.Read<int16_t>();
+        cy = r.Read<int16_t>();
+    }
+    std::string Place() const { return Rect(x, y, cx, cy); }
+};
+
+struct DialogItem : DialogWindow {
+    uint32_t id = 0;
     NameOrOrdinal cls, text;
 };
 
-struct DialogTemplate {
+struct DialogTemplate : DialogWindow {
     bool extended = false;
-    uint32_t style = 0, exStyle = 0;
-    int16_t x = 0, y = 0, cx = 0, cy = 0;
     NameOrOrdinal menu, cls;
     std::u16string caption;
     uint16_t pointSize = 0, weight = 0;
@@ -433,20 +452,11 @@ DialogTemplate ParseDialog(const std::vector<uint8_t>& data) {
     Reader r(data);
     uint16_t count = 0;
     d.extended = r.Read<uint16_t>() == 1 && r.Read<uint16_t>() == 0xFFFF;
-    if (d.extended) {
-        r.Read<uint32_t>(); // help id
-        d.exStyle = r.Read<uint32_t>();
-        d.style = r.Read<uint32_t>();
-    } else {
+    if (!d.extended)
         r.Seek(0);
-        d.style = r.Read<uint32_t>();
-        d.exStyle = r.Read<uint32_t>();
-    }
+    d.ReadStyles(r, d.extended);
     count = r.Read<uint16_t>();
-    d.x = r.Read<int16_t>();
-    d.y = r.Read<int16_t>();
-    d.cx = r.Read<int16_t>();
-    d.cy = r.Read<int16_t>();
+    d.ReadPlace(r);
     d.menu = ReadNameOrOrdinal(r);
     d.cls = ReadNameOrOrdinal(r);
     d.caption = r.String();
@@ -462,18 +472,8 @@ DialogTemplate ParseDialog(const std::vector<uint8_t>& data) {
     for (uint16_t i = 0; i < count && r.Ok(); ++i) {
         DialogItem item;
         r.Align(4);
-        if (d.extended) {
-            r.Read<uint32_t>(); // help id
-            item.exStyle = r.Read<uint32_t>();
-            item.style = r.Read<uint32_t>();
-        } else {
-            item.style = r.Read<uint32_t>();
-            item.exStyle = r.Read<uint32_t>();
-        }
-        item.x = r.Read<int16_t>();
-        item.y = r.Read<int16_t>();
-        item.cx = r.Read<int16_t>();
-        item.cy = r.Read<int16_t>();
+        item.ReadStyles(r, d.extended);
+        item.ReadPlace(r);
         item.id = d.extended ? r.Read<uint32_t>() : r.Read<uint16_t>();
         item.cls = ReadNameOrOrdinal(r);
         item.text = ReadNameOrOrdinal(r);
@@ -497,15 +497,7 @@ std::string ClassOf(const NameOrOrdinal& cls) {
             return "atom " + Hex(cls.ordinal);
         }
     }
-    std::string name = Utf8(cls.text);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return name;
-}
-
-std::string Rect(int x, int y, int cx, int cy) {
-    return std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(cx) + "x" +
-           std::to_string(cy);
+    return Lower(Utf8(cls.text));
 }
 
 struct ExpectedControl {
@@ -526,26 +518,30 @@ void ExpectControls(const DialogTemplate& d, const std::vector<ExpectedControl>&
         EXPECT_EQ(want.cls, ClassOf(got.cls)) << "window class";
         EXPECT_FALSE(got.text.isOrdinal) << "text is a resource ordinal";
         EXPECT_EQ(want.text, Utf8(got.text.text)) << "text";
-        EXPECT_EQ(Rect(want.x, want.y, want.cx, want.cy), Rect(got.x, got.y, got.cx, got.cy))
+        EXPECT_EQ(Rect(want.x, want.y, want.cx, want.cy), got.Place())
             << "position and size in dialog units";
         EXPECT_EQ(Hex(want.style), Hex(got.style)) << "style";
         EXPECT_EQ(Hex(want.exStyle), Hex(got.exStyle)) << "extended style";
     }
 }
 
+// The compiled template of that id; ok is false when it is missing or cut short.
+DialogTemplate CompiledDialog(uint16_t id) {
+    const Resource* res = Get(kRtDialog, id);
+    return res ? ParseDialog(res->data) : DialogTemplate{};
+}
+
 const uint32_t kChildVisible = 0x50000000, kGroup = 0x00020000, kTabStop = 0x00010000;
 const uint32_t kButtonEdges = 0x00020201; // WS_EX_DLGMODALFRAME|WS_EX_CLIENTEDGE|WS_EX_STATICEDGE
 
 TEST(MainDialogTemplate, IsAnExtendedFixedPopupWithItsFont) {
-    const Resource* res = Get(kRtDialog, 102);
-    ASSERT_NE(nullptr, res);
-    const DialogTemplate d = ParseDialog(res->data);
-    ASSERT_TRUE(d.ok) << "template 102 is cut short";
+    const DialogTemplate d = CompiledDialog(102);
+    ASSERT_TRUE(d.ok) << "template 102 is missing or cut short";
     EXPECT_TRUE(d.extended) << "template 102 must be a DLGTEMPLATEEX for the buttons' edges";
     EXPECT_EQ("0x90C800C0", Hex(d.style))
         << "WS_POPUP|WS_VISIBLE|WS_CAPTION|WS_SYSMENU|DS_MODALFRAME|DS_SETFONT, nothing more";
     EXPECT_EQ("0x00040000", Hex(d.exStyle)) << "WS_EX_APPWINDOW";
-    EXPECT_EQ(Rect(0, 0, 320, 162), Rect(d.x, d.y, d.cx, d.cy));
+    EXPECT_EQ(Rect(0, 0, 320, 162), d.Place());
     EXPECT_EQ("Korvo2016 - SP", Utf8(d.caption));
     EXPECT_TRUE(!d.menu.isOrdinal && d.menu.text.empty()) << "no menu";
     EXPECT_TRUE(!d.cls.isOrdinal && d.cls.text.empty()) << "the standard dialog class";
@@ -557,10 +553,8 @@ TEST(MainDialogTemplate, IsAnExtendedFixedPopupWithItsFont) {
 }
 
 TEST(MainDialogTemplate, HoldsThePlainPushButtonsInTabOrder) {
-    const Resource* res = Get(kRtDialog, 102);
-    ASSERT_NE(nullptr, res);
-    const DialogTemplate d = ParseDialog(res->data);
-    ASSERT_TRUE(d.ok) << "template 102 is cut short";
+    const DialogTemplate d = CompiledDialog(102);
+    ASSERT_TRUE(d.ok) << "template 102 is missing or cut short";
     // None is BS_DEFPUSHBUTTON: Enter must not start an installation by itself.
     const uint32_t push = kChildVisible | kTabStop;
     ExpectControls(
@@ -571,15 +565,13 @@ TEST(MainDialogTemplate, HoldsThePlainPushButtonsInTabOrder) {
 }
 
 TEST(AboutBoxTemplate, IsAPlainTemplateWithCaptionAndControls) {
-    const Resource* res = Get(kRtDialog, 100);
-    ASSERT_NE(nullptr, res);
-    const DialogTemplate d = ParseDialog(res->data);
-    ASSERT_TRUE(d.ok) << "template 100 is cut short";
+    const DialogTemplate d = CompiledDialog(100);
+    ASSERT_TRUE(d.ok) << "template 100 is missing or cut short";
     EXPECT_FALSE(d.extended) << "template 100 is a DLGTEMPLATE";
     EXPECT_EQ("0x80C800C0", Hex(d.style))
         << "WS_POPUP|WS_CAPTION|WS_SYSMENU|DS_MODALFRAME|DS_SETFONT, nothing more";
     EXPECT_EQ("0x00000000", Hex(d.exStyle));
-    EXPECT_EQ(Rect(0, 0, 205, 57), Rect(d.x, d.y, d.cx, d.cy));
+    EXPECT_EQ(Rect(0, 0, 205, 57), d.Place());
     EXPECT_EQ(u8"Info \u00fcber Korvo2016 - SP", Utf8(d.caption));
     EXPECT_EQ(8, d.pointSize);
     EXPECT_EQ("MS Sans Serif", Utf8(d.face));
@@ -675,7 +667,7 @@ TEST(ApplicationIcon, GroupHasSixteenColourImagesOf32And16Pixels) {
     const Resource* group = Get(kRtGroupIcon, 128);
     ASSERT_NE(nullptr, group);
     for (const Resource& res : Compiled().resources) {
-        if (res.type.isOrdinal && res.type.ordinal == kRtGroupIcon && res.name.isOrdinal) {
+        if (res.type.Is(kRtGroupIcon) && res.name.isOrdinal) {
             EXPECT_GE(res.name.ordinal, 128) << "the shell shows the icon with the lowest id";
         }
     }
@@ -882,7 +874,7 @@ std::map<std::string, std::string> Element(const std::string& xml, const std::st
 TEST(Manifest, AsksForAdministratorAndCommonControls6) {
     const Resource* res = Get(kRtManifest, 1);
     ASSERT_NE(nullptr, res);
-    std::string xml(res->data.begin(), res->data.end());
+    const std::string xml(res->data.begin(), res->data.end());
     EXPECT_EQ("", TagBalance(xml));
 
     auto level = Element(xml, "requestedExecutionLevel");
@@ -902,10 +894,9 @@ TEST(Manifest, AsksForAdministratorAndCommonControls6) {
                    {"Windows 8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"},
                    {"Windows 10 and 11", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}};
     // Windows reads the ids regardless of letter case.
-    std::transform(xml.begin(), xml.end(), xml.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string lower = Lower(xml);
     for (const auto& s : systems)
-        EXPECT_EQ(s.id, Element(xml, "supportedos", s.id)["id"]) << s.system << " is not listed";
+        EXPECT_EQ(s.id, Element(lower, "supportedos", s.id)["id"]) << s.system << " is not listed";
 }
 
 } // namespace
