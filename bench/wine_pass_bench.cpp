@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Timing.h"
 #include "WinApi.h"
 #include "install/InstallationPass.h"
 
@@ -24,23 +25,6 @@ const double kTarget = 1.05;
 [[noreturn]] void Die(const char* what, const std::string& path) {
     std::fprintf(stderr, "wine_pass_bench: %s %s: error %lu\n", what, path.c_str(), GetLastError());
     std::exit(1);
-}
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 std::vector<std::string> Names(const std::string& folder) {
