@@ -25,6 +25,16 @@ build() { # name, cmake arguments...
 }
 
 passed=0 failed=0 skipped=0 broken=0
+# Adds a suite's counts; a suite that failed without a failed test did not run to its end.
+tally() { # name, exit status, passed, failed, skipped
+  passed=$((passed + $3)) failed=$((failed + $4)) skipped=$((skipped + $5))
+  if [ "$2" -ne 0 ] && [ "$4" -eq 0 ]; then
+    echo "$1 ended with status $2 (log: $LOGS/$1.log)"
+    tail -n 30 "$LOGS/$1.log"
+    broken=$((broken + 1))
+  fi
+}
+
 suite() { # name, command...
   local name=$1
   shift
@@ -37,12 +47,7 @@ suite() { # name, command...
   f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*listed below.*/\1/p' "$LOGS/$name.log" | tail -n1)
   s=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*listed below.*/\1/p' "$LOGS/$name.log" | tail -n1)
   tail -n 3 "$LOGS/$name.log"
-  passed=$((passed + ${p:-0})) failed=$((failed + ${f:-0})) skipped=$((skipped + ${s:-0}))
-  if [ $status -ne 0 ] && [ "${f:-0}" -eq 0 ]; then
-    echo "$name ended with status $status (log: $LOGS/$name.log)"
-    tail -n 30 "$LOGS/$name.log"
-    broken=$((broken + 1))
-  fi
+  tally "$name" $status "${p:-0}" "${f:-0}" "${s:-0}"
 }
 
 # An end-to-end script: "ok: ..." and "FAIL: ..." lines, one per check.
@@ -56,12 +61,7 @@ e2e() { # name, command...
   local p f
   p=$(grep -c '^ok: ' "$LOGS/$name.log")
   f=$(grep -c '^FAIL: ' "$LOGS/$name.log")
-  passed=$((passed + p)) failed=$((failed + f))
-  if [ $status -ne 0 ] && [ "$f" -eq 0 ]; then
-    echo "$name ended with status $status (log: $LOGS/$name.log)"
-    tail -n 30 "$LOGS/$name.log"
-    broken=$((broken + 1))
-  fi
+  tally "$name" $status "$p" "$f" 0
 }
 
 # A libFuzzer target for a fixed time on a copy of its seed corpus (the repo's stays as it is):
