@@ -8,9 +8,13 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     m_current = {message, wParam, lParam};
     LRESULT result = 0;
     if (!DispatchMessageMap(this, message, wParam, lParam, result))
-        result = Default();
+        result = OnUnmapped(message, wParam);
     m_current = outer;
     return result;
+}
+
+LRESULT CWnd::OnUnmapped(UINT, WPARAM) {
+    return Default();
 }
 
 CWnd* CWnd::WrapChild(HWND child) const {
@@ -41,18 +45,17 @@ void CDialog::OnCancel() {
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG)
         return OnInitDialog();
-    CurrentMessage outer = m_current;
-    m_current = {message, wParam, lParam};
-    LRESULT result = 0;
-    if (!DispatchMessageMap(this, message, wParam, lParam, result)) {
-        if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDOK)
-            OnOK();
-        else if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED &&
-                 LOWORD(wParam) == IDCANCEL)
-            OnCancel();
-        else
-            result = Default();
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+LRESULT CDialog::OnUnmapped(UINT message, WPARAM wParam) {
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDOK) {
+        OnOK();
+        return 0;
     }
-    m_current = outer;
-    return result;
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDCANCEL) {
+        OnCancel();
+        return 0;
+    }
+    return Default();
 }

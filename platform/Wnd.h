@@ -30,6 +30,8 @@ public:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
+    // Called for a message the map does not take; CWnd leaves it to Default().
+    virtual LRESULT OnUnmapped(UINT message, WPARAM wParam);
     // The platform's own handling of the message being dispatched.
     LRESULT Default();
     // The wrapper for a child window, made on first use and kept until this window goes.
@@ -63,6 +65,9 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 protected:
+    // IDOK and IDCANCEL that no map entry took end the dialog.
+    LRESULT OnUnmapped(UINT message, WPARAM wParam) override;
+
     UINT m_templateId;
     CWnd* m_parent;
 };
