@@ -1,6 +1,7 @@
 #include "install/InstallationPass.h"
 
 #include "disk/DiskObject.h"
+#include "install/PassRules.h"
 
 namespace {
 
@@ -12,21 +13,6 @@ const char kNotCopied[] = "Folgende Dateien konnten nicht kopiert werden:";
 const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
 const char kUnreadable[] = "Der Service-Pack-Ordner konnte nicht gelesen werden:";
 const char kTryAgain[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
-
-const char kInstaller[] = "install.exe";
-const char kOptionalLibraries[][13] = {"VOZORADI.DLL", "DOZADARU.DLL"};
-
-bool IsName(const char* name, const char* fixed) {
-    return _mbscmp(reinterpret_cast<const unsigned char*>(name),
-                   reinterpret_cast<const unsigned char*>(fixed)) == 0;
-}
-
-bool IsOptionalLibrary(const char* name) {
-    for (const char* library : kOptionalLibraries)
-        if (IsName(name, library))
-            return true;
-    return false;
-}
 
 // An optional library is only replaced where the Korvo folder already has it.
 bool PresentInTarget(const CString& targetPath, CWnd* owner) {
@@ -80,7 +66,7 @@ private:
 void InstallEntry(const WIN32_FIND_DATAA& entry, const CString& sourceFolder,
                   const CString& targetFolder, CWnd* owner, PassOutcome& outcome) {
     const char* name = entry.cFileName;
-    if (IsName(name, ".") || IsName(name, "..") || IsName(name, kInstaller))
+    if (IsSkippedName(name))
         return;
     // The backslash is added even after a drive root; Windows takes the doubled one.
     CString sourcePath = sourceFolder + '\\' + name;

@@ -1,0 +1,20 @@
+// Which entries of a service pack the installation pass installs, and under which names it
+// writes. The pass and the release command's pack check both take their rules from here.
+#pragma once
+
+#include "CString.h"
+
+// ".", ".." and the installer itself are never copied (exact, case-sensitive names).
+bool IsSkippedName(const char* name);
+
+// VOZORADI.DLL and DOZADARU.DLL: copied only where the Korvo folder already has them.
+bool IsOptionalLibrary(const char* name);
+extern const char* const kOptionalLibraryNames[2];
+
+// Windows drops a trailing dot or space from a path, so such a name would be written under
+// another name (or, for "...", mean the folder itself): it is never installed.
+bool IsInstallableName(const char* name);
+
+// The file a target is written to before it is renamed over the target, beside it.
+CString TemporaryPathFor(const CString& targetPath);
+extern const char kTemporarySuffix[];
