@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The release command's pack check, run over a pack with every kind of offender at once, a clean
+# pack and a missing folder.
+#
+#   tests/release/pack_check.sh [kq_pack_check]     (default: build/host/tools/kq_pack_check)
+#
+# Prints one "ok:" or "FAIL:" line per check and ends with status 0 only when all passed.
+set -u
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+tool=${1:-$root/build/host/tools/kq_pack_check}
+[ -x "$tool" ] || {
+    echo "$0: no such program: $tool" >&2
+    exit 2
+}
+work=$(mktemp -d /tmp/kq-pack-check.XXXXXX) || exit 1
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+
+failed=0
+check() { # description, command...
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else
+        echo "FAIL: $what"
+        failed=$((failed + 1))
+    fi
+}
+run() { # folder: the tool's output in $out, its status in $status
+    out=$("$tool" "$1" 2>"$work/stderr")
+    status=$?
+}
+# kind, name, words of the rule: one line of the output names the file and says why.
+says() {
+    local line
+    line=$(grep -F -- "$1: \"$2\": " <<<"$out") && grep -qi -- "$3" <<<"$line" || {
+        echo "  no $1 line for \"$2\" saying \"$3\" in:"
+        sed 's/^/    /' <<<"$out"
+        return 1
+    }
+}
+is_not() { ! grep -qF -- "\"$1\"" <<<"$out" || {
+    echo "  \"$1\" is named:" && grep -F -- "\"$1\"" <<<"$out"
+    return 1
+}; }
+
+pad() { printf "%${1}s" "" | tr ' ' "$2"; }
+# C:\Programme\Korvo\ takes 19 characters and .~kq 4: a name of 236 fits in 259, 237 does not.
+fits=$(pad 232 f).txt
+too_long=$(pad 233 g).txt
+cafe=$(printf 'Caf\xc3\xa9 \xe2\x82\xac.txt') # Windows-1252 holds both
+snowman=$(printf 'Schnee\xe2\x98\x83.txt')
+
+bad=$work/bad
+mkdir -p "$bad/Extras" && cd "$bad" &&
+    echo a >liesmich.txt && echo b >"$cafe" && echo c >"$fits" && echo d >"$too_long" &&
+    echo e >install.exe && echo f >Install.EXE && echo g >"$snowman" && echo h >CON.txt &&
+    echo i >lpt3 && echo j >"punkt." && echo k >"leer " && echo l >"alt.dat.~KQ" &&
+    echo m >'a?b' && echo n >'a\b' && echo o >Hilfe.txt && echo p >HILFE.TXT &&
+    echo q >dozadaru.dll && echo r >VOZORADI.DLL && ln -s liesmich.txt verweis && mkfifo rohr &&
+    echo s >nurlesen.txt && chmod 444 nurlesen.txt &&
+    echo t >versteckt.txt && setfattr -n user.DOSATTRIB -v '"0x2"' versteckt.txt &&
+    cd "$root" || exit 1
+run "$bad"
+check "a pack with offenders is refused (status $status)" [ "$status" = 1 ]
+check "a subfolder" says REFUSED Extras "subfolder"
+check "install.exe" says REFUSED install.exe "skips"
+check "install.exe in another case" says REFUSED Install.EXE "over the program's own name"
+check "a name Windows-1252 cannot hold" says REFUSED "$snowman" "Windows-1252"
+check "reserved device names" eval 'says REFUSED CON.txt "device" && says REFUSED lpt3 "device"'
+check "a trailing dot or space" eval 'says REFUSED "punkt." "dot or a space" &&
+    says REFUSED "leer " "dot or a space"'
+check "the temporary suffix" says REFUSED "alt.dat.~KQ" ".~kq"
+check "characters Windows refuses" eval 'says REFUSED "a?b" "character" &&
+    says REFUSED "a\\b" "character"'
+check "a temporary path over MAX_PATH" says REFUSED "$too_long" "260 characters"
+check "names equal regardless of case" eval 'says REFUSED Hilfe.txt "HILFE.TXT" &&
+    says REFUSED HILFE.TXT "Hilfe.txt"'
+check "an optional library in another case" says REFUSED dozadaru.dll "DOZADARU.DLL"
+check "not regular files" eval 'says REFUSED verweis "regular" && says REFUSED rohr "regular"'
+check "read-only and hidden: warnings" eval 'says WARNING nurlesen.txt "read-only" &&
+    says WARNING versteckt.txt "hidden"'
+check "the optional library present" says NOTE VOZORADI.DLL "only where"
+check "installable names are not named" eval 'is_not liesmich.txt && is_not "$cafe" &&
+    is_not "$fits"'
+check "the summary counts every refusal" grep -qx "pack refused: 19 refusals, 2 warnings" <<<"$out"
+
+good=$work/good
+mkdir "$good" && cp -p "$bad/liesmich.txt" "$bad/$cafe" "$bad/VOZORADI.DLL" "$bad/nurlesen.txt" \
+    "$good/" || exit 1
+run "$good"
+check "a clean pack is accepted with its warning (status $status)" eval '[ "$status" = 0 ] &&
+    says WARNING nurlesen.txt "read-only" && grep -qx "pack accepted: 0 refusals, 1 warnings" <<<"$out"'
+
+run "$work/fehlt"
+check "a missing folder: status 2 and a message (status $status)" eval '[ "$status" = 2 ] &&
+    [ -z "$out" ] && grep -q "cannot read the pack folder" "$work/stderr"'
+
+[ "$failed" = 0 ]

@@ -1,0 +1,199 @@
+// kq_pack_check PACK_FOLDER: whether the installation pass would install a service pack's
+// files as the vendor expects. The rules come from install/PassRules and the host platform's
+// mapping of Linux names to Windows ones, the same code the pass runs on.
+//
+// Exit status: 0 accepted (warnings possible), 1 refused, 2 the folder cannot be read.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "HostAttributes.h"
+#include "HostNames.h"
+#include "install/PassRules.h"
+
+namespace {
+
+// Where a pack typically lands; the pass writes each file's temporary path beside it.
+const char kTypicalKorvoFolder[] = "C:\\Programme\\Korvo";
+
+struct Entry {
+    std::string name;   // as on disk (UTF-8)
+    std::string cp1252; // as the pass lists it
+    bool holdable = false;
+    struct stat st {};
+};
+
+class Report {
+public:
+    void Refuse(const Entry& e, const std::string& rule) {
+        Line("REFUSED", e, rule);
+        ++m_refused;
+    }
+    void Warn(const Entry& e, const std::string& rule) {
+        Line("WARNING", e, rule);
+        ++m_warnings;
+    }
+    void Note(const Entry& e, const std::string& text) { Line("NOTE", e, text); }
+    int Refused() const { return m_refused; }
+    int Warnings() const { return m_warnings; }
+
+private:
+    // Control bytes would garble the terminal; they are shown as \xNN.
+    static void Line(const char* kind, const Entry& e, const std::string& text) {
+        std::string name;
+        for (unsigned char c : e.name) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, c < 0x20 || c == 0x7F ? "\\x%02X" : "%c", c);
+            name += hex;
+        }
+        std::printf("%s: \"%s\": %s\n", kind, name.c_str(), text.c_str());
+    }
+    int m_refused = 0;
+    int m_warnings = 0;
+};
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool EndsWithIgnoringCase(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           hostfs::EqualIgnoringCase(std::string_view(text).substr(text.size() - tail.size()),
+                                     tail);
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, with any extension and letter case.
+bool IsReservedDeviceName(const std::string& name) {
+    std::string base = AsciiLower(name.substr(0, name.find('.')));
+    base.erase(base.find_last_not_of(' ') + 1);
+    if (base == "con" || base == "prn" || base == "aux" || base == "nul")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+void CheckName(const Entry& e, Report& report) {
+    if (IsSkippedName(e.cp1252.c_str())) {
+        report.Refuse(e, "the installation pass skips this name: it is never installed");
+        return;
+    }
+    // Windows finds the file regardless of case, so the copy lands on that name after all.
+    if (IsSkippedName(AsciiLower(e.cp1252).c_str()))
+        report.Refuse(e, "install.exe in another letter case: copied over the program's own "
+                         "name in the Korvo folder");
+    for (const char* library : kOptionalLibraryNames)
+        if (!IsOptionalLibrary(e.cp1252.c_str()) && hostfs::EqualIgnoringCase(e.cp1252, library))
+            report.Refuse(e, std::string("the optional library ") + library +
+                                 " in another letter case: the pass would install it everywhere, "
+                                 "not only where the Korvo folder has it");
+    for (unsigned char c : e.cp1252)
+        if (hostfs::IsInvalidNameChar(c) || c == '\\') {
+            report.Refuse(e, "holds a character Windows refuses in a name (<>:\"|?*\\ or a "
+                             "control character)");
+            break;
+        }
+    if (IsReservedDeviceName(e.cp1252))
+        report.Refuse(e, "a device name on Windows (CON, PRN, AUX, NUL, COM1-9, LPT1-9)");
+    if (!IsInstallableName(e.cp1252.c_str()))
+        report.Refuse(e, "ends in a dot or a space, which Windows drops: the pass never installs "
+                         "it");
+    if (EndsWithIgnoringCase(e.cp1252, kTemporarySuffix))
+        report.Refuse(e, std::string("ends in ") + kTemporarySuffix +
+                             ", the pass's temporary files: it would be taken for a leftover");
+    const CString target = CString(kTypicalKorvoFolder) + '\\' + e.cp1252.c_str();
+    const int length = TemporaryPathFor(target).GetLength();
+    if (length >= MAX_PATH)
+        report.Refuse(e, "too long: the pass writes " + std::string(kTypicalKorvoFolder) +
+                             "\\<name>" + kTemporarySuffix + ", " + std::to_string(length) +
+                             " characters, over Windows' limit of " + std::to_string(MAX_PATH - 1));
+}
+
+void CheckEntry(const std::string& folder, const Entry& e, Report& report) {
+    if (S_ISDIR(e.st.st_mode)) {
+        report.Refuse(e, "a subfolder: the pass installs no folders, nothing in it is installed");
+        return;
+    }
+    if (!S_ISREG(e.st.st_mode)) {
+        report.Refuse(e, "not a regular file (a symbolic link, FIFO, socket or device)");
+        return;
+    }
+    if (!e.holdable) {
+        report.Refuse(e, "a name Windows-1252 cannot hold: the program cannot copy it");
+        return;
+    }
+    CheckName(e, report);
+    if (hostfs::IsReadOnly(e.st))
+        report.Warn(e, "read-only: installs with normal attributes");
+    const DWORD bits = hostfs::ReadXattrBits((folder + '/' + e.name).c_str());
+    if (bits & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+        report.Warn(e, "hidden or system: installs with normal attributes");
+    if (IsOptionalLibrary(e.cp1252.c_str()))
+        report.Note(e, "optional library: installed only where the Korvo folder already has it");
+}
+
+// Names that Windows takes for one: only one of them would be installed.
+void CheckCaseTwins(const std::vector<Entry>& entries, Report& report) {
+    for (size_t i = 0; i < entries.size(); ++i)
+        for (size_t j = 0; j < entries.size(); ++j)
+            if (i != j && entries[i].holdable && entries[j].holdable &&
+                hostfs::EqualIgnoringCase(entries[i].cp1252, entries[j].cp1252))
+                report.Refuse(entries[i], "the same name as \"" + entries[j].name +
+                                              "\" regardless of letter case: Windows keeps one");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kq_pack_check PACK_FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        std::fprintf(stderr, "kq_pack_check: cannot read the pack folder %s: %s\n", folder.c_str(),
+                     std::strerror(errno));
+        return 2;
+    }
+    std::vector<Entry> entries;
+    for (;;) {
+        errno = 0;
+        const dirent* d = readdir(dir);
+        if (!d)
+            break;
+        Entry e;
+        e.name = d->d_name;
+        if (e.name == "." || e.name == "..")
+            continue;
+        if (lstat((folder + '/' + e.name).c_str(), &e.st) != 0)
+            break;
+        e.holdable = hostfs::Utf8ToCp1252(e.name, e.cp1252);
+        entries.push_back(e);
+    }
+    const int err = errno;
+    closedir(dir);
+    if (err) {
+        std::fprintf(stderr, "kq_pack_check: cannot read the pack folder %s: %s\n", folder.c_str(),
+                     std::strerror(err));
+        return 2;
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.name < b.name; });
+
+    Report report;
+    for (const Entry& e : entries)
+        CheckEntry(folder, e, report);
+    CheckCaseTwins(entries, report);
+    std::printf("pack %s: %d refusals, %d warnings\n", report.Refused() ? "refused" : "accepted",
+                report.Refused(), report.Warnings());
+    return report.Refused() ? 1 : 0;
+}
