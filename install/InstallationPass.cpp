@@ -20,6 +20,57 @@ bool PresentInTarget(const CString& targetPath, CWnd* owner) {
     return disk.IsFilePresent(targetPath) != FALSE;
 }
 
+bool IsFile(const CString& path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Removes the temporary file, whether a failed copy or a killed pass left it.
+bool RemoveTemporary(const CString& temporary) {
+    if (!IsFile(temporary))
+        return false;
+    SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(temporary) != FALSE;
+}
+
+// What the platform's copy refuses to overwrite stays as it is: a read-only file, a folder,
+// and a hidden or system file unless the new one is so too. A rename alone would replace them.
+bool RefusesOverwrite(const CString& targetPath, DWORD sourceAttributes) {
+    const DWORD target = GetFileAttributesA(targetPath);
+    if (target == INVALID_FILE_ATTRIBUTES)
+        return false;
+    const DWORD guarded = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ||
+           (target & guarded & ~sourceAttributes);
+}
+
+// Replaces the target whole or not at all: the copy goes to a temporary file beside it (one
+// volume, so the rename cannot turn into a copy) and only the finished file is renamed over
+// the target. A process killed on the way leaves the old target and, at worst, the temporary
+// file, which the next pass over the same file removes.
+bool ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD sourceAttributes) {
+    const CString temporary = TemporaryPathFor(targetPath);
+    // Beyond MAX_PATH the file cannot be written safely; it is reported instead.
+    if (temporary.GetLength() >= MAX_PATH || RefusesOverwrite(targetPath, sourceAttributes))
+        return false;
+    // Exclusive, so that nothing found under the temporary name is written through; what a
+    // killed pass left there is removed and the copy made again.
+    if (!CopyFileA(sourcePath, temporary, TRUE)) {
+        const DWORD error = GetLastError();
+        const bool leftover = (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) &&
+                              RemoveTemporary(temporary);
+        if (!leftover || !CopyFileA(sourcePath, temporary, TRUE)) {
+            RemoveTemporary(temporary);
+            return false;
+        }
+    }
+    if (!MoveFileExA(temporary, targetPath, MOVEFILE_REPLACE_EXISTING)) {
+        RemoveTemporary(temporary);
+        return false;
+    }
+    return true;
+}
+
 // What went wrong, in memory that does not grow with the number of files.
 class PassOutcome {
 public:
@@ -68,16 +119,25 @@ void InstallEntry(const WIN32_FIND_DATAA& entry, const CString& sourceFolder,
     const char* name = entry.cFileName;
     if (IsSkippedName(name))
         return;
+    if (!IsInstallableName(name)) {
+        outcome.CopyFailed(name);
+        return;
+    }
     // The backslash is added even after a drive root; Windows takes the doubled one.
     CString sourcePath = sourceFolder + '\\' + name;
     CString targetPath = targetFolder + '\\' + name;
-    if (IsOptionalLibrary(name) && !PresentInTarget(targetPath, owner))
+    if (IsOptionalLibrary(name) && !PresentInTarget(targetPath, owner)) {
+        // There, so meant to be replaced, but it cannot be opened.
+        if (IsFile(targetPath))
+            outcome.CopyFailed(name);
         return;
-    BOOL copied = CopyFileA(sourcePath, targetPath, FALSE);
+    }
+    // A subfolder cannot be copied and is not meant to be.
+    const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool copied = !folder && ReplaceWhole(sourcePath, targetPath, entry.dwFileAttributes);
     // Even when the copy was refused: a read-only or hidden target is then free for the next pass.
     SetFileAttributesA(targetPath, FILE_ATTRIBUTE_NORMAL);
-    // A subfolder cannot be copied and is not meant to be.
-    if (!copied && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!copied && !folder)
         outcome.CopyFailed(name);
 }
 
@@ -87,9 +147,12 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
     CString pattern;
     pattern.Format("%s\\*.*", static_cast<const char*>(sourceFolder));
 
+    // No source folder (the current directory could not be read) would list the drive's root.
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(pattern, &entry);
-    if (listing == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    HANDLE listing =
+        sourceFolder.IsEmpty() ? INVALID_HANDLE_VALUE : FindFirstFileA(pattern, &entry);
+    if (listing == INVALID_HANDLE_VALUE &&
+        (sourceFolder.IsEmpty() || GetLastError() != ERROR_FILE_NOT_FOUND)) {
         CString text = kFailed;
         text += "\n\n";
         text += kUnreadable;

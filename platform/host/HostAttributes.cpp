@@ -98,13 +98,6 @@ FILETIME ToFileTime(const struct timespec& time) {
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-} // namespace hostfs
-
-using namespace hostfs;
-
-namespace {
-
-// The path to work on: as spelled, or else found regardless of case; st describes it.
 DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st) {
     if (const DWORD error = ToPosixPath(path, posixPath))
         return error;
@@ -119,7 +112,9 @@ DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st) {
     return PathError(err, posixPath);
 }
 
-} // namespace
+} // namespace hostfs
+
+using namespace hostfs;
 
 extern "C" DWORD GetFileAttributesA(LPCSTR path) {
     std::string posixPath;

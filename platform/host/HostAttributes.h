@@ -2,6 +2,7 @@
 // archive live in the user.DOSATTRIB extended attribute as "0x%x" (Wine's and Samba's way).
 #pragma once
 
+#include <string>
 #include <sys/stat.h>
 
 #include "WinApi.h"
@@ -22,5 +23,9 @@ bool IsReadOnly(const struct stat& st);
 DWORD AttributesOf(const struct stat& st, DWORD xattrBits);
 
 FILETIME ToFileTime(const struct timespec& time);
+
+// The POSIX path of a Windows path, found regardless of case if need be, and what stat says of
+// it; ERROR_SUCCESS or the error the Windows functions give.
+DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st);
 
 } // namespace hostfs

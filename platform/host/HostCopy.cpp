@@ -1,15 +1,9 @@
-// CopyFileA: the copy is written beside the target into a file that has no name yet, and
-// only the finished file takes the target's name, so a failure at any point leaves the target
-// as it was and nothing else. That holds when the process is killed too: a file without a name
-// goes with it. Only a kill between the two last calls, while an existing target is replaced
-// through a temporary name, leaves that name behind; so does any kill where the file system
-// has no unnamed files (O_TMPFILE), and the copy is written under a temporary name throughout.
+// CopyFileA as Windows does it: the target is opened, emptied and written in place. A copy
+// that fails on the way removes the half-written target; a process killed on the way leaves
+// it half-written. Whole-or-nothing is the installation pass's job, not this function's.
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdint>
 #include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -47,94 +41,6 @@ public:
 private:
     int m_fd;
 };
-
-// The temporary file's name, if it has one: removed unless Keep() was called.
-class TempFile {
-public:
-    TempFile() = default;
-    ~TempFile() {
-        if (!m_kept && !m_path.empty())
-            unlink(m_path.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& Path() const { return m_path; }
-    void Name(std::string path) { m_path = std::move(path); }
-    void Keep() { m_kept = true; }
-
-private:
-    std::string m_path;
-    bool m_kept = false;
-};
-
-// An unnamed file is named through /proc (linkat with AT_EMPTY_PATH needs a capability).
-bool CanNameUnnamedFiles() {
-    static const bool can = access("/proc/self/fd", X_OK) == 0;
-    return can;
-}
-
-// Opens the file the copy goes into, in folder: without a name where the file system allows,
-// else under a fresh temporary name given to temp. Returns the descriptor, or -1 and errno.
-int OpenTemp(const std::string& folder, TempFile& temp) {
-    if (CanNameUnnamedFiles()) {
-        const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-        if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
-            return fd;
-    }
-    std::string path = folder + "/.kq-copy-XXXXXX";
-    const int fd = mkostemp(path.data(), O_CLOEXEC);
-    if (fd >= 0)
-        temp.Name(std::move(path));
-    return fd;
-}
-
-// Gives the unnamed file behind fd the name path; returns 0 or errno (EEXIST if path exists).
-// Straight from the descriptor where the kernel lets the process (CAP_DAC_READ_SEARCH, or on
-// newer kernels a file it opened itself), else through /proc, a lookup of its own each time.
-int LinkUnnamed(int fd, const std::string& path) {
-    static std::atomic<bool> direct{true};
-    if (direct) {
-        if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
-            return 0;
-        if (errno != ENOENT && errno != EPERM)
-            return errno;
-    }
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
-        return errno;
-    direct = false; // ENOENT from the direct way meant no capability
-    return 0;
-}
-
-// A temporary name in folder that no other copy picks: mkstemp's six characters, from the
-// process, the time and a counter.
-std::string TempName(const std::string& folder) {
-    static std::atomic<uint64_t> counter{0};
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    uint64_t x = (uint64_t(getpid()) << 40) ^ (uint64_t(now.tv_sec) << 20) ^ uint64_t(now.tv_nsec) ^
-                 (counter++ * 0x9E3779B97F4A7C15u);
-    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::string name = folder + "/.kq-copy-";
-    for (int i = 0; i < 6; ++i, x /= 62)
-        name += kLetters[x % 62];
-    return name;
-}
-
-// Names the finished unnamed file: the target's name when the target is new, else a temporary
-// name given to temp for the rename over the target. Returns 0 or errno.
-int NameFinishedCopy(int fd, const std::string& target, bool targetSeen, TempFile& temp,
-                     bool& named) {
-    // A target seen a moment ago is all but sure to be there still: go for the rename at once.
-    int err = targetSeen ? EEXIST : LinkUnnamed(fd, target);
-    named = err == 0;
-    for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
-        std::string path = TempName(ParentOf(target));
-        if ((err = LinkUnnamed(fd, path)) == 0)
-            temp.Name(std::move(path));
-    }
-    return err;
-}
 
 struct CopyError {
     int err = 0;
@@ -258,13 +164,12 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
 
     // Only the target's folders are found regardless of case: its name would take a scan
     // of the folder for every new file.
-    TempFile temp;
-    int tempFd = -1;
-    bool targetSeen = false;
+    int outFd = -1;
+    bool existed = false;
     for (bool folded = false;;) {
         struct stat targetStat;
-        targetSeen = stat(to.c_str(), &targetStat) == 0;
-        if (targetSeen) {
+        existed = stat(to.c_str(), &targetStat) == 0;
+        if (existed) {
             if (const DWORD error =
                     RefuseTarget(targetStat, to, sourceStat, sourceBits, failIfExists))
                 return Fail(error);
@@ -274,46 +179,38 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
         } else {
             return Fail(ErrorFromErrno(errno));
         }
-        tempFd = OpenTemp(ParentOf(to), temp);
-        if (tempFd >= 0)
+        // Exclusive when told to fail on an existing target: then no link is followed either.
+        outFd = open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC),
+                     0600);
+        if (outFd >= 0)
             break;
         const int err = errno;
+        if (err == EEXIST)
+            return Fail(ERROR_FILE_EXISTS);
         if (err != ENOENT && err != ENOTDIR)
             return Fail(ErrorFromErrno(err));
         if (folded || !FindRegardlessOfCase(to, Leaf::Exact))
             return Fail(ERROR_PATH_NOT_FOUND);
         folded = true;
     }
-    Fd out(tempFd);
-    const bool unnamed = temp.Path().empty();
+    Fd out(outFd);
 
-    if (const CopyError e = CopyContent(in.get(), out.get(), sourceStat.st_size); e.err)
-        return Fail(ErrorOf(e));
+    CopyError e = CopyContent(in.get(), out.get(), sourceStat.st_size);
     // The attribute before the mode: user.* attributes need write access to be set.
-    if (sourceBits)
+    if (!e.err && (sourceBits || existed))
         if (const int err = WriteXattrBits(out.get(), sourceBits); err && err != ENOTSUP)
-            return Fail(ErrorFromErrno(err));
+            e = {err, true};
     const mode_t mode = sourceStat.st_mode & 0777;
-    if (mode != 0600 && fchmod(out.get(), mode) != 0) // the mode it was made with
-        return Fail(ErrorFromErrno(errno));
+    if (!e.err && fchmod(out.get(), mode) != 0)
+        e = {errno, true};
     const struct timespec times[2] = {{0, UTIME_OMIT}, sourceStat.st_mtim};
-    if (futimens(out.get(), times) != 0)
-        return Fail(ErrorFromErrno(errno));
-    bool named = false;
-    if (unnamed)
-        if (const int err = NameFinishedCopy(out.get(), to, targetSeen, temp, named))
-            return Fail(err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND
-                                                        : ErrorFromErrno(err));
-    if (const int err = out.Close()) {
-        if (named)
-            unlink(to.c_str()); // a new target that cannot be trusted
-        return Fail(ErrorOf({err, true}));
+    if (!e.err && futimens(out.get(), times) != 0)
+        e = {errno, true};
+    if (const int err = out.Close(); err && !e.err)
+        e = {err, true};
+    if (e.err) {
+        unlink(to.c_str()); // what is there is neither the old file nor the new one
+        return Fail(ErrorOf(e));
     }
-    if (named)
-        return TRUE;
-    if (rename(temp.Path().c_str(), to.c_str()) != 0)
-        return Fail(errno == EISDIR || errno == ENOTEMPTY ? ERROR_ACCESS_DENIED
-                                                          : ErrorFromErrno(errno));
-    temp.Keep();
     return TRUE;
 }

@@ -10,6 +10,7 @@
 #define ERROR_GEN_FAILURE 31
 #define ERROR_NOT_SUPPORTED 50
 #define ERROR_BAD_NETPATH 53
+#define ERROR_NOT_SAME_DEVICE 17
 
 namespace hostfs {
 

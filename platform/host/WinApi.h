@@ -50,6 +50,7 @@ typedef struct HCURSOR__* HCURSOR;
 #define FILE_SHARE_WRITE 0x00000002
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
+#define MOVEFILE_REPLACE_EXISTING 0x1
 
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
@@ -61,6 +62,7 @@ typedef struct HCURSOR__* HCURSOR;
 #define ERROR_SHARING_VIOLATION 32
 #define ERROR_HANDLE_DISK_FULL 39
 #define ERROR_FILE_EXISTS 80
+#define ERROR_ALREADY_EXISTS 183
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_DISK_FULL 112
 #define ERROR_INVALID_NAME 123
@@ -123,6 +125,8 @@ BOOL FindClose(HANDLE find);
 BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
+BOOL DeleteFileA(LPCSTR path);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);

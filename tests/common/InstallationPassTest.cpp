@@ -108,6 +108,13 @@ TEST_F(InstallationPass, OptionalLibrariesAreReplacedOnlyWhereTheTargetHasThem) 
     EXPECT_EQ("new dozadaru", testfs::ReadFile(target / "DOZADARU.DLL"));
     EXPECT_EQ(NormalFileAttributes(), testfs::Attributes(target / "DOZADARU.DLL"));
     EXPECT_EQ("", window.Caption()) << "no internal error";
+
+    // And the other way round.
+    testfs::TempDir korvo;
+    testfs::WriteFile(korvo / "VOZORADI.DLL", "old vozoradi");
+    RunInstallationPass(source.Path(), korvo.Path(), &window.Wnd());
+    EXPECT_EQ("new vozoradi", testfs::ReadFile(korvo / "VOZORADI.DLL"));
+    EXPECT_EQ(Names{"VOZORADI.DLL"}, testfs::List(korvo.Path()));
 }
 
 TEST_F(InstallationPass, OptionalLibraryRuleMatchesOnlyTheExactNames) {
@@ -185,29 +192,34 @@ TEST_F(InstallationPass, SubfoldersAreNotDescendedIntoAndAreNoFailure) {
 }
 
 TEST_F(InstallationPass, FailureReportNamesTenFilesAndCountsTheRest) {
-    // A folder in the target where a file should go refuses the copy on every platform.
-    for (int i = 0; i < 13; ++i) {
-        CString name;
-        name.Format("file%02d.txt", i);
-        testfs::WriteFile(source / name, "data");
-        testfs::MakeDir(target / name);
-    }
     testfs::WriteFile(source / "fine.txt", "fine");
+    // A folder in the target where a file should go refuses the copy on every platform.
+    for (int failures : {10, 13}) {
+        for (int i = 0; i < failures; ++i) {
+            CString name;
+            name.Format("file%02d.txt", i);
+            testfs::WriteFile(source / name, "data");
+            if (!testfs::Exists(target / name))
+                testfs::MakeDir(target / name);
+        }
 
-    ShownMessageBox box = Run();
+        ShownMessageBox box = Run();
 
-    std::string text = box.text;
-    EXPECT_EQ(MB_OK | MB_ICONWARNING, box.type);
-    std::string head = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!\n\n"
-                       "Folgende Dateien konnten nicht kopiert werden:\n";
-    ASSERT_EQ(0u, text.find(head)) << text;
-    std::string tail = "\n... und 3 weitere\n\n" + std::string(kTryAgain);
-    ASSERT_GE(text.size(), tail.size());
-    EXPECT_EQ(tail, text.substr(text.size() - tail.size())) << text;
-    std::string names = text.substr(head.size(), text.size() - head.size() - tail.size());
-    EXPECT_EQ(10, std::count(names.begin(), names.end(), '\n') + 1) << names;
-    EXPECT_EQ(std::string::npos, names.find("fine.txt"));
-    EXPECT_EQ("fine", testfs::ReadFile(target / "fine.txt"));
+        std::string text = box.text;
+        EXPECT_EQ(MB_OK | MB_ICONWARNING, box.type);
+        std::string head = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!\n\n"
+                           "Folgende Dateien konnten nicht kopiert werden:\n";
+        ASSERT_EQ(0u, text.find(head)) << text;
+        std::string tail =
+            (failures > 10 ? "\n... und 3 weitere" : "") + std::string("\n\n") + kTryAgain;
+        ASSERT_GE(text.size(), tail.size());
+        EXPECT_EQ(tail, text.substr(text.size() - tail.size())) << text;
+        std::string names = text.substr(head.size(), text.size() - head.size() - tail.size());
+        EXPECT_EQ(10, std::count(names.begin(), names.end(), '\n') + 1) << names;
+        EXPECT_EQ(std::string::npos, names.find("fine.txt"));
+        EXPECT_EQ(std::string::npos, names.find("weitere"));
+        EXPECT_EQ("fine", testfs::ReadFile(target / "fine.txt"));
+    }
 }
 
 TEST_F(InstallationPass, UnreadableSourceFolderCopiesNothingAndSaysSo) {
@@ -221,6 +233,13 @@ TEST_F(InstallationPass, UnreadableSourceFolderCopiesNothingAndSaysSo) {
               box.text);
     EXPECT_EQ(MB_OK | MB_ICONERROR, box.type);
     EXPECT_EQ(kCaption, box.caption);
+    EXPECT_TRUE(testfs::List(target.Path()).empty());
+
+    // No source folder at all (the current directory could not be read): not the drive's root.
+    box = RunFrom("");
+    EXPECT_EQ("Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\n"
+              "Der Service-Pack-Ordner konnte nicht gelesen werden:\n",
+              box.text);
     EXPECT_TRUE(testfs::List(target.Path()).empty());
 }
 

@@ -277,7 +277,9 @@ TEST_F(InstallationFaults, KilledInTheMiddleOfALargeFileLeavesTheOldTargetWhole)
     Names stray;
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
                         std::back_inserter(stray));
-    EXPECT_TRUE(stray.empty()) << "left beside the target: " << ::testing::PrintToString(stray);
+    // At most the temporary file, which the next pass over the same file finds and removes.
+    EXPECT_TRUE(stray.empty() || stray == Names{"big.bin.~kq"})
+        << "left beside the target: " << ::testing::PrintToString(stray);
 
     // The next pass completes the file, whatever the killed one left.
     TestWindow window;
@@ -307,6 +309,9 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
     // Target files of the same names keep their old content.
     testfs::WriteFile(target / "fifo", "old fifo");
     testfs::WriteFile(target / "dangling", "old dangling");
+    // An optional library the Korvo folder has but that cannot be opened: meant to be replaced.
+    testfs::WriteFile(source / "VOZORADI.DLL", "new library");
+    ASSERT_EQ(0, mkfifo((Posix(target.Path()) + "/VOZORADI.DLL").c_str(), 0644));
 
     // A FIFO with no writer blocks a plain open or read forever: a short deadline shows it.
     ChildPass pass =
@@ -314,12 +319,14 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
     close(sock);
 
     PassReport report = ReportOf(pass);
-    EXPECT_EQ((Names{"dangling", "fifo", "loop", "socket"}), report.notCopied) << report.text;
+    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "fifo", "loop", "socket"}), report.notCopied)
+        << report.text;
     EXPECT_EQ("new fine", testfs::ReadFile(target / "fine.txt"));
     EXPECT_EQ("new last", testfs::ReadFile(target / "z-last.txt"));
     EXPECT_EQ("old fifo", testfs::ReadFile(target / "fifo"));
     EXPECT_EQ("old dangling", testfs::ReadFile(target / "dangling"));
-    EXPECT_EQ((Names{"dangling", "fifo", "fine.txt", "z-last.txt"}), testfs::List(target.Path()));
+    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "fifo", "fine.txt", "z-last.txt"}),
+              testfs::List(target.Path()));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Source names that Windows-1252 cannot hold (on disk as UTF-8, as another system may leave
 // them): the listing shows them with '?', which no file function takes, so the pass must name
-// them as not copied and carry on, touching no file it cannot name.
+// them as not copied and carry on, touching no file it cannot name. Likewise names that end in
+// a dot or a space, which Windows would shorten into another name ("..." into the folder).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,6 +33,9 @@ TEST(UnholdableNames, AreReportedAsNotCopiedAndBreakNothingElse) {
     testfs::WritePosixFile(from + "/bad\xFF.bin", "invalid UTF-8");
     testfs::WriteFile(source / "L\xF6sung.txt", "new umlaut");
     testfs::WriteFile(source / "plain.txt", "new plain");
+    for (const char* name : {"notes.", "...", "trail "})
+        testfs::WritePosixFile(from + "/" + name, "shortened by Windows");
+    testfs::SetAttributes(target.Path(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     // The target's file of that name is out of reach for the pass; it must stay as it is.
     testfs::WritePosixFile(to + "/" + japanese, "old japanese");
 
@@ -41,13 +45,17 @@ TEST(UnholdableNames, AreReportedAsNotCopiedAndBreakNothingElse) {
     ASSERT_EQ(1u, window.MessageBoxes().size());
     PassReport report = ParseReport(window.MessageBoxes()[0]);
     EXPECT_TRUE(report.wellFormed) << report.text;
-    EXPECT_EQ((Names{"??.txt", "bad?.bin"}), report.notCopied) << report.text;
+    EXPECT_EQ((Names{"...", "??.txt", "bad?.bin", "notes.", "trail "}), report.notCopied)
+        << report.text;
     EXPECT_FALSE(report.listingBroken);
     EXPECT_EQ("new umlaut", testfs::ReadFile(target / "L\xF6sung.txt"));
     EXPECT_EQ("new plain", testfs::ReadFile(target / "plain.txt"));
     EXPECT_EQ((Names{"L\xC3\xB6sung.txt", "plain.txt", japanese}), RawNames(to));
     EXPECT_EQ("old japanese", testfs::ReadPosixFile(to + "/" + japanese));
     EXPECT_EQ("", window.Caption()) << "no internal error";
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              testfs::Attributes(target.Path()))
+        << "the Korvo folder's own attributes are never touched";
 }
 
 } // namespace

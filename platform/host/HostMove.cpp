@@ -1,0 +1,54 @@
+// MoveFileExA and DeleteFileA with Windows' refusals: a read-only file is neither replaced nor
+// deleted, a folder is neither, and a hidden file may be replaced by a rename.
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "HostAttributes.h"
+#include "HostErrors.h"
+#include "HostPath.h"
+
+using namespace hostfs;
+
+extern "C" BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
+    std::string from, to;
+    struct stat fromStat;
+    if (const DWORD error = StatPath(existing, from, fromStat))
+        return Fail(error);
+    if (const DWORD error = ToPosixPath(newName, to))
+        return Fail(error);
+    struct stat toStat;
+    bool exists = lstat(to.c_str(), &toStat) == 0;
+    if (!exists && (errno == ENOENT || errno == ENOTDIR) && FindRegardlessOfCase(to, Leaf::Exact))
+        exists = lstat(to.c_str(), &toStat) == 0;
+    if (exists) {
+        if (toStat.st_dev == fromStat.st_dev && toStat.st_ino == fromStat.st_ino)
+            return TRUE;
+        if (!(flags & MOVEFILE_REPLACE_EXISTING))
+            return Fail(ERROR_ALREADY_EXISTS);
+        if (S_ISDIR(toStat.st_mode) || S_ISDIR(fromStat.st_mode) || IsReadOnly(toStat))
+            return Fail(ERROR_ACCESS_DENIED);
+    }
+    if (rename(from.c_str(), to.c_str()) != 0)
+        return Fail(errno == EXDEV ? ERROR_NOT_SAME_DEVICE : PathError(errno, to));
+    return TRUE;
+}
+
+extern "C" BOOL DeleteFileA(LPCSTR path) {
+    std::string posixPath;
+    if (const DWORD error = ToPosixPath(path, posixPath))
+        return Fail(error);
+    struct stat st;
+    // A link is removed itself, never what it points to.
+    if (lstat(posixPath.c_str(), &st) != 0) {
+        const int err = errno;
+        if ((err != ENOENT && err != ENOTDIR) || !FindRegardlessOfCase(posixPath, Leaf::FoldCase) ||
+            lstat(posixPath.c_str(), &st) != 0)
+            return Fail(PathError(err, posixPath));
+    }
+    if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && IsReadOnly(st)))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (unlink(posixPath.c_str()) != 0)
+        return Fail(PathError(errno, posixPath));
+    return TRUE;
+}
