@@ -156,3 +156,32 @@ TEST_F(CopyFile, Windows1252NamesAreStoredAsUtf8) {
     EXPECT_EQ(0, stat((testfs::Posix(dir.Path()) + "/target/L\xC3\xB6sung.txt").c_str(), &st));
     EXPECT_EQ((std::vector<std::string>{"L\xF6sung.txt"}), testfs::List(dir / "target"));
 }
+
+// The rename the pass finishes each file with, and the removal of its temporary file, refuse
+// what Windows refuses; a hidden target is replaced, which is why the pass checks it first.
+TEST_F(CopyFile, MoveAndDeleteRefuseWhatWindowsRefuses) {
+    const std::vector<std::string> names = {"a.txt", "hidden.txt", "ro.txt", "sub"};
+    testfs::WriteFile(dir / "ro.txt", "read-only");
+    testfs::SetAttributes(dir / "ro.txt", FILE_ATTRIBUTE_READONLY);
+    testfs::WriteFile(dir / "hidden.txt", "hidden");
+    testfs::SetAttributes(dir / "hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+    testfs::MakeDir(dir / "sub");
+    for (const char* target : {"ro.txt", "sub"}) {
+        SetLastError(0);
+        EXPECT_FALSE(MoveFileExA(dir / "a.txt", dir / target, MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError()) << target;
+        EXPECT_FALSE(DeleteFileA(dir / target));
+        EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError()) << target;
+    }
+    EXPECT_FALSE(MoveFileExA(dir / "a.txt", dir / "hidden.txt", 0));
+    EXPECT_EQ(DWORD(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_EQ(names, testfs::List(dir.Path()));
+
+    ASSERT_TRUE(MoveFileExA(dir / "a.txt", dir / "hidden.txt", MOVEFILE_REPLACE_EXISTING))
+        << GetLastError();
+    EXPECT_EQ("source content", testfs::ReadFile(dir / "hidden.txt"));
+    // A link under the temporary name goes, and what it points to stays.
+    ASSERT_EQ(0, symlink("ro.txt", testfs::Posix(dir / "link").c_str()));
+    EXPECT_TRUE(DeleteFileA(dir / "link")) << GetLastError();
+    EXPECT_EQ((std::vector<std::string>{"hidden.txt", "ro.txt", "sub"}), testfs::List(dir.Path()));
+}
