@@ -71,14 +71,16 @@ bool EndsWithIgnoringCase(const std::string& text, const std::string& tail) {
                                      tail);
 }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, with any extension and letter case.
+// CON, PRN, AUX, NUL, COM and LPT with a digit or a superscript 1-3 (Windows-1252 bytes) name
+// devices, with any extension and letter case.
 bool IsReservedDeviceName(const std::string& name) {
     std::string base = AsciiLower(name.substr(0, name.find('.')));
     base.erase(base.find_last_not_of(' ') + 1);
     if (base == "con" || base == "prn" || base == "aux" || base == "nul")
         return true;
-    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    const std::string port = base.substr(0, 3);
+    return base.size() == 4 && (port == "com" || port == "lpt") &&
+           std::string("0123456789\xB9\xB2\xB3").find(base[3]) != std::string::npos;
 }
 
 void CheckName(const Entry& e, Report& report) {
@@ -102,7 +104,7 @@ void CheckName(const Entry& e, Report& report) {
             break;
         }
     if (IsReservedDeviceName(e.cp1252))
-        report.Refuse(e, "a device name on Windows (CON, PRN, AUX, NUL, COM1-9, LPT1-9)");
+        report.Refuse(e, "a device name on Windows (CON, PRN, AUX, NUL, COM0-9, LPT0-9)");
     if (!IsInstallableName(e.cp1252.c_str()))
         report.Refuse(e, "ends in a dot or a space, which Windows drops: the pass never installs "
                          "it");

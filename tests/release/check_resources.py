@@ -262,7 +262,7 @@ def background(c, program):
                 both = here & near
                 if both != here and both != near:
                     if not clashes:
-                        first = f"x {x}, y {265 - row}: 0x{here:06X} next to 0x{near:06X} (BGR)"
+                        first = f"x {x}, y {265 - row}: 0x{here:06X} next to 0x{near:06X} (RGB)"
                     clashes += 1
     c.expect(not clashes, f"{clashes} neighbouring colours AND into a third one, first at {first}")
 

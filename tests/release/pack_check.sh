@@ -88,7 +88,8 @@ mkdir "$good" && cp -p "$bad/liesmich.txt" "$bad/$cafe" "$bad/VOZORADI.DLL" "$ba
     "$good/" || exit 1
 run "$good"
 check "a clean pack is accepted with its warning (status $status)" eval '[ "$status" = 0 ] &&
-    says WARNING nurlesen.txt "read-only" && grep -qx "pack accepted: 0 refusals, 1 warnings" <<<"$out"'
+    says WARNING nurlesen.txt "read-only" &&
+    grep -qx "pack accepted: 0 refusals, 1 warnings" <<<"$out"'
 
 run "$work/fehlt"
 check "a missing folder: status 2 and a message (status $status)" eval '[ "$status" = 2 ] &&
