@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -144,12 +145,20 @@ void CheckEntry(const std::string& folder, const Entry& e, Report& report) {
 
 // Names that Windows takes for one: only one of them would be installed.
 void CheckCaseTwins(const std::vector<Entry>& entries, Report& report) {
-    for (size_t i = 0; i < entries.size(); ++i)
-        for (size_t j = 0; j < entries.size(); ++j)
-            if (i != j && entries[i].holdable && entries[j].holdable &&
-                hostfs::EqualIgnoringCase(entries[i].cp1252, entries[j].cp1252))
-                report.Refuse(entries[i], "the same name as \"" + entries[j].name +
-                                              "\" regardless of letter case: Windows keeps one");
+    std::map<std::string, std::vector<const Entry*>> byFoldedName;
+    for (const Entry& e : entries) {
+        std::string folded = e.cp1252;
+        for (char& c : folded)
+            c = static_cast<char>(hostfs::FoldCase(static_cast<unsigned char>(c)));
+        if (e.holdable)
+            byFoldedName[folded].push_back(&e);
+    }
+    for (const auto& twins : byFoldedName)
+        for (const Entry* e : twins.second)
+            for (const Entry* other : twins.second)
+                if (e != other)
+                    report.Refuse(*e, "the same name as \"" + other->name +
+                                          "\" regardless of letter case: Windows keeps one");
 }
 
 } // namespace
