@@ -1,31 +1,46 @@
 #include "FindNextHook.h"
 
 namespace {
-FindNextHook& Hook() {
-    static FindNextHook hook;
+template <class Hook> Hook& Current() {
+    static Hook hook;
     return hook;
 }
 } // namespace
 
-ScopedFindNextHook::ScopedFindNextHook(FindNextHook hook) {
-    Hook() = std::move(hook);
+template <class Hook> ScopedHook<Hook>::ScopedHook(Hook hook) {
+    Current<Hook>() = std::move(hook);
 }
 
-ScopedFindNextHook::~ScopedFindNextHook() {
-    Hook() = nullptr;
+template <class Hook> ScopedHook<Hook>::~ScopedHook() {
+    Current<Hook>() = nullptr;
 }
 
-extern "C" BOOL __real_FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
+template class ScopedHook<FindNextHook>;
+template class ScopedHook<FindFirstHook>;
+template class ScopedHook<ReaddirHook>;
+
+extern "C" HANDLE __real_FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data);
+extern "C" dirent* __real_readdir(DIR* dir);
 
 extern "C" BOOL __wrap_FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data) {
     const BOOL ok = __real_FindNextFileA(find, data);
-    if (!Hook())
+    if (!Current<FindNextHook>())
         return ok;
     // The hook's own file calls must not change why the listing ended; a hook that turns an
     // entry into a failure sets its own error.
     const DWORD error = GetLastError();
-    const BOOL answer = Hook()(ok, data);
+    const BOOL answer = Current<FindNextHook>()(ok, data);
     if (answer == ok)
         SetLastError(error);
     return answer;
+}
+
+extern "C" HANDLE __wrap_FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
+    const HANDLE found = __real_FindFirstFileA(pattern, data);
+    return Current<FindFirstHook>() ? Current<FindFirstHook>()(found, data) : found;
+}
+
+extern "C" dirent* __wrap_readdir(DIR* dir) {
+    dirent* entry = __real_readdir(dir);
+    return Current<ReaddirHook>() ? Current<ReaddirHook>()(entry) : entry;
 }

@@ -1,8 +1,9 @@
-// This executable is linked with -Wl,--wrap=FindNextFileA: every call of the installation
-// logic reaches the wrapper, which calls the host's FindNextFileA and then the hook, if one is
-// set. The hook sees the real answer and may act on the world or change the answer.
+// This executable is linked with -Wl,--wrap=FindFirstFileA,--wrap=FindNextFileA,--wrap=readdir:
+// every call reaches a wrapper, which calls the real function and then the hook, if one is set.
+// The hook sees the real answer and may act on the world or change the answer.
 #pragma once
 
+#include <dirent.h>
 #include <functional>
 
 #include "WinApi.h"
@@ -10,12 +11,22 @@
 // Gets what FindNextFileA returned (and, through GetLastError, why it failed) and returns what
 // the caller is to see; data holds the entry when ok is TRUE.
 typedef std::function<BOOL(BOOL ok, WIN32_FIND_DATAA* data)> FindNextHook;
+// Gets what FindFirstFileA returned and returns what the caller is to see.
+typedef std::function<HANDLE(HANDLE found, WIN32_FIND_DATAA* data)> FindFirstHook;
+// Gets what readdir returned; the host listing's own calls only.
+typedef std::function<dirent*(dirent* entry)> ReaddirHook;
 
-// Set for the lifetime of the object.
-class ScopedFindNextHook {
+// Each set for the lifetime of the object.
+template <class Hook> class ScopedHook {
 public:
-    explicit ScopedFindNextHook(FindNextHook hook);
-    ~ScopedFindNextHook();
-    ScopedFindNextHook(const ScopedFindNextHook&) = delete;
-    ScopedFindNextHook& operator=(const ScopedFindNextHook&) = delete;
+    explicit ScopedHook(Hook hook);
+    ~ScopedHook();
+    ScopedHook(const ScopedHook&) = delete;
+    ScopedHook& operator=(const ScopedHook&) = delete;
 };
+typedef ScopedHook<FindNextHook> ScopedFindNextHook;
+typedef ScopedHook<FindFirstHook> ScopedFindFirstHook;
+typedef ScopedHook<ReaddirHook> ScopedReaddirHook;
+
+// The real FindNextFileA, for hooks that read on.
+extern "C" BOOL __real_FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);

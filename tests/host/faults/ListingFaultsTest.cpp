@@ -1,10 +1,12 @@
 // The installation pass when the folders change under its listing, and when the listing itself
-// fails: FindNextFileA is wrapped (FindNextHook.h) so that the world changes, or the listing
-// breaks, at a chosen entry. Each case checks that the pass went on, that every target file is
-// its old or its new version, and that the closing message names what failed.
+// fails or answers unusually: the listing functions are wrapped (FindNextHook.h) so that the
+// world changes, or the listing breaks, at a chosen entry. Each case checks that the pass went on,
+// that every target file is its old or its new version, and that the closing message names what
+// failed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <unistd.h>
@@ -145,6 +147,45 @@ TEST_F(ListingFaults, ListingBreaksOffWithAnErrorOtherThanNoMoreFiles) {
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, report.notCopied) << report.text;
     EXPECT_TRUE(report.listingBroken) << report.text;
+}
+
+TEST_F(ListingFaults, ListingsThatWindowsMayGiveAreTakenAsTheyCome) {
+    MakePack({"a.dat", "b.dat"});
+    // An empty drive root answers ERROR_FILE_NOT_FOUND: nothing to install, and no failure.
+    {
+        ScopedFindFirstHook hook([](HANDLE found, WIN32_FIND_DATAA*) {
+            FindClose(found);
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        });
+        EXPECT_TRUE(Run().complete);
+        EXPECT_EQ("old a.dat", Content("a.dat"));
+    }
+    // A folder without "." and ".." (a drive root on FAT): the first entry is a file.
+    {
+        ScopedFindFirstHook hook([](HANDLE found, WIN32_FIND_DATAA* data) {
+            while (IsDots(data->cFileName))
+                EXPECT_TRUE(__real_FindNextFileA(found, data));
+            return found;
+        });
+        EXPECT_TRUE(Run().complete);
+        EXPECT_EQ("new a.dat", Content("a.dat"));
+        EXPECT_EQ("new b.dat", Content("b.dat"));
+    }
+}
+
+// The Linux stand-in's own listing: readdir failing is an error, not the end of the folder.
+TEST_F(ListingFaults, ReaddirFailingBreaksTheListing) {
+    MakePack({"a.dat", "b.dat", "c.dat"});
+    ScopedReaddirHook hook([](dirent* entry) -> dirent* {
+        if (entry && std::strcmp(entry->d_name, "b.dat"))
+            return entry;
+        errno = EIO;
+        return nullptr;
+    });
+    PassReport report = Run();
+    EXPECT_TRUE(report.listingBroken) << report.text;
+    EXPECT_EQ("old b.dat", Content("b.dat"));
 }
 
 } // namespace
