@@ -53,6 +53,17 @@ TEST_F(DiskObject, ExistingFileIsPresentWithBackOrForwardSlashes) {
     ExpectWindowUntouched();
 }
 
+TEST_F(DiskObject, ExistenceTestClosesEveryHandleItOpens) {
+    const long before = testfs::OpenHandles();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_TRUE(Present(folder / "VOZORADI.DLL"));
+        EXPECT_FALSE(Present(folder / "DOZADARU.DLL"));
+    }
+    EXPECT_EQ(before, testfs::OpenHandles());
+    // A handle left open would keep Windows from deleting the file.
+    EXPECT_TRUE(DeleteFileA(folder / "VOZORADI.DLL")) << GetLastError();
+}
+
 TEST_F(DiskObject, NamesAreFoundRegardlessOfLetterCase) {
     EXPECT_TRUE(Present(folder / "vozoradi.dll"));
     ExpectWindowUntouched();

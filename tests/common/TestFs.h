@@ -43,5 +43,7 @@ void SetAttributes(const CString& path, DWORD attributes);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::string> List(const CString& folder);
 void RemoveTree(const CString& path);
+// How many handles (file descriptors on Linux) the process holds open.
+long OpenHandles();
 
 } // namespace testfs

@@ -72,12 +72,18 @@ TEST_F(Controller, StartsWithoutTargetAndTheCurrentDirectoryAsSource) {
 }
 
 TEST_F(Controller, SourceIsWhateverTheCurrentDirectoryIsAtInitialisation) {
-    ASSERT_TRUE(SetCurrentDirectoryA(other.Path()));
-    testfs::WriteFile(other / "stray.txt", "not from the pack");
+    // Longer than MAX_PATH, too: the folder is read whole.
+    CString deep = other.Path();
+    while (deep.GetLength() <= 300) {
+        deep = deep / std::string(50, 'd').c_str();
+        testfs::MakeDir(deep);
+    }
+    ASSERT_TRUE(SetCurrentDirectoryA(deep));
+    testfs::WriteFile(deep / "stray.txt", "not from the pack");
     ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
     Show([&](CServicePackDlg& dlg, View&) {
         ASSERT_TRUE(SetCurrentDirectoryA(pack.Path()));
-        EXPECT_EQ(std::string(other.Path()), std::string(dlg.SourceFolder()));
+        EXPECT_EQ(std::string(deep), std::string(dlg.SourceFolder()));
         Click(dlg, IDC_CHOOSE_FOLDER);
         Click(dlg, IDC_START_INSTALLATION);
     });

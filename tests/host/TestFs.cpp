@@ -176,4 +176,8 @@ void RemoveTree(const CString& path) {
     RemovePosixTree(Posix(path));
 }
 
+long OpenHandles() {
+    return static_cast<long>(ReaddirNames("/proc/self/fd").size());
+}
+
 } // namespace testfs

@@ -179,4 +179,9 @@ void RemoveTree(const CString& path) {
     RemoveTreeWide(Wide(path));
 }
 
+long OpenHandles() {
+    DWORD count = 0;
+    return GetProcessHandleCount(GetCurrentProcess(), &count) ? long(count) : -1;
+}
+
 } // namespace testfs
