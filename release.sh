@@ -100,7 +100,7 @@ if [ -n "$sign_p12" ]; then
         >"$LOGS/release-sign.log" 2>&1 9>&- || {
         cat "$LOGS/release-sign.log"
         rm -f "$STAGE/signed.exe"
-        die "signing failed (wrong password, or not a PKCS#12 file with a key?); dist/ left as it was"
+        die "signing failed (see above: a wrong password?); dist/ left as it was"
     }
     # Verified against the system's CAs and the certificates the PKCS#12 file brings.
     openssl pkcs12 -in "$sign_p12" -passin "file:$sign_pass" -nokeys -out "$STAGE/chain.pem" \
@@ -128,8 +128,12 @@ if [ -n "$pack" ]; then
         die "could not lay out the pack; dist/ left as it was"
 fi
 
-# A pack laid out before belongs to an older program: it goes too.
-rm -rf dist/Service-Pack dist/Service-Pack.zip && mv "$exe" dist/install.exe || exit 1
+# A pack laid out before with another program is out of date: it goes.
+if [ -n "$pack" ] || ! cmp -s "$exe" dist/Service-Pack/install.exe; then
+    [ -z "$pack" ] && [ -e dist/Service-Pack ] && echo "removing dist/Service-Pack and its archive: they hold an older install.exe"
+    rm -rf dist/Service-Pack dist/Service-Pack.zip || exit 1
+fi
+mv "$exe" dist/install.exe || exit 1
 if [ -n "$pack" ]; then
     mv "$STAGE/Service-Pack" "$STAGE/Service-Pack.zip" dist/ || exit 1
 fi

@@ -119,6 +119,11 @@ suite wine-cp932-tests env KQ_LOCALE=ja_JP.UTF-8 KQ_WINEPREFIX="$ROOT/build/wine
 e2e e2e-main-window bash tests/e2e/main_window.sh build/win32/install.exe
 e2e e2e-dll-planting bash tests/e2e/dll_planting.sh build/win32/install.exe
 e2e e2e-installation bash tests/e2e/installation.sh build/win32/install.exe
+e2e pack-check bash tests/release/pack_check.sh build/host/tools/kq_pack_check
+# The release command; it leaves this tree's unsigned dist/install.exe for the two checks after it.
+e2e release bash tests/release/shipped.sh
+e2e release-hardening /usr/bin/python3 tests/release/check_hardening.py dist/install.exe
+e2e release-resources /usr/bin/python3 tests/release/check_resources.py dist/install.exe
 
 echo "suites that did not run to the end: $broken"
 echo "total: $passed passed, $((failed + broken)) failed, $skipped skipped"

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# The release command's results, as a vendor ships them. In this tree: ./release.sh builds
+# dist/install.exe with the commit's time stamp. In a copy of the tree in another folder: the
+# same bytes; signing with a throw-away CA (verifies, breaks when a bit changes; a wrong
+# password or a missing file leaves dist/ alone); a refused pack and a missing pack folder
+# leave dist/ alone; a signed release of a pack like run.sh's demo, whose archive, unpacked,
+# installs the pack under Wine.
+#
+#   tests/release/shipped.sh
+#
+# Prints one "ok:" or "FAIL:" line per check and ends with status 0 only when all passed.
+set -u
+. "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib.sh"
+. "$KQ_E2E_DIR/steps.sh"
+
+kq_e2e_begin || exit 1
+root=$KQ_ROOT
+work=$KQ_WORK
+copy=$work/another/folder/Korvo-Quenda
+certs=$work/certs
+stamp=$(git -C "$root" log -1 --format=%ct)
+unset KQ_SIGN_PKCS12 KQ_SIGN_PASSWORD_FILE KQ_SIGN_TIMESTAMP_URL SOURCE_DATE_EPOCH
+
+# run_release <log> <command...>: its output only when it fails.
+run_release() {
+    local log=$work/$1
+    shift
+    "$@" </dev/null >"$log" 2>&1 8>&-
+    local status=$?
+    [ $status -eq 0 ] || sed 's/^/  release: /' "$log"
+    return $status
+}
+
+# dist/'s files with sizes, times and checksums.
+dist_state() { (cd "$1/dist" && find . -type f -exec stat -c '%n %s %Y' {} + -exec md5sum {} + | sort); }
+
+# fails_alone <log> <message> <command...>: the release fails, says so, and dist/ stays.
+fails_alone() {
+    local log=$1 message=$2 before
+    shift 2
+    before=$(dist_state "$copy")
+    run_release "$log" "$@" >/dev/null && return 1
+    grep -q -- "$message" "$work/$log" && [ "$(dist_state "$copy")" = "$before" ]
+}
+
+# quiet <command...>: its output only when it fails.
+quiet() {
+    "$@" >"$work/quiet.log" 2>&1 || {
+        sed 's/^/  /' "$work/quiet.log"
+        return 1
+    }
+}
+refuses() { ! "$@" >/dev/null 2>&1; }
+lacks() { ! grep -qaF -- "$1" "$2"; }
+
+pe_stamp() {
+    /usr/bin/python3 -c 'import pefile, sys; print(pefile.PE(sys.argv[1], fast_load=True).FILE_HEADER.TimeDateStamp)' "$1"
+}
+
+echo "== release in this tree"
+kq_check "./release.sh builds dist/install.exe" run_release tree.log "$root/release.sh"
+kq_check "says that it is unsigned" grep -q "NOT SIGNED" "$work/tree.log"
+kq_check "time stamp is the commit's ($stamp)" [ "$(pe_stamp "$root/dist/install.exe")" = "$stamp" ]
+kq_check "no path of the tree in the program" lacks "$root" "$root/dist/install.exe"
+
+echo "== the same bytes from a copy in another folder, later"
+mkdir -p "$copy" && (cd "$root" && git ls-files -z --cached --others --exclude-standard |
+    tar --null -T - --ignore-failed-read -cf - 2>/dev/null) | tar -xf - -C "$copy" || exit 1
+# The copy has no git history to take the time stamp from.
+export SOURCE_DATE_EPOCH=$stamp
+kq_check "./release.sh in the copy" run_release copy.log "$copy/release.sh"
+kq_check "dist/install.exe byte for byte the same" cmp "$root/dist/install.exe" "$copy/dist/install.exe"
+
+echo "== signing"
+make_certs() (
+    mkdir -p "$certs" && cd "$certs" && echo "Korvo-Test-Passwort" >password &&
+        echo "falsch" >wrong &&
+        openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 \
+            -subj "/CN=Korvo Test CA" -addext basicConstraints=critical,CA:TRUE \
+            -addext keyUsage=critical,keyCertSign &&
+        openssl req -newkey rsa:2048 -nodes -keyout sign.key -out sign.csr \
+            -subj "/CN=Korvo Test Publisher" &&
+        printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >ext &&
+        openssl x509 -req -in sign.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
+            -extfile ext -out sign.pem &&
+        openssl pkcs12 -export -inkey sign.key -in sign.pem -certfile ca.pem \
+            -passout file:password -out sign.p12
+)
+kq_check "throw-away CA and code-signing certificate" quiet make_certs
+kq_check "a wrong password: an error, dist/ unchanged" fails_alone wrong.log "signing failed" \
+    env KQ_SIGN_PKCS12="$certs/sign.p12" KQ_SIGN_PASSWORD_FILE="$certs/wrong" "$copy/release.sh"
+kq_check "a missing certificate file: an error naming it, dist/ unchanged" \
+    fails_alone missing.log "cannot read $certs/none.p12" \
+    env KQ_SIGN_PKCS12="$certs/none.p12" KQ_SIGN_PASSWORD_FILE="$certs/password" "$copy/release.sh"
+
+echo "== packs"
+pack=$work/Service-Pack
+mkdir -p "$pack" "$work/bad/Extras" || exit 1
+# run.sh's demo pack.
+printf 'Korvo-Quenda Service-Pack 3\r\nBehebt Fehler beim Drucken von Berichten.\r\n' >"$pack/liesmich.txt" &&
+    printf 'KORVO-DATEN 3.0\r\n%.0s' $(seq 1 64) >"$pack/korvo.dat" &&
+    printf 'Hilfe zu Korvo 3\r\n' >"$pack/hilfe.txt" && chmod 444 "$pack/hilfe.txt" &&
+    printf 'VOZORADI demo module 3.0\r\n' >"$pack/VOZORADI.DLL" &&
+    printf 'DOZADARU demo module 3.0\r\n' >"$pack/DOZADARU.DLL" &&
+    touch -d '2024-03-01 12:00' "$pack"/* && echo "x" >"$work/bad/Extras/a.txt" || exit 1
+kq_check "a pack with a subfolder: refused, naming it, dist/ unchanged" \
+    fails_alone bad.log '"Extras"' "$copy/release.sh" "$work/bad"
+kq_check "a missing pack folder: an error naming it, dist/ unchanged" \
+    fails_alone nowhere.log "$work/nowhere" "$copy/release.sh" "$work/nowhere"
+kq_check "./release.sh PACK, signed" run_release pack.log \
+    env KQ_SIGN_PKCS12="$certs/sign.p12" KQ_SIGN_PASSWORD_FILE="$certs/password" "$copy/release.sh" "$pack"
+dist=$copy/dist
+kq_check "signature verifies against the CA" \
+    quiet osslsigncode verify -CAfile "$certs/ca.pem" -in "$dist/install.exe"
+kq_check "signed program passes the hardening check" \
+    quiet /usr/bin/python3 "$root/tests/release/check_hardening.py" "$dist/install.exe" --signed
+cp "$dist/install.exe" "$work/changed.exe" &&
+    /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read()); d[0x1234] ^= 4; open(sys.argv[1], "wb").write(d)' "$work/changed.exe"
+kq_check "a bit changed: verification fails" \
+    refuses osslsigncode verify -CAfile "$certs/ca.pem" -in "$work/changed.exe"
+
+# files <folder>: name, size, time, mode and checksum of each file.
+files() { (cd "$1" && find . -type f -exec stat -c '%n %s %Y %a' {} + -exec md5sum {} + | sort); }
+expected=$( (files "$pack" && cd "$dist" && stat -c '%n %s %Y %a' ./install.exe && md5sum ./install.exe) | sort)
+kq_check "dist/Service-Pack: install.exe and the pack's files with their times and modes" \
+    [ "$(files "$dist/Service-Pack")" = "$expected" ]
+unzip -q "$dist/Service-Pack.zip" -d "$work/unpacked"
+kq_check "the archive unpacks to the same" [ "$(files "$work/unpacked")" = "$expected" ]
+
+korvo=$work/Korvo
+mkdir -p "$korvo" && printf 'Korvo 2\r\n' >"$korvo/liesmich.txt" &&
+    printf 'VOZORADI demo module 2.1\r\n' >"$korvo/VOZORADI.DLL" || exit 1
+kq_check "the unpacked signed install.exe starts and shows its window" \
+    kq_start_installer "$work/unpacked" "$work/app.log"
+kq_check "the Korvo folder chosen" quiet kq_choose_folder "$korvo" ok
+box=$(kq_start_pass)
+kq_check "installation completed" \
+    kq_has_line "$box" "text=Korvo-Quenda Service-Pack - Installation abgeschlossen!"
+kq_confirm >/dev/null
+kq_drive click "$KQ_CAPTION" 2 >/dev/null
+kq_wait_app 30
+installed() {
+    local name
+    for name in liesmich.txt korvo.dat hilfe.txt VOZORADI.DLL; do
+        cmp "$pack/$name" "$korvo/$name" || return 1
+    done
+    [ ! -e "$korvo/DOZADARU.DLL" ] && [ ! -e "$korvo/install.exe" ]
+}
+kq_check "the pack installed (DOZADARU.DLL, absent before, and install.exe left out)" installed
+
+[ "$KQ_FAILED" -eq 0 ] && echo "PASS: shipped" || echo "FAILED: shipped, $KQ_FAILED checks"
+[ "$KQ_FAILED" -eq 0 ]
