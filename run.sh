@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds install.exe (dist/install.exe), lays out a demo service-pack folder and a demo Korvo
+# Builds dist/install.exe with ./release.sh, lays out a demo service-pack folder and a demo Korvo
 # folder under demo/, fresh each time, and starts the installer from the pack under Wine.
 #
 #   With a display (DISPLAY set): the window is yours; run.sh waits until you close it.
@@ -17,19 +17,14 @@ cd "$ROOT" || exit 1
 
 bash scripts/ensure-deps.sh </dev/null || exit 1
 
-echo "== build install.exe"
+echo "== build dist/install.exe as shipped (./release.sh)"
 mkdir -p build/logs
-{
-    cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-        -DCMAKE_BUILD_TYPE=Release &&
-        cmake --build build/win32 -j"$(nproc)" --target kq_installer
-} </dev/null >build/logs/run-build.log 2>&1 || {
+./release.sh </dev/null >build/logs/run-build.log 2>&1 || {
     tail -n 40 build/logs/run-build.log
     echo "build failed (log: build/logs/run-build.log)"
     exit 1
 }
-mkdir -p dist && cp build/win32/install.exe dist/install.exe || exit 1
-echo "dist/install.exe ($(stat -c %s dist/install.exe) bytes)"
+tail -n 2 build/logs/run-build.log
 
 pack=$ROOT/demo/Service-Pack
 korvo=$ROOT/demo/Korvo
