@@ -16,6 +16,7 @@
 #include "WinApp.h"
 #include "Wnd.h"
 #include "res/resource.h"
+#include "ui/ServicePackDlg.h"
 
 namespace {
 
@@ -69,6 +70,26 @@ public:
 
 BEGIN_MESSAGE_MAP(ScriptedDialog, CDialog)
 ON_COMMAND(ScriptedDialog, kStep, OnStep)
+END_MESSAGE_MAP()
+
+// The installer's main dialog itself, with a scripted step after its own initialisation.
+class ScriptedMainDialog : public CServicePackDlg {
+public:
+    BOOL OnInitDialog() override {
+        const BOOL result = CServicePackDlg::OnInitDialog();
+        PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(kStep, 0), 0);
+        return result;
+    }
+    void OnStep() { step(*this); }
+    HICON Icon() const { return m_icon; }
+
+    std::function<void(ScriptedMainDialog&)> step;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ScriptedMainDialog, CServicePackDlg)
+ON_COMMAND(ScriptedMainDialog, kStep, OnStep)
 END_MESSAGE_MAP()
 
 // Closes every window of the calling thread that is still up when the time runs out.
@@ -320,4 +341,38 @@ TEST_F(DialogTest, ExceptionInANestedDialogEndsBoth) {
     EXPECT_FALSE(outerCarriedOn);
     EXPECT_EQ(outer.m_hWnd, nullptr);
     EXPECT_EQ(inner.m_hWnd, nullptr);
+}
+
+// In this process, since Wine lets no other process read a window's menu.
+TEST_F(DialogTest, MainDialogAddsTheAboutItemSetsBothIconsAndErasesItsBackground) {
+    ScriptedMainDialog dialog;
+    std::string about;
+    UINT aboutId = 0, separator = 0;
+    HICON big = nullptr, small = nullptr;
+    LRESULT erased = 0;
+    dialog.step = [&](ScriptedMainDialog& d) {
+        HMENU menu = GetSystemMenu(d.m_hWnd, FALSE);
+        const int count = GetMenuItemCount(menu);
+        char text[64] = "";
+        GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
+        about = text;
+        aboutId = GetMenuItemID(menu, count - 1);
+        separator = GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR;
+        big = reinterpret_cast<HICON>(SendMessageA(d.m_hWnd, WM_GETICON, ICON_BIG, 0));
+        small = reinterpret_cast<HICON>(SendMessageA(d.m_hWnd, WM_GETICON, ICON_SMALL, 0));
+        HDC dc = GetDC(d.m_hWnd);
+        erased = SendMessageA(d.m_hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(d.m_hWnd, dc);
+        d.EndDialog(IDOK);
+    };
+    dialog.DoModal();
+    EXPECT_EQ("Info \xFC"
+              "ber Korvo2013 - SP...",
+              about);
+    EXPECT_EQ(UINT(IDM_ABOUTBOX), aboutId);
+    EXPECT_NE(0u, separator) << "no separator before the About item";
+    EXPECT_NE(nullptr, dialog.Icon());
+    EXPECT_EQ(dialog.Icon(), big);
+    EXPECT_EQ(dialog.Icon(), small);
+    EXPECT_NE(0, erased) << "the background erase reported that nothing was erased";
 }
