@@ -19,3 +19,7 @@ BOOL CServicePackApp::InitInstance() {
     // No message loop of our own: the program ends with the dialog.
     return FALSE;
 }
+
+LPCSTR CServicePackApp::ErrorCaption() const {
+    return CServicePackDlg::kCaption;
+}

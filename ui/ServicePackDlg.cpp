@@ -7,7 +7,6 @@
 
 namespace {
 
-const char kCaption[] = "Korvo-Quenda Service-Pack";
 const char kBrowseTitle[] = "Bitte Korvo-Installationsordner ausw\xE4hlen";
 
 CString CurrentDirectory() {
@@ -32,6 +31,8 @@ CString CurrentDirectory() {
 }
 
 } // namespace
+
+const char CServicePackDlg::kCaption[] = "Korvo-Quenda Service-Pack";
 
 BEGIN_MESSAGE_MAP(CServicePackDlg, CDialog)
 ON_WM_ERASEBKGND(CServicePackDlg)

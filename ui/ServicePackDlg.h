@@ -10,6 +10,8 @@
 class CServicePackDlg : public CDialog {
 public:
     static constexpr UINT IDD = IDD_SERVICEPACK_DIALOG;
+    // The window's caption, set at initialisation.
+    static const char kCaption[];
 
     explicit CServicePackDlg(CWnd* parent = nullptr);
     ~CServicePackDlg() override;

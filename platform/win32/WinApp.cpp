@@ -113,7 +113,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         MessageBoxA(nullptr,
                     "Das Programm wurde wegen eines unerwarteten Fehlers beendet. "
                     "Bitte starten Sie es erneut.",
-                    app->m_pszAppName, MB_OK | MB_ICONERROR);
+                    app->ErrorCaption(), MB_OK | MB_ICONERROR);
         return 1;
     }
 }

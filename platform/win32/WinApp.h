@@ -29,6 +29,9 @@ public:
     BOOL Enable3dControls();
 
     bool InMessageLoop() const { return m_inMessageLoop; }
+    // The caption of the box that tells of an unexpected error; the application's name unless
+    // the program has a caption of its own.
+    virtual LPCSTR ErrorCaption() const { return m_pszAppName; }
 
     LPCSTR m_pszAppName = nullptr;
     HINSTANCE m_hInstance = nullptr;
