@@ -2,7 +2,8 @@
 # A whole installation driven from outside under Wine, as a user would do it: the Korvo folder
 # chosen in the real shell browser, the pass started, its message read and confirmed, the
 # files checked on disk; a cancelled later choice, a second pass, a file the pass cannot
-# write, and the exit. Keeps a screenshot of the window after the installation.
+# write, and the exit. Then the installer killed in the middle of a large file, and the pass
+# that follows. Keeps a screenshot of the window after the installation.
 #
 #   tests/e2e/installation.sh [install.exe]     (default: build/win32/install.exe)
 #
@@ -176,6 +177,48 @@ kq_wait_app 30
 status=$?
 kq_check "the exit button ends the program with status 0 (was $status)" [ "$status" -eq 0 ]
 kq_check "no window left" kq_drive gone "$caption" 1000
+
+echo "== killed in the middle of a large file"
+# Sparse on the pack's side, so it is quick to make; the copy writes it out for real.
+big=$KQ_WORK/Gross-Pack
+mkdir -p "$big" && cp "$KQ_EXE" "$big/install.exe" && cp "$pack/liesmich.txt" "$big/" &&
+    truncate -s 512M "$big/gross.bin" && echo "Ende der neuen Fassung" >>"$big/gross.bin" &&
+    echo "alte Fassung" >"$korvo/gross.bin" && cp "$korvo/gross.bin" "$KQ_WORK/gross.bin.before" ||
+    exit 1
+temporary=$korvo/gross.bin.~kq
+# Waits until the installer has written at least 16 MiB, beside the file or into it, and
+# kills it then.
+kill_mid_copy() {
+    local i size
+    for i in $(seq 1 600); do
+        size=$(stat -c %s "$temporary" "$korvo/gross.bin" 2>/dev/null | sort -n | tail -n1)
+        if [ "$size" -ge $((16 << 20)) ]; then
+            kill -KILL "$KQ_APP_PID"
+            wait "$KQ_APP_PID" 2>/dev/null
+            KQ_APP_PID=
+            echo "  killed at $size bytes"
+            [ "$size" -lt "$(stat -c %s "$big/gross.bin")" ]
+            return
+        fi
+        sleep 0.05
+    done
+    return 1
+}
+kq_check "main window up" kq_start_installer "$big" "$KQ_WORK/app-killed.log"
+kq_check "Korvo folder chosen" kq_choose_folder "$korvo" ok
+kq_drive click "$caption" 1001 >/dev/null
+kq_check "installer killed while it wrote the large file" kill_mid_copy
+kq_check "the old file intact after the kill" same "$KQ_WORK/gross.bin.before" "$korvo/gross.bin"
+kq_drive gone "$caption" 10000 >/dev/null
+kq_check "main window up again" kq_start_installer "$big" "$KQ_WORK/app-after-kill.log"
+kq_check "Korvo folder chosen again" kq_choose_folder "$korvo" ok
+box=$(kq_start_pass)
+kq_check "the next pass reports the installation complete" box_completed
+kq_check "OK closes the message box" kq_confirm
+kq_check "the large file installed whole" same "$big/gross.bin" "$korvo/gross.bin"
+kq_check "no temporary file left" absent "$temporary"
+kq_drive click "$caption" 2 >/dev/null
+kq_wait_app 30
 
 [ "$KQ_FAILED" -eq 0 ] && echo "PASS: installation" || echo "FAILED: installation, $KQ_FAILED checks"
 [ "$KQ_FAILED" -eq 0 ]
