@@ -51,8 +51,12 @@ bool RefusesOverwrite(const CString& targetPath, DWORD sourceAttributes) {
 bool ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD sourceAttributes) {
     const CString temporary = TemporaryPathFor(targetPath);
     // Beyond MAX_PATH the file cannot be written safely; it is reported instead.
-    if (temporary.GetLength() >= MAX_PATH || RefusesOverwrite(targetPath, sourceAttributes))
+    if (temporary.GetLength() >= MAX_PATH)
         return false;
+    if (RefusesOverwrite(targetPath, sourceAttributes)) {
+        RemoveTemporary(temporary);
+        return false;
+    }
     // Exclusive, so that nothing found under the temporary name is written through; what a
     // killed pass left there is removed and the copy made again.
     if (!CopyFileA(sourcePath, temporary, TRUE)) {

@@ -149,6 +149,9 @@ TEST_F(InstallationPass, ReadOnlyTargetIsReportedThenFreedAndReplacedByTheNextPa
     testfs::WriteFile(source / "free.txt", "free");
     testfs::WriteFile(target / "locked.txt", "old");
     testfs::SetAttributes(target / "locked.txt", FILE_ATTRIBUTE_READONLY);
+    // What a killed pass left beside it goes all the same.
+    testfs::WriteFile(target / "locked.txt.~kq", "half");
+    testfs::SetAttributes(target / "locked.txt.~kq", FILE_ATTRIBUTE_READONLY);
 
     ShownMessageBox first = Run();
     EXPECT_EQ(Incomplete("Folgende Dateien konnten nicht kopiert werden:\nlocked.txt"), first.text);
@@ -157,6 +160,7 @@ TEST_F(InstallationPass, ReadOnlyTargetIsReportedThenFreedAndReplacedByTheNextPa
     EXPECT_EQ("old", testfs::ReadFile(target / "locked.txt"));
     EXPECT_EQ(NormalFileAttributes(), testfs::Attributes(target / "locked.txt"));
     EXPECT_EQ("free", testfs::ReadFile(target / "free.txt"));
+    EXPECT_EQ((Names{"free.txt", "locked.txt"}), testfs::List(target.Path()));
 
     ExpectCompleted(Run());
     EXPECT_EQ("new", testfs::ReadFile(target / "locked.txt"));
