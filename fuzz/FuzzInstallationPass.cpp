@@ -231,9 +231,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 continue;
         }
         const bool readable = source[i] != kDangling && source[i] != kFifo;
-        const bool refused = target[i] == kFolderInTheWay || target[i] == kReadOnlyOld ||
-                             target[i] == kSystemOld ||
-                             (target[i] == kHiddenOld && source[i] != kHiddenFile);
+        // The target as Windows finds it: under this name, or else in another letter case.
+        Target seen = target[i];
+        for (size_t j = 0; j < kCount; ++j)
+            if (seen == kNoTarget && j != i && hostfs::EqualIgnoringCase(kNames[j], kNames[i]))
+                seen = target[j];
+        const bool refused = seen == kFolderInTheWay || seen == kReadOnlyOld ||
+                             seen == kSystemOld || (seen == kHiddenOld && source[i] != kHiddenFile);
         if (kNames[i] == kUnholdable || !readable || refused)
             notCopied.push_back(name);
         else
