@@ -25,10 +25,12 @@ die() {
 [ $# -le 1 ] || die "usage: ./release.sh [PACK_FOLDER]"
 pack=
 [ $# -eq 1 ] && { pack=$(realpath -m -- "$1") || die "bad pack folder: $1"; }
+# Relative paths are the caller's.
+sign_p12=${KQ_SIGN_PKCS12:+$(realpath -m -- "$KQ_SIGN_PKCS12")}
+sign_pass=${KQ_SIGN_PASSWORD_FILE:+$(realpath -m -- "$KQ_SIGN_PASSWORD_FILE")}
 cd "$ROOT" || exit 1
 
 # The signing set-up is checked before anything is built.
-sign_p12=${KQ_SIGN_PKCS12:-} sign_pass=${KQ_SIGN_PASSWORD_FILE:-}
 if [ -n "$sign_p12" ]; then
     [ -f "$sign_p12" ] && [ -r "$sign_p12" ] || die "KQ_SIGN_PKCS12: cannot read $sign_p12"
     [ -n "$sign_pass" ] || die "KQ_SIGN_PKCS12 is set but KQ_SIGN_PASSWORD_FILE is not"

@@ -89,6 +89,9 @@ make_certs() (
 kq_check "throw-away CA and code-signing certificate" quiet make_certs
 kq_check "a wrong password: an error, dist/ unchanged" fails_alone wrong.log "signing failed" \
     env KQ_SIGN_PKCS12="$certs/sign.p12" KQ_SIGN_PASSWORD_FILE="$certs/wrong" "$copy/release.sh"
+kq_check "a time-stamp server that does not answer: an error, dist/ unchanged" \
+    fails_alone tsa.log "signing failed" env KQ_SIGN_PKCS12="$certs/sign.p12" \
+    KQ_SIGN_PASSWORD_FILE="$certs/password" KQ_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ "$copy/release.sh"
 kq_check "a missing certificate file: an error naming it, dist/ unchanged" \
     fails_alone missing.log "cannot read $certs/none.p12" \
     env KQ_SIGN_PKCS12="$certs/none.p12" KQ_SIGN_PASSWORD_FILE="$certs/password" "$copy/release.sh"
