@@ -78,9 +78,15 @@ for match in re.finditer(rb"\x2b[\x05\x0d\x15\x1d\x35\x3d](....)", code, re.S):
     address = int.from_bytes(match.group(1), "little")
     if in_writable_data(address):
         canaries[address] = canaries.get(address, 0) + 1
-protected = max(canaries.values(), default=0)
-check(protected >= 10 and b"*** stack smashing detected ***" in data,
-      f"stack protection: {protected} functions check a canary (at least 10)")
+guard, protected = max(canaries.items(), key=lambda item: item[1], default=(0, 0))
+# And start-up code seeds it: stores into it (mov [guard], eax or reg) or passes its address
+# to a random source (push guard, mov [esp+n], guard).
+seeded = protected and re.search(
+    rb"(\xa3|\x89[\x05\x0d\x15\x1d\x25\x2d\x35\x3d]|\x68|\xc7\x44\x24.)" +
+    re.escape(guard.to_bytes(4, "little")), code, re.S)
+check(protected >= 10 and seeded,
+      f"stack protection: {protected} functions check a canary (at least 10)"
+      f"{', seeded at start' if seeded else ', never seeded' if protected else ''}")
 
 both = [name(s) for s in pe.sections
         if s.Characteristics & 0x80000000 and s.Characteristics & 0x20000000]
