@@ -11,6 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Stack canaries in every function with a local array or a local whose address is taken
-# (-strong); the compiler links libssp in, statically like the rest.
+# (-strong). install.exe seeds the canary itself (app/StackGuard.cpp); other programs link
+# libssp's, statically like the rest.
 set(CMAKE_C_FLAGS_INIT "-fstack-protector-strong")
 set(CMAKE_CXX_FLAGS_INIT "-fstack-protector-strong")
