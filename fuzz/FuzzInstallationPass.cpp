@@ -231,17 +231,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 continue;
         }
         const bool readable = source[i] != kDangling && source[i] != kFifo;
-        // The target as Windows finds it: under this name, or else in another letter case.
-        Target seen = target[i];
+        // The target as Windows finds it: under this name, or else in another letter case,
+        // which the new file then replaces under that name.
+        size_t at = i;
         for (size_t j = 0; j < kCount; ++j)
-            if (seen == kNoTarget && j != i && hostfs::EqualIgnoringCase(kNames[j], kNames[i]))
-                seen = target[j];
+            if (target[at] == kNoTarget && target[j] != kNoTarget &&
+                hostfs::EqualIgnoringCase(kNames[j], kNames[i]))
+                at = j;
+        const Target seen = target[at];
         const bool refused = seen == kFolderInTheWay || seen == kReadOnlyOld ||
                              seen == kSystemOld || (seen == kHiddenOld && source[i] != kHiddenFile);
         if (kNames[i] == kUnholdable || !readable || refused)
             notCopied.push_back(name);
         else
-            installed[OnDisk(i)] = "new " + std::to_string(i);
+            installed[OnDisk(at)] = "new " + std::to_string(i);
     }
     std::sort(notCopied.begin(), notCopied.end());
 

@@ -33,29 +33,41 @@ bool RemoveTemporary(const CString& temporary) {
     return DeleteFileA(temporary) != FALSE;
 }
 
+enum class Target { Missing, Replaceable, Refused };
+
 // What the platform's copy refuses to overwrite stays as it is: a read-only file, a folder,
 // and a hidden or system file unless the new one is so too. A rename alone would replace them.
-bool RefusesOverwrite(const CString& targetPath, DWORD sourceAttributes) {
+Target Inspect(const CString& targetPath, DWORD sourceAttributes) {
     const DWORD target = GetFileAttributesA(targetPath);
     if (target == INVALID_FILE_ATTRIBUTES)
-        return false;
+        return Target::Missing;
     const DWORD guarded = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    return (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ||
-           (target & guarded & ~sourceAttributes);
+    const bool refused = (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ||
+                         (target & guarded & ~sourceAttributes);
+    return refused ? Target::Refused : Target::Replaceable;
 }
 
 // Replaces the target whole or not at all: the copy goes to a temporary file beside it (one
 // volume, so the rename cannot turn into a copy) and only the finished file is renamed over
 // the target. A process killed on the way leaves the old target and, at worst, the temporary
 // file, which the next pass over the same file removes.
-bool ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD sourceAttributes) {
+//
+// expectNew says whether the last target was missing. Then this one most likely is too (a
+// first installation), and a rename that does not replace tells at no cost whether it is
+// there; asking first would cost a second search of the folder for a name it lacks.
+bool ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD sourceAttributes,
+                  bool& expectNew) {
     const CString temporary = TemporaryPathFor(targetPath);
     // Beyond MAX_PATH the file cannot be written safely; it is reported instead.
     if (temporary.GetLength() >= MAX_PATH)
         return false;
-    if (RefusesOverwrite(targetPath, sourceAttributes)) {
-        RemoveTemporary(temporary);
-        return false;
+    if (!expectNew) {
+        const Target target = Inspect(targetPath, sourceAttributes);
+        if (target == Target::Refused) {
+            RemoveTemporary(temporary);
+            return false;
+        }
+        expectNew = target == Target::Missing;
     }
     // Exclusive, so that nothing found under the temporary name is written through; what a
     // killed pass left there is removed and the copy made again.
@@ -68,7 +80,17 @@ bool ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD so
             return false;
         }
     }
-    if (!MoveFileExA(temporary, targetPath, MOVEFILE_REPLACE_EXISTING)) {
+    bool renamed = false;
+    if (expectNew && !(renamed = MoveFileExA(temporary, targetPath, 0) != FALSE)) {
+        const DWORD error = GetLastError();
+        expectNew = false;
+        if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) ||
+            Inspect(targetPath, sourceAttributes) == Target::Refused) {
+            RemoveTemporary(temporary);
+            return false;
+        }
+    }
+    if (!renamed && !MoveFileExA(temporary, targetPath, MOVEFILE_REPLACE_EXISTING)) {
         RemoveTemporary(temporary);
         return false;
     }
@@ -119,7 +141,7 @@ private:
 };
 
 void InstallEntry(const WIN32_FIND_DATAA& entry, const CString& sourceFolder,
-                  const CString& targetFolder, CWnd* owner, PassOutcome& outcome) {
+                  const CString& targetFolder, CWnd* owner, PassOutcome& outcome, bool& expectNew) {
     const char* name = entry.cFileName;
     if (IsSkippedName(name))
         return;
@@ -138,7 +160,8 @@ void InstallEntry(const WIN32_FIND_DATAA& entry, const CString& sourceFolder,
     }
     // A subfolder cannot be copied and is not meant to be.
     const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const bool copied = !folder && ReplaceWhole(sourcePath, targetPath, entry.dwFileAttributes);
+    const bool copied =
+        !folder && ReplaceWhole(sourcePath, targetPath, entry.dwFileAttributes, expectNew);
     // Even when the copy was refused: a read-only or hidden target is then free for the next pass.
     SetFileAttributesA(targetPath, FILE_ATTRIBUTE_NORMAL);
     if (!copied && !folder)
@@ -168,9 +191,10 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
 
     // ERROR_FILE_NOT_FOUND: the folder was read and holds nothing (an empty drive root).
     PassOutcome outcome;
+    bool expectNew = false;
     if (listing != INVALID_HANDLE_VALUE) {
         do {
-            InstallEntry(entry, sourceFolder, targetFolder, owner, outcome);
+            InstallEntry(entry, sourceFolder, targetFolder, owner, outcome, expectNew);
         } while (FindNextFileA(listing, &entry));
         if (GetLastError() != ERROR_NO_MORE_FILES)
             outcome.ListingBroken();

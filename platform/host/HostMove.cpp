@@ -18,8 +18,11 @@ extern "C" BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     if (const DWORD error = ToPosixPath(newName, to))
         return Fail(error);
     struct stat toStat;
+    // The name is found regardless of case as well: Windows would not make a second file of
+    // it, and a rename that must not replace is refused by one in another case too.
     bool exists = lstat(to.c_str(), &toStat) == 0;
-    if (!exists && (errno == ENOENT || errno == ENOTDIR) && FindRegardlessOfCase(to, Leaf::Exact))
+    if (!exists && (errno == ENOENT || errno == ENOTDIR) &&
+        FindRegardlessOfCase(to, Leaf::FoldCase))
         exists = lstat(to.c_str(), &toStat) == 0;
     if (exists) {
         if (toStat.st_dev == fromStat.st_dev && toStat.st_ino == fromStat.st_ino)

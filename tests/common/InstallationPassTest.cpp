@@ -65,12 +65,13 @@ TEST_F(InstallationPass, CopiesEveryFileAndSkipsOnlyTheExactInstallerName) {
 }
 
 TEST_F(InstallationPass, InstallerNameInOtherLetterCaseIsCopied) {
-    // One folder cannot hold two of these on Windows; each gets a pass of its own.
+    // One folder cannot hold two of these on Windows; each gets a pack and a target of its own.
     for (const char* name : {"Install.exe", "INSTALL.EXE"}) {
-        testfs::TempDir pack;
+        testfs::TempDir pack, korvo;
         testfs::WriteFile(pack / name, name);
-        ExpectCompleted(RunFrom(pack.Path()));
-        EXPECT_EQ(name, testfs::ReadFile(target / name));
+        RunInstallationPass(pack.Path(), korvo.Path(), &window.Wnd());
+        EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
+        EXPECT_EQ(name, testfs::ReadFile(korvo / name));
     }
 }
 
