@@ -124,7 +124,8 @@ touch -d "@$stamp" "$exe"
 if [ -n "$pack" ]; then
     echo "== lay out Service-Pack"
     # Times, modes and the DOS attributes (user.DOSATTRIB) as the pack has them.
-    mkdir "$STAGE/Service-Pack" && cp -a --no-preserve=ownership "$pack/." "$STAGE/Service-Pack/" &&
+    mkdir "$STAGE/Service-Pack" &&
+        cp -a --no-preserve=ownership "$pack/." "$STAGE/Service-Pack/" &&
         cp -p "$exe" "$STAGE/Service-Pack/install.exe" &&
         (cd "$STAGE/Service-Pack" && zip -q -r ../Service-Pack.zip .) 9>&- ||
         die "could not lay out the pack; dist/ left as it was"
@@ -132,7 +133,8 @@ fi
 
 # A pack laid out before with another program is out of date: it goes.
 if [ -n "$pack" ] || ! cmp -s "$exe" dist/Service-Pack/install.exe; then
-    [ -z "$pack" ] && [ -e dist/Service-Pack ] && echo "removing dist/Service-Pack and its archive: they hold an older install.exe"
+    [ -z "$pack" ] && [ -e dist/Service-Pack ] &&
+        echo "removing dist/Service-Pack and its archive: they hold an older install.exe"
     rm -rf dist/Service-Pack dist/Service-Pack.zip || exit 1
 fi
 mv "$exe" dist/install.exe || exit 1
@@ -141,7 +143,10 @@ if [ -n "$pack" ]; then
 fi
 rm -rf "$STAGE"
 
-echo "dist/install.exe: $(stat -c %s dist/install.exe) bytes, sha256 $(sha256sum <dist/install.exe | cut -c1-16)..., time stamp $(date -u -d "@$stamp" '+%Y-%m-%d %H:%M:%S') UTC"
+echo "dist/install.exe: $(stat -c %s dist/install.exe) bytes," \
+    "sha256 $(sha256sum <dist/install.exe | cut -c1-16)...," \
+    "time stamp $(date -u -d "@$stamp" '+%Y-%m-%d %H:%M:%S') UTC"
 echo "dist/install.exe: $signed"
-[ -n "$pack" ] && echo "dist/Service-Pack/ ($(find dist/Service-Pack -type f | wc -l) files) and dist/Service-Pack.zip ($(stat -c %s dist/Service-Pack.zip) bytes)"
+[ -n "$pack" ] && echo "dist/Service-Pack/ ($(find dist/Service-Pack -type f | wc -l) files)" \
+    "and dist/Service-Pack.zip ($(stat -c %s dist/Service-Pack.zip) bytes)"
 exit 0

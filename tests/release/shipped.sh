@@ -31,16 +31,16 @@ run_release() {
     return $status
 }
 
-# dist/'s files with sizes, times and checksums.
-dist_state() { (cd "$1/dist" && find . -type f -exec stat -c '%n %s %Y' {} + -exec md5sum {} + | sort); }
+# files <folder>: name, size, time, mode and checksum of each file.
+files() { (cd "$1" && find . -type f -exec stat -c '%n %s %Y %a' {} + -exec md5sum {} + | sort); }
 
 # fails_alone <log> <message> <command...>: the release fails, says so, and dist/ stays.
 fails_alone() {
     local log=$1 message=$2 before
     shift 2
-    before=$(dist_state "$copy")
+    before=$(files "$copy/dist")
     run_release "$log" "$@" >/dev/null && return 1
-    grep -q -- "$message" "$work/$log" && [ "$(dist_state "$copy")" = "$before" ]
+    grep -q -- "$message" "$work/$log" && [ "$(files "$copy/dist")" = "$before" ]
 }
 
 # quiet <command...>: its output only when it fails.
@@ -54,7 +54,8 @@ refuses() { ! "$@" >/dev/null 2>&1; }
 lacks() { ! grep -qaF -- "$1" "$2"; }
 
 pe_stamp() {
-    /usr/bin/python3 -c 'import pefile, sys; print(pefile.PE(sys.argv[1], fast_load=True).FILE_HEADER.TimeDateStamp)' "$1"
+    /usr/bin/python3 -c 'import pefile, sys
+print(pefile.PE(sys.argv[1], fast_load=True).FILE_HEADER.TimeDateStamp)' "$1"
 }
 
 echo "== release in this tree"
@@ -69,7 +70,8 @@ mkdir -p "$copy" && (cd "$root" && git ls-files -z --cached --others --exclude-s
 # The copy has no git history to take the time stamp from.
 export SOURCE_DATE_EPOCH=$stamp
 kq_check "./release.sh in the copy" run_release copy.log "$copy/release.sh"
-kq_check "dist/install.exe byte for byte the same" cmp "$root/dist/install.exe" "$copy/dist/install.exe"
+kq_check "dist/install.exe byte for byte the same" \
+    cmp "$root/dist/install.exe" "$copy/dist/install.exe"
 
 echo "== signing"
 make_certs() (
@@ -80,18 +82,20 @@ make_certs() (
             -addext keyUsage=critical,keyCertSign &&
         openssl req -newkey rsa:2048 -nodes -keyout sign.key -out sign.csr \
             -subj "/CN=Korvo Test Publisher" &&
-        printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >ext &&
+        printf '%s\n' basicConstraints=CA:FALSE keyUsage=critical,digitalSignature \
+            extendedKeyUsage=codeSigning >ext &&
         openssl x509 -req -in sign.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
             -extfile ext -out sign.pem &&
         openssl pkcs12 -export -inkey sign.key -in sign.pem -certfile ca.pem \
             -passout file:password -out sign.p12
 )
 kq_check "throw-away CA and code-signing certificate" quiet make_certs
+signed=(env KQ_SIGN_PKCS12="$certs/sign.p12" KQ_SIGN_PASSWORD_FILE="$certs/password")
 kq_check "a wrong password: an error, dist/ unchanged" fails_alone wrong.log "signing failed" \
     env KQ_SIGN_PKCS12="$certs/sign.p12" KQ_SIGN_PASSWORD_FILE="$certs/wrong" "$copy/release.sh"
 kq_check "a time-stamp server that does not answer: an error, dist/ unchanged" \
-    fails_alone tsa.log "signing failed" env KQ_SIGN_PKCS12="$certs/sign.p12" \
-    KQ_SIGN_PASSWORD_FILE="$certs/password" KQ_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ "$copy/release.sh"
+    fails_alone tsa.log "signing failed" "${signed[@]}" KQ_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ \
+    "$copy/release.sh"
 kq_check "a missing certificate file: an error naming it, dist/ unchanged" \
     fails_alone missing.log "cannot read $certs/none.p12" \
     env KQ_SIGN_PKCS12="$certs/none.p12" KQ_SIGN_PASSWORD_FILE="$certs/password" "$copy/release.sh"
@@ -100,7 +104,8 @@ echo "== packs"
 pack=$work/Service-Pack
 mkdir -p "$pack" "$work/bad/Extras" || exit 1
 # run.sh's demo pack.
-printf 'Korvo-Quenda Service-Pack 3\r\nBehebt Fehler beim Drucken von Berichten.\r\n' >"$pack/liesmich.txt" &&
+printf 'Korvo-Quenda Service-Pack 3\r\nBehebt Fehler beim Drucken von Berichten.\r\n' \
+    >"$pack/liesmich.txt" &&
     printf 'KORVO-DATEN 3.0\r\n%.0s' $(seq 1 64) >"$pack/korvo.dat" &&
     printf 'Hilfe zu Korvo 3\r\n' >"$pack/hilfe.txt" && chmod 444 "$pack/hilfe.txt" &&
     printf 'VOZORADI demo module 3.0\r\n' >"$pack/VOZORADI.DLL" &&
@@ -111,20 +116,22 @@ kq_check "a pack with a subfolder: refused, naming it, dist/ unchanged" \
 kq_check "a missing pack folder: an error naming it, dist/ unchanged" \
     fails_alone nowhere.log "$work/nowhere" "$copy/release.sh" "$work/nowhere"
 kq_check "./release.sh PACK, signed" run_release pack.log \
-    env KQ_SIGN_PKCS12="$certs/sign.p12" KQ_SIGN_PASSWORD_FILE="$certs/password" "$copy/release.sh" "$pack"
+    "${signed[@]}" "$copy/release.sh" "$pack"
 dist=$copy/dist
 kq_check "signature verifies against the CA" \
     quiet osslsigncode verify -CAfile "$certs/ca.pem" -in "$dist/install.exe"
 kq_check "signed program passes the hardening check" \
     quiet /usr/bin/python3 "$root/tests/release/check_hardening.py" "$dist/install.exe" --signed
 cp "$dist/install.exe" "$work/changed.exe" &&
-    /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read()); d[0x1234] ^= 4; open(sys.argv[1], "wb").write(d)' "$work/changed.exe"
+    /usr/bin/python3 -c 'import sys
+d = bytearray(open(sys.argv[1], "rb").read())
+d[0x1234] ^= 4
+open(sys.argv[1], "wb").write(d)' "$work/changed.exe"
 kq_check "a bit changed: verification fails" \
     refuses osslsigncode verify -CAfile "$certs/ca.pem" -in "$work/changed.exe"
 
-# files <folder>: name, size, time, mode and checksum of each file.
-files() { (cd "$1" && find . -type f -exec stat -c '%n %s %Y %a' {} + -exec md5sum {} + | sort); }
-expected=$( (files "$pack" && cd "$dist" && stat -c '%n %s %Y %a' ./install.exe && md5sum ./install.exe) | sort)
+expected=$( (files "$pack" && cd "$dist" && stat -c '%n %s %Y %a' ./install.exe &&
+    md5sum ./install.exe) | sort)
 kq_check "dist/Service-Pack: install.exe and the pack's files with their times and modes" \
     [ "$(files "$dist/Service-Pack")" = "$expected" ]
 unzip -q "$dist/Service-Pack.zip" -d "$work/unpacked"
