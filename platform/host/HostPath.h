@@ -5,9 +5,9 @@
 // - Names keep trailing dots and spaces; NUL, CON, COM1... are ordinary names; a separator
 //   after a file name is ignored; there are no 8.3 short names.
 // - Names that differ only in case can coexist; a lookup prefers the exact spelling, else
-//   takes the first match in folder order. CopyFileA takes its target's name as spelled.
-// - No sharing modes or locks: open files are read, copied and replaced. A replaced target is
-//   a new file (renamed over the old one), so hard links to the old one keep the old content.
+//   takes the first match in folder order. CopyFileA takes its target's name as spelled;
+//   MoveFileExA replaces a target found in another case under that case's name, as Wine does.
+// - No sharing modes or locks: open files are read, copied, replaced and deleted.
 // - The creation time is the inode change time; a copy does not get the archive mark.
 // - Hidden means user.DOSATTRIB says so, not a leading dot. "." and ".." are listed at the
 //   root too, and entries come in the file system's order, not sorted.
