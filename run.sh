@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds dist/install.exe with ./release.sh, lays out a demo service-pack folder and a demo Korvo
-# folder under demo/, fresh each time, and starts the installer from the pack under Wine.
+# Releases the demo service pack (demo/Service-Pack) with ./release.sh into dist/Service-Pack,
+# lays out a demo Korvo folder (demo/Korvo), fresh each time, and starts the installer from the
+# released pack under Wine.
 #
 #   With a display (DISPLAY set): the window is yours; run.sh waits until you close it.
 #   Without one (CI, ssh):        run.sh starts its own Xvfb and installs by itself: chooses
@@ -17,26 +18,20 @@ cd "$ROOT" || exit 1
 
 bash scripts/ensure-deps.sh </dev/null || exit 1
 
-echo "== build dist/install.exe as shipped (./release.sh)"
+echo "== release the demo pack as shipped (./release.sh demo/Service-Pack)"
 mkdir -p build/logs
-./release.sh </dev/null >build/logs/run-build.log 2>&1 || {
+./release.sh demo/Service-Pack </dev/null >build/logs/run-build.log 2>&1 || {
     tail -n 40 build/logs/run-build.log
-    echo "build failed (log: build/logs/run-build.log)"
+    echo "release failed (log: build/logs/run-build.log)"
     exit 1
 }
 tail -n 2 build/logs/run-build.log
 
-pack=$ROOT/demo/Service-Pack
+pack=$ROOT/dist/Service-Pack
 korvo=$ROOT/demo/Korvo
-echo "== demo folders: demo/Service-Pack -> demo/Korvo"
-rm -rf demo && mkdir -p "$pack" "$korvo" || exit 1
-cp dist/install.exe "$pack/" &&
-    printf 'Korvo-Quenda Service-Pack 3\r\nBehebt Fehler beim Drucken von Berichten.\r\n' >"$pack/liesmich.txt" &&
-    printf 'KORVO-DATEN 3.0\r\n%.0s' $(seq 1 64) >"$pack/korvo.dat" &&
-    printf 'Hilfe zu Korvo 3\r\n' >"$pack/hilfe.txt" &&
-    printf 'VOZORADI demo module 3.0\r\n' >"$pack/VOZORADI.DLL" &&
-    printf 'DOZADARU demo module 3.0\r\n' >"$pack/DOZADARU.DLL" &&
-    printf 'Korvo 2\r\n' >"$korvo/liesmich.txt" &&
+echo "== demo folder: dist/Service-Pack -> demo/Korvo"
+rm -rf "$korvo" && mkdir -p "$korvo" || exit 1
+printf 'Korvo 2\r\n' >"$korvo/liesmich.txt" &&
     printf 'KORVO-DATEN 2.1\r\n%.0s' $(seq 1 40) >"$korvo/korvo.dat" &&
     printf '[Korvo]\r\nSprache=de\r\n' >"$korvo/korvo.ini" &&
     printf 'VOZORADI demo module 2.1\r\n' >"$korvo/VOZORADI.DLL" &&
@@ -105,7 +100,7 @@ if [ -n "${DISPLAY:-}" ]; then
         echo "waiting for a test run on $WINEPREFIX to end..."
         flock -w 900 8 || exit 1
     }
-    echo "== install.exe runs on $DISPLAY from demo/Service-Pack; close it to go on"
+    echo "== install.exe runs on $DISPLAY from dist/Service-Pack; close it to go on"
     (cd "$pack" && exec wine install.exe </dev/null 8>&-) &
     child=$!
     wait "$child"

@@ -3,8 +3,8 @@
 # dist/install.exe with the commit's time stamp. In a copy of the tree in another folder: the
 # same bytes; signing with a throw-away CA (verifies, breaks when a bit changes; a wrong
 # password or a missing file leaves dist/ alone); a refused pack and a missing pack folder
-# leave dist/ alone; a signed release of a pack like run.sh's demo, whose archive, unpacked,
-# installs the pack under Wine.
+# leave dist/ alone; a signed release of the demo pack, whose archive, unpacked, installs the
+# pack under Wine.
 #
 #   tests/release/shipped.sh
 #
@@ -101,21 +101,15 @@ kq_check "a missing certificate file: an error naming it, dist/ unchanged" \
     env KQ_SIGN_PKCS12="$certs/none.p12" KQ_SIGN_PASSWORD_FILE="$certs/password" "$copy/release.sh"
 
 echo "== packs"
-pack=$work/Service-Pack
-mkdir -p "$pack" "$work/bad/Extras" || exit 1
-# run.sh's demo pack.
-printf 'Korvo-Quenda Service-Pack 3\r\nBehebt Fehler beim Drucken von Berichten.\r\n' \
-    >"$pack/liesmich.txt" &&
-    printf 'KORVO-DATEN 3.0\r\n%.0s' $(seq 1 64) >"$pack/korvo.dat" &&
-    printf 'Hilfe zu Korvo 3\r\n' >"$pack/hilfe.txt" && chmod 444 "$pack/hilfe.txt" &&
-    printf 'VOZORADI demo module 3.0\r\n' >"$pack/VOZORADI.DLL" &&
-    printf 'DOZADARU demo module 3.0\r\n' >"$pack/DOZADARU.DLL" &&
-    touch -d '2024-03-01 12:00' "$pack"/* && echo "x" >"$work/bad/Extras/a.txt" || exit 1
+# The demo pack, as a fresh clone has it; a read-only file in it, whose mark must travel.
+pack=$copy/demo/Service-Pack
+chmod 444 "$pack/hilfe.txt" && touch -d '2024-03-01 12:00' "$pack"/* &&
+    mkdir -p "$work/bad/Extras" && echo "x" >"$work/bad/Extras/a.txt" || exit 1
 kq_check "a pack with a subfolder: refused, naming it, dist/ unchanged" \
     fails_alone bad.log '"Extras"' "$copy/release.sh" "$work/bad"
 kq_check "a missing pack folder: an error naming it, dist/ unchanged" \
     fails_alone nowhere.log "$work/nowhere" "$copy/release.sh" "$work/nowhere"
-kq_check "./release.sh PACK, signed" run_release pack.log \
+kq_check "./release.sh demo/Service-Pack, signed" run_release pack.log \
     "${signed[@]}" "$copy/release.sh" "$pack"
 dist=$copy/dist
 kq_check "signature verifies against the CA" \
