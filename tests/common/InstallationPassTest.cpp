@@ -145,7 +145,6 @@ TEST_F(InstallationPass, ReadOnlyAndHiddenSourcesArriveWithNormalAttributes) {
 }
 
 TEST_F(InstallationPass, ReadOnlyTargetIsReportedThenFreedAndReplacedByTheNextPass) {
-    SKIP_UNDER_WINE("as root, Wine overwrites a read-only file that Windows refuses");
     testfs::WriteFile(source / "locked.txt", "new");
     testfs::WriteFile(source / "free.txt", "free");
     testfs::WriteFile(target / "locked.txt", "old");
@@ -168,7 +167,6 @@ TEST_F(InstallationPass, ReadOnlyTargetIsReportedThenFreedAndReplacedByTheNextPa
 }
 
 TEST_F(InstallationPass, HiddenTargetIsReportedThenFreedAndReplacedByTheNextPass) {
-    SKIP_UNDER_WINE("Wine overwrites a hidden file that Windows refuses");
     testfs::WriteFile(source / "secret.ini", "new");
     testfs::WriteFile(target / "secret.ini", "old");
     testfs::SetAttributes(target / "secret.ini", FILE_ATTRIBUTE_HIDDEN);
