@@ -35,11 +35,17 @@ tally() { # name, exit status, passed, failed, skipped
   fi
 }
 
-suite() { # name, command...
+# Runs a command with its output in the suite's log; its exit status.
+run_logged() { # name, command...
   local name=$1
   shift
   echo "== $name"
   "$@" >"$LOGS/$name.log" 2>&1
+}
+
+suite() { # name, command...
+  local name=$1
+  run_logged "$@"
   local status=$?
   grep -E '^\[  (FAILED|SKIPPED) ' "$LOGS/$name.log" | grep -v 'listed below' || true
   local p f s
@@ -53,9 +59,7 @@ suite() { # name, command...
 # An end-to-end script: "ok: ..." and "FAIL: ..." lines, one per check.
 e2e() { # name, command...
   local name=$1
-  shift
-  echo "== $name"
-  "$@" >"$LOGS/$name.log" 2>&1
+  run_logged "$@"
   local status=$?
   grep -E '^(FAIL|PASS|FAILED)' "$LOGS/$name.log" || true
   local p f

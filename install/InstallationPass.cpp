@@ -61,12 +61,14 @@ bool ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD so
     // Beyond MAX_PATH the file cannot be written safely; it is reported instead.
     if (temporary.GetLength() >= MAX_PATH)
         return false;
+    const auto giveUp = [&temporary] {
+        RemoveTemporary(temporary);
+        return false;
+    };
     if (!expectNew) {
         const Target target = Inspect(targetPath, sourceAttributes);
-        if (target == Target::Refused) {
-            RemoveTemporary(temporary);
-            return false;
-        }
+        if (target == Target::Refused)
+            return giveUp();
         expectNew = target == Target::Missing;
     }
     // Exclusive, so that nothing found under the temporary name is written through; what a
@@ -75,25 +77,20 @@ bool ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD so
         const DWORD error = GetLastError();
         const bool leftover = (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) &&
                               RemoveTemporary(temporary);
-        if (!leftover || !CopyFileA(sourcePath, temporary, TRUE)) {
-            RemoveTemporary(temporary);
-            return false;
-        }
+        if (!leftover || !CopyFileA(sourcePath, temporary, TRUE))
+            return giveUp();
     }
-    bool renamed = false;
-    if (expectNew && !(renamed = MoveFileExA(temporary, targetPath, 0) != FALSE)) {
+    if (expectNew) {
+        if (MoveFileExA(temporary, targetPath, 0))
+            return true;
         const DWORD error = GetLastError();
         expectNew = false;
         if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) ||
-            Inspect(targetPath, sourceAttributes) == Target::Refused) {
-            RemoveTemporary(temporary);
-            return false;
-        }
+            Inspect(targetPath, sourceAttributes) == Target::Refused)
+            return giveUp();
     }
-    if (!renamed && !MoveFileExA(temporary, targetPath, MOVEFILE_REPLACE_EXISTING)) {
-        RemoveTemporary(temporary);
-        return false;
-    }
+    if (!MoveFileExA(temporary, targetPath, MOVEFILE_REPLACE_EXISTING))
+        return giveUp();
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "install/PassRules.h"
 
+#include <cstring>
+
 #include "WinApi.h"
 
 namespace {
@@ -15,8 +17,10 @@ const char* const kOptionalLibraryNames[2] = {"VOZORADI.DLL", "DOZADARU.DLL"};
 // Derived from the target's name, so a pass finds a leftover of an earlier, killed pass.
 const char kTemporarySuffix[] = ".~kq";
 
+const char kInstallerName[] = "install.exe";
+
 bool IsSkippedName(const char* name) {
-    return IsName(name, ".") || IsName(name, "..") || IsName(name, "install.exe");
+    return IsName(name, ".") || IsName(name, "..") || IsName(name, kInstallerName);
 }
 
 bool IsOptionalLibrary(const char* name) {
@@ -27,11 +31,8 @@ bool IsOptionalLibrary(const char* name) {
 }
 
 bool IsInstallableName(const char* name) {
-    const CString text = name;
-    if (text.IsEmpty())
-        return false;
-    const char last = text[text.GetLength() - 1];
-    return last != '.' && last != ' ';
+    const size_t length = std::strlen(name);
+    return length > 0 && name[length - 1] != '.' && name[length - 1] != ' ';
 }
 
 CString TemporaryPathFor(const CString& targetPath) {

@@ -6,6 +6,7 @@
 
 // ".", ".." and the installer itself are never copied (exact, case-sensitive names).
 bool IsSkippedName(const char* name);
+extern const char kInstallerName[];
 
 // VOZORADI.DLL and DOZADARU.DLL: copied only where the Korvo folder already has them.
 bool IsOptionalLibrary(const char* name);

@@ -59,10 +59,10 @@ private:
     int m_warnings = 0;
 };
 
-std::string AsciiLower(std::string text) {
+// Upper case as Windows-1252 folds it, so that equal names regardless of case are equal.
+std::string Folded(std::string text) {
     for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        c = static_cast<char>(hostfs::FoldCase(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -75,12 +75,12 @@ bool EndsWithIgnoringCase(const std::string& text, const std::string& tail) {
 // CON, PRN, AUX, NUL, COM and LPT with a digit or a superscript 1-3 (Windows-1252 bytes) name
 // devices, with any extension and letter case.
 bool IsReservedDeviceName(const std::string& name) {
-    std::string base = AsciiLower(name.substr(0, name.find('.')));
+    std::string base = Folded(name.substr(0, name.find('.')));
     base.erase(base.find_last_not_of(' ') + 1);
-    if (base == "con" || base == "prn" || base == "aux" || base == "nul")
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL")
         return true;
     const std::string port = base.substr(0, 3);
-    return base.size() == 4 && (port == "com" || port == "lpt") &&
+    return base.size() == 4 && (port == "COM" || port == "LPT") &&
            std::string("0123456789\xB9\xB2\xB3").find(base[3]) != std::string::npos;
 }
 
@@ -90,7 +90,7 @@ void CheckName(const Entry& e, Report& report) {
         return;
     }
     // Windows finds the file regardless of case, so the copy lands on that name after all.
-    if (IsSkippedName(AsciiLower(e.cp1252).c_str()))
+    if (hostfs::EqualIgnoringCase(e.cp1252, kInstallerName))
         report.Refuse(e, "install.exe in another letter case: copied over the program's own "
                          "name in the Korvo folder");
     for (const char* library : kOptionalLibraryNames)
@@ -147,11 +147,8 @@ void CheckEntry(const std::string& folder, const Entry& e, Report& report) {
 void CheckCaseTwins(const std::vector<Entry>& entries, Report& report) {
     std::map<std::string, std::vector<const Entry*>> byFoldedName;
     for (const Entry& e : entries) {
-        std::string folded = e.cp1252;
-        for (char& c : folded)
-            c = static_cast<char>(hostfs::FoldCase(static_cast<unsigned char>(c)));
         if (e.holdable)
-            byFoldedName[folded].push_back(&e);
+            byFoldedName[Folded(e.cp1252)].push_back(&e);
     }
     for (const auto& twins : byFoldedName)
         for (const Entry* e : twins.second)

@@ -1,5 +1,5 @@
 // The installation pass when the folders change under its listing, and when the listing itself
-// fails or answers unusually: the listing functions are wrapped (FindNextHook.h) so that the
+// fails or answers unusually: the listing functions are wrapped (ListingHooks.h) so that the
 // world changes, or the listing breaks, at a chosen entry. Each case checks that the pass went on,
 // that every target file is its old or its new version, and that the closing message names what
 // failed.
@@ -11,7 +11,7 @@
 #include <set>
 #include <unistd.h>
 
-#include "FindNextHook.h"
+#include "ListingHooks.h"
 #include "HostTestFs.h"
 #include "PassReport.h"
 #include "TestWindow.h"

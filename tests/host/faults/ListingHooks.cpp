@@ -1,4 +1,4 @@
-#include "FindNextHook.h"
+#include "ListingHooks.h"
 
 namespace {
 template <class Hook> Hook& Current() {
