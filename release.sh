@@ -2,13 +2,16 @@
 # Builds the program as it is shipped: dist/install.exe, stripped and reproducible (the PE time
 # stamp is the commit's), signed when a certificate is named. With a pack folder it checks the
 # pack first and lays out dist/Service-Pack/ (install.exe and the pack's files) and
-# dist/Service-Pack.zip. Installs what is missing first; works as root and without stdin.
+# dist/Service-Pack.zip (the same folder, reproducible). Installs what is missing first; works as
+# root and without stdin.
 #
 #   ./release.sh [PACK_FOLDER]
 #
 #   KQ_SIGN_PKCS12         code-signing certificate with its key and chain (PKCS#12 file)
 #   KQ_SIGN_PASSWORD_FILE  a file whose first line is that file's password
-#   KQ_SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server (optional)
+#   KQ_SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server; a signed release refuses to go
+#                          without one unless KQ_SIGN_NO_TIMESTAMP=1
+#   KQ_SIGN_CAFILE         a company CA (PEM) trusted besides the system's CAs
 #   SOURCE_DATE_EPOCH      the time stamp where there is no git history (a copy of the tree)
 #
 # Everything is made under build/release-stage and moved into dist/ only at the end, so a
@@ -28,6 +31,8 @@ pack=
 # Relative paths are the caller's.
 sign_p12=${KQ_SIGN_PKCS12:+$(realpath -m -- "$KQ_SIGN_PKCS12")}
 sign_pass=${KQ_SIGN_PASSWORD_FILE:+$(realpath -m -- "$KQ_SIGN_PASSWORD_FILE")}
+sign_ca=${KQ_SIGN_CAFILE:+$(realpath -m -- "$KQ_SIGN_CAFILE")}
+system_cas=/etc/ssl/certs/ca-certificates.crt
 cd "$ROOT" || exit 1
 
 # The signing set-up is checked before anything is built.
@@ -36,8 +41,17 @@ if [ -n "$sign_p12" ]; then
     [ -n "$sign_pass" ] || die "KQ_SIGN_PKCS12 is set but KQ_SIGN_PASSWORD_FILE is not"
     [ -f "$sign_pass" ] && [ -r "$sign_pass" ] ||
         die "KQ_SIGN_PASSWORD_FILE: cannot read $sign_pass"
-elif [ -n "$sign_pass" ]; then
-    die "KQ_SIGN_PASSWORD_FILE is set but KQ_SIGN_PKCS12 is not"
+    [ -z "$sign_ca" ] || grep -qs -- "-----BEGIN CERTIFICATE-----" "$sign_ca" ||
+        die "KQ_SIGN_CAFILE: no PEM certificate in $sign_ca"
+    # A signature without a time stamp dies with the certificate, and with it every copy shipped:
+    # a release that reports success while that is so must be asked for.
+    [ -n "${KQ_SIGN_TIMESTAMP_URL:-}" ] || [ "${KQ_SIGN_NO_TIMESTAMP:-}" = 1 ] ||
+        die "no time-stamp server (KQ_SIGN_TIMESTAMP_URL): the signature would stop being valid" \
+            "when the certificate expires, and every copy shipped would then show" \
+            "\"Unbekannter Herausgeber\". Name one, or set KQ_SIGN_NO_TIMESTAMP=1 for a release" \
+            "that expires with its certificate"
+elif [ -n "$sign_pass$sign_ca" ]; then
+    die "KQ_SIGN_PASSWORD_FILE or KQ_SIGN_CAFILE is set but KQ_SIGN_PKCS12 is not"
 fi
 
 bash scripts/ensure-deps.sh </dev/null || exit 1
@@ -104,18 +118,25 @@ if [ -n "$sign_p12" ]; then
         rm -f "$STAGE/signed.exe"
         die "signing failed (see above: a wrong password?); dist/ left as it was"
     }
-    # Verified against the system's CAs and the certificates the PKCS#12 file brings.
-    openssl pkcs12 -in "$sign_p12" -passin "file:$sign_pass" -nokeys -out "$STAGE/chain.pem" \
-        </dev/null 2>>"$LOGS/release-sign.log" &&
-        cat /etc/ssl/certs/ca-certificates.crt >>"$STAGE/chain.pem" 2>/dev/null
-    osslsigncode verify -CAfile "$STAGE/chain.pem" -in "$STAGE/signed.exe" </dev/null \
-        >>"$LOGS/release-sign.log" 2>&1 9>&- || {
-        cat "$LOGS/release-sign.log"
-        die "the signature does not verify; dist/ left as it was"
+    # Trusted: the system's CAs and a company CA only where it is named, never what the PKCS#12
+    # file brings (a self-signed certificate would "verify" against itself).
+    [ -s "$system_cas" ] || die "no system CAs in $system_cas (package ca-certificates)"
+    cat "$system_cas" ${sign_ca:+"$sign_ca"} >"$STAGE/trusted.pem" || exit 1
+    osslsigncode verify -CAfile "$STAGE/trusted.pem" -TSA-CAfile "$STAGE/trusted.pem" \
+        -in "$STAGE/signed.exe" </dev/null >>"$LOGS/release-sign.log" 2>&1 9>&- || {
+        grep -E "error|failed|MISMATCH" "$LOGS/release-sign.log" | sed 's/^/  /'
+        die "the signature does not verify against the system's CAs${sign_ca:+ and $sign_ca}:" \
+            "a certificate that does not chain to a trusted root (self-signed, or from a company" \
+            "CA not named in KQ_SIGN_CAFILE) makes Windows show \"Unbekannter Herausgeber\"" \
+            "(log: $LOGS/release-sign.log); dist/ left as it was"
     }
     mv "$STAGE/signed.exe" "$exe" || exit 1
-    signed="signed with $(openssl pkcs12 -in "$sign_p12" -passin "file:$sign_pass" -nokeys \
-        -clcerts 2>/dev/null | openssl x509 -noout -subject 2>/dev/null)"
+    leaf=$(openssl pkcs12 -in "$sign_p12" -passin "file:$sign_pass" -nokeys -clcerts 2>/dev/null)
+    signed="signed with $(openssl x509 -noout -subject 2>/dev/null <<<"$leaf")"
+    [ -n "${KQ_SIGN_TIMESTAMP_URL:-}" ] || signed+="
+dist/install.exe: WARNING: NO TIME STAMP (KQ_SIGN_NO_TIMESTAMP=1): the signature expires with the\
+ certificate ($(openssl x509 -noout -enddate 2>/dev/null <<<"$leaf" | cut -d= -f2)); from then on\
+ Windows shows every copy as \"Unbekannter Herausgeber\""
 else
     signed="NOT SIGNED: KQ_SIGN_PKCS12 is not set, so Windows will warn of an unknown publisher"
 fi
@@ -127,8 +148,30 @@ if [ -n "$pack" ]; then
     mkdir "$STAGE/Service-Pack" &&
         cp -a --no-preserve=ownership "$pack/." "$STAGE/Service-Pack/" &&
         cp -p "$exe" "$STAGE/Service-Pack/install.exe" &&
-        (cd "$STAGE/Service-Pack" && zip -q -r ../Service-Pack.zip .) 9>&- ||
+        touch -d "@$stamp" "$STAGE/Service-Pack" ||
         die "could not lay out the pack; dist/ left as it was"
+    # One top folder, then its files in byte order, each with its own time (UTC; exact in an
+    # extra field for unzip) and mode, no owner or access time: the same commit and pack give
+    # the same bytes, wherever and whenever released.
+    /usr/bin/python3 - "$STAGE" <<'EOF' 9>&- || die "could not write the archive; dist/ left as is"
+import os, stat, struct, sys, time, zipfile
+os.chdir(sys.argv[1])
+def info(name, mode):
+    mtime = os.stat(name).st_mtime
+    zi = zipfile.ZipInfo(name, max(time.gmtime(mtime)[:6], (1980, 1, 1, 0, 0, 0)))
+    zi.create_system = 3
+    # The Unix mode for unzip; the DOS read-only (0x01) and folder (0x10) bits for Windows.
+    zi.external_attr = mode << 16 | (0 if mode & 0o200 else 1) | (stat.S_ISDIR(mode) and 0x10)
+    zi.extra = struct.pack("<HHBL", 0x5455, 5, 1, int(mtime) & 0xFFFFFFFF)
+    zi.compress_type = zipfile.ZIP_DEFLATED
+    return zi
+with zipfile.ZipFile("Service-Pack.zip", "w") as z:
+    z.writestr(info("Service-Pack/", stat.S_IFDIR | 0o755), b"")
+    for name in sorted(os.listdir("Service-Pack")):
+        path = "Service-Pack/" + name
+        with open(path, "rb") as f:
+            z.writestr(info(path, os.stat(path).st_mode), f.read(), compresslevel=9)
+EOF
 fi
 
 # A pack laid out before with another program is out of date: it goes.

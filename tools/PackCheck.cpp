@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,8 +22,10 @@
 
 namespace {
 
-// Where a pack typically lands; the pass writes each file's temporary path beside it.
-const char kTypicalKorvoFolder[] = "C:\\Programme\\Korvo";
+// Where a pack typically lands: a 32-bit program's folder on 64-bit Windows, which German
+// Explorer shows as "C:\Programme (x86)"; paths hold the real name. The pass writes each
+// file's temporary path beside it.
+const char kTypicalKorvoFolder[] = "C:\\Program Files (x86)\\Korvo";
 
 struct Entry {
     std::string name;   // as on disk (UTF-8)
@@ -84,6 +88,72 @@ bool IsReservedDeviceName(const std::string& name) {
            std::string("0123456789\xB9\xB2\xB3").find(base[3]) != std::string::npos;
 }
 
+// Little-endian fields of a file where they are; 0 past its end.
+class FileFields {
+public:
+    explicit FileFields(const std::string& path) : m_in(path, std::ios::binary) {}
+    uint32_t At(uint64_t offset, int bytes) {
+        unsigned char b[4] = {};
+        m_in.clear();
+        m_in.seekg(static_cast<std::streamoff>(offset));
+        m_in.read(reinterpret_cast<char*>(b), bytes);
+        return m_in ? b[0] | b[1] << 8 | b[2] << 16 | uint32_t{b[3]} << 24 : 0;
+    }
+
+private:
+    std::ifstream m_in;
+};
+
+const uint32_t kMachineI386 = 0x014C;
+
+// A PE file by its headers, whatever its name: the machine it was built for, and whether its
+// security directory holds an Authenticode signature (a PKCS#7 WIN_CERTIFICATE).
+struct PeImage {
+    bool pe = false;
+    uint32_t machine = 0;
+    bool signedCode = false;
+};
+
+PeImage ReadPeImage(const std::string& path, uint64_t size) {
+    FileFields f(path);
+    PeImage image;
+    const uint32_t header = f.At(0x3C, 4);
+    if (f.At(0, 2) != 0x5A4D || f.At(header, 4) != 0x4550) // "MZ", "PE\0\0"
+        return image;
+    image.pe = true;
+    image.machine = f.At(header + 4, 2);
+    const uint64_t optional = header + 24;
+    const uint64_t directories = optional + (f.At(optional, 2) == 0x20B ? 112 : 96); // PE32+
+    if (f.At(directories - 4, 4) > 4) {
+        const uint64_t offset = f.At(directories + 4 * 8, 4),
+                       length = f.At(directories + 4 * 8 + 4, 4);
+        image.signedCode = offset && length >= 8 && offset + length <= size &&
+                           f.At(offset + 6, 2) == 0x0002; // WIN_CERT_TYPE_PKCS_SIGNED_DATA
+    }
+    return image;
+}
+
+std::string MachineName(uint32_t machine) {
+    if (machine == 0x8664)
+        return "x64 (64-bit)";
+    if (machine == 0xAA64)
+        return "ARM64";
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "machine 0x%04X", machine);
+    return hex;
+}
+
+void CheckPe(const std::string& path, const Entry& e, Report& report) {
+    const PeImage image = ReadPeImage(path, static_cast<uint64_t>(e.st.st_size));
+    if (image.pe && image.machine != kMachineI386)
+        report.Refuse(e, "a PE file for " + MachineName(image.machine) +
+                             ", not 32-bit x86: Korvo is a 32-bit program and cannot load it");
+    else if (image.pe && !image.signedCode)
+        report.Warn(e,
+                    "a PE file without an Authenticode signature: application control (AppLocker, "
+                    "WDAC) blocks it even in a signed service pack");
+}
+
 void CheckName(const Entry& e, Report& report) {
     if (IsSkippedName(e.cp1252.c_str())) {
         report.Refuse(e, "the installation pass skips this name: it is never installed");
@@ -134,6 +204,7 @@ void CheckEntry(const std::string& folder, const Entry& e, Report& report) {
         return;
     }
     CheckName(e, report);
+    CheckPe(folder + '/' + e.name, e, report);
     if (hostfs::IsReadOnly(e.st))
         report.Warn(e, "read-only: installs with normal attributes");
     const DWORD bits = hostfs::ReadXattrBits((folder + '/' + e.name).c_str());

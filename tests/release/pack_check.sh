@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The release command's pack check, run over a pack with every kind of offender at once, a clean
-# pack and a missing folder.
+# pack and a missing folder. The DLLs in them are built here: 64-bit, 32-bit, 32-bit signed.
 #
 #   tests/release/pack_check.sh [kq_pack_check]     (default: build/host/tools/kq_pack_check)
 #
@@ -43,11 +43,25 @@ is_not() { ! grep -qF -- "\"$1\"" <<<"$out" || {
 }; }
 
 pad() { printf "%${1}s" "" | tr ' ' "$2"; }
-# C:\Programme\Korvo\ takes 19 characters and .~kq 4: a name of 236 fits in 259, 237 does not.
-fits=$(pad 232 f).txt
-too_long=$(pad 233 g).txt
+# C:\Program Files (x86)\Korvo\ takes 29 characters and .~kq 4: a name of 226 fits in 259, 227
+# does not.
+fits=$(pad 222 f).txt
+too_long=$(pad 223 g).txt
 cafe=$(printf 'Caf\xc3\xa9 \xe2\x82\xac.txt') # Windows-1252 holds both
 snowman=$(printf 'Schnee\xe2\x98\x83.txt')
+
+dll() { # compiler, file
+    echo 'int __stdcall DllMainCRTStartup(void* m, unsigned r, void* p) { return 1; }' |
+        "$1" -x c -shared -nostdlib -s -o "$2" -
+}
+# Signed with a throw-away certificate: the check looks for a signature, not whom it chains to.
+dlls=$work/dlls
+mkdir "$dlls" && dll x86_64-w64-mingw32-gcc "$dlls/x64.dll" &&
+    dll i686-w64-mingw32-gcc "$dlls/x86.dll" &&
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout "$dlls/key.pem" \
+        -out "$dlls/cert.pem" -subj /CN=Korvo-Test -days 1 2>/dev/null &&
+    osslsigncode sign -certs "$dlls/cert.pem" -key "$dlls/key.pem" -in "$dlls/x86.dll" \
+        -out "$dlls/signed.dll" >/dev/null || exit 1
 
 bad=$work/bad
 mkdir -p "$bad/Extras" && cd "$bad" &&
@@ -58,6 +72,7 @@ mkdir -p "$bad/Extras" && cd "$bad" &&
     echo q >dozadaru.dll && echo r >VOZORADI.DLL && ln -s liesmich.txt verweis && mkfifo rohr &&
     echo s >nurlesen.txt && chmod 444 nurlesen.txt &&
     echo t >versteckt.txt && setfattr -n user.DOSATTRIB -v '"0x2"' versteckt.txt &&
+    cp "$dlls/x64.dll" modul64.dat && cp "$dlls/x86.dll" ohne.dll &&
     cd "$root" || exit 1
 run "$bad"
 check "a pack with offenders is refused (status $status)" [ "$status" = 1 ]
@@ -76,18 +91,21 @@ check "names equal regardless of case" eval 'says REFUSED Hilfe.txt "HILFE.TXT" 
     says REFUSED HILFE.TXT "Hilfe.txt"'
 check "an optional library in another case" says REFUSED dozadaru.dll "DOZADARU.DLL"
 check "not regular files" eval 'says REFUSED verweis "regular" && says REFUSED rohr "regular"'
+check "a 64-bit PE file, by its content" says REFUSED modul64.dat "x64 (64-bit), not 32-bit x86"
+check "an unsigned PE file: a warning" says WARNING ohne.dll "Authenticode"
 check "read-only and hidden: warnings" eval 'says WARNING nurlesen.txt "read-only" &&
     says WARNING versteckt.txt "hidden"'
 check "the optional library present" says NOTE VOZORADI.DLL "only where"
 check "installable names are not named" eval 'is_not liesmich.txt && is_not "$cafe" &&
     is_not "$fits"'
-check "the summary counts every refusal" grep -qx "pack refused: 19 refusals, 2 warnings" <<<"$out"
+check "the summary counts every refusal" grep -qx "pack refused: 20 refusals, 3 warnings" <<<"$out"
 
 good=$work/good
 mkdir "$good" && cp -p "$bad/liesmich.txt" "$bad/$cafe" "$bad/VOZORADI.DLL" "$bad/nurlesen.txt" \
-    "$good/" || exit 1
+    "$dlls/signed.dll" "$good/" || exit 1
 run "$good"
-check "a clean pack is accepted with its warning (status $status)" eval '[ "$status" = 0 ] &&
+check "a clean pack, a signed 32-bit DLL in it, is accepted with its warning (status $status)" \
+    eval '[ "$status" = 0 ] &&
     says WARNING nurlesen.txt "read-only" &&
     grep -qx "pack accepted: 0 refusals, 1 warnings" <<<"$out"'
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The release command's results, as a vendor ships them. In this tree: ./release.sh builds
-# dist/install.exe with the commit's time stamp. In a copy of the tree in another folder: the
-# same bytes; signing with a throw-away CA (verifies, breaks when a bit changes; a wrong
-# password or a missing file leaves dist/ alone); a refused pack and a missing pack folder
-# leave dist/ alone; a signed release of the demo pack, whose archive, unpacked, installs the
-# pack under Wine.
+# The release command's results, as a vendor ships them. In this tree: ./release.sh of the demo
+# pack builds dist/install.exe with the commit's time stamp. In a copy of the tree in another
+# folder: the same bytes, program and archive; signing with a throw-away CA (refused while the CA
+# is not named or there is no time stamp; verifies, breaks when a bit changes; a wrong password
+# or a missing file leaves dist/ alone); a refused pack and a missing pack folder leave dist/
+# alone; a signed release of the demo pack, whose archive unpacks to one folder, from which it
+# installs the pack under Wine.
 #
 #   tests/release/shipped.sh
 #
@@ -59,7 +60,8 @@ print(pefile.PE(sys.argv[1], fast_load=True).FILE_HEADER.TimeDateStamp)' "$1"
 }
 
 echo "== release in this tree"
-kq_check "./release.sh builds dist/install.exe" run_release tree.log "$root/release.sh"
+kq_check "./release.sh demo/Service-Pack builds dist/install.exe" \
+    run_release tree.log "$root/release.sh" "$root/demo/Service-Pack"
 kq_check "says that it is unsigned" grep -q "NOT SIGNED" "$work/tree.log"
 kq_check "time stamp is the commit's ($stamp)" [ "$(pe_stamp "$root/dist/install.exe")" = "$stamp" ]
 kq_check "no path of the tree in the program" lacks "$root" "$root/dist/install.exe"
@@ -69,9 +71,11 @@ mkdir -p "$copy" && (cd "$root" && git ls-files -z --cached --others --exclude-s
     tar --null -T - --ignore-failed-read -cf - 2>/dev/null) | tar -xf - -C "$copy" || exit 1
 # The copy has no git history to take the time stamp from.
 export SOURCE_DATE_EPOCH=$stamp
-kq_check "./release.sh in the copy" run_release copy.log "$copy/release.sh"
-kq_check "dist/install.exe byte for byte the same" \
-    cmp "$root/dist/install.exe" "$copy/dist/install.exe"
+kq_check "./release.sh demo/Service-Pack in the copy" \
+    run_release copy.log "$copy/release.sh" "$copy/demo/Service-Pack"
+kq_check "dist/install.exe and dist/Service-Pack.zip byte for byte the same" eval \
+    'cmp "$root/dist/install.exe" "$copy/dist/install.exe" &&
+    cmp "$root/dist/Service-Pack.zip" "$copy/dist/Service-Pack.zip"'
 
 echo "== signing"
 make_certs() (
@@ -90,9 +94,18 @@ make_certs() (
             -passout file:password -out sign.p12
 )
 kq_check "throw-away CA and code-signing certificate" quiet make_certs
-signed=(env KQ_SIGN_PKCS12="$certs/sign.p12" KQ_SIGN_PASSWORD_FILE="$certs/password")
+# The PKCS#12 file brings the CA, which must not count.
+untrusted=(env KQ_SIGN_PKCS12="$certs/sign.p12" KQ_SIGN_PASSWORD_FILE="$certs/password"
+    KQ_SIGN_NO_TIMESTAMP=1)
+signed=("${untrusted[@]}" KQ_SIGN_CAFILE="$certs/ca.pem")
+kq_check "the CA not named: the signature does not verify, dist/ unchanged" \
+    fails_alone untrusted.log "does not verify against the system's CAs:" \
+    "${untrusted[@]}" "$copy/release.sh"
+kq_check "no time stamp and no KQ_SIGN_NO_TIMESTAMP=1: refused, dist/ unchanged" \
+    fails_alone nots.log "no time-stamp server" "${signed[@]}" KQ_SIGN_NO_TIMESTAMP= \
+    "$copy/release.sh"
 kq_check "a wrong password: an error, dist/ unchanged" fails_alone wrong.log "signing failed" \
-    env KQ_SIGN_PKCS12="$certs/sign.p12" KQ_SIGN_PASSWORD_FILE="$certs/wrong" "$copy/release.sh"
+    "${signed[@]}" KQ_SIGN_PASSWORD_FILE="$certs/wrong" "$copy/release.sh"
 kq_check "a time-stamp server that does not answer: an error, dist/ unchanged" \
     fails_alone tsa.log "signing failed" "${signed[@]}" KQ_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ \
     "$copy/release.sh"
@@ -109,8 +122,10 @@ kq_check "a pack with a subfolder: refused, naming it, dist/ unchanged" \
     fails_alone bad.log '"Extras"' "$copy/release.sh" "$work/bad"
 kq_check "a missing pack folder: an error naming it, dist/ unchanged" \
     fails_alone nowhere.log "$work/nowhere" "$copy/release.sh" "$work/nowhere"
-kq_check "./release.sh demo/Service-Pack, signed" run_release pack.log \
+kq_check "./release.sh demo/Service-Pack, signed, the CA named" run_release pack.log \
     "${signed[@]}" "$copy/release.sh" "$pack"
+kq_check "warns that without a time stamp the signature expires with the certificate" \
+    grep -q "NO TIME STAMP.*expires with the certificate" "$work/pack.log"
 dist=$copy/dist
 kq_check "signature verifies against the CA" \
     quiet osslsigncode verify -CAfile "$certs/ca.pem" -in "$dist/install.exe"
@@ -129,13 +144,15 @@ expected=$( (files "$pack" && cd "$dist" && stat -c '%n %s %Y %a' ./install.exe 
 kq_check "dist/Service-Pack: install.exe and the pack's files with their times and modes" \
     [ "$(files "$dist/Service-Pack")" = "$expected" ]
 unzip -q "$dist/Service-Pack.zip" -d "$work/unpacked"
-kq_check "the archive unpacks to the same" [ "$(files "$work/unpacked")" = "$expected" ]
+kq_check "the archive unpacks to one folder, Service-Pack, with the same" eval \
+    '[ "$(ls -A "$work/unpacked")" = Service-Pack ] &&
+    [ "$(files "$work/unpacked/Service-Pack")" = "$expected" ]'
 
 korvo=$work/Korvo
 mkdir -p "$korvo" && printf 'Korvo 2\r\n' >"$korvo/liesmich.txt" &&
     printf 'VOZORADI demo module 2.1\r\n' >"$korvo/VOZORADI.DLL" || exit 1
 kq_check "the unpacked signed install.exe starts and shows its window" \
-    kq_start_installer "$work/unpacked" "$work/app.log"
+    kq_start_installer "$work/unpacked/Service-Pack" "$work/app.log"
 kq_check "the Korvo folder chosen" quiet kq_choose_folder "$korvo" ok
 box=$(kq_start_pass)
 kq_check "installation completed" \
