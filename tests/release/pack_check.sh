@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The release command's pack check, run over a pack with every kind of offender at once, a clean
-# pack and a missing folder. The DLLs in them are built here: 64-bit, 32-bit, 32-bit signed.
+# pack and a missing folder.
 #
 #   tests/release/pack_check.sh [kq_pack_check]     (default: build/host/tools/kq_pack_check)
 #
@@ -43,21 +43,18 @@ is_not() { ! grep -qF -- "\"$1\"" <<<"$out" || {
 }; }
 
 pad() { printf "%${1}s" "" | tr ' ' "$2"; }
-# C:\Program Files (x86)\Korvo\ takes 29 characters and .~kq 4: a name of 226 fits in 259, 227
-# does not.
+# C:\Program Files (x86)\Korvo\ is 29 characters, .~kq 4: a name of 226 fits in 259, 227 not.
 fits=$(pad 222 f).txt
 too_long=$(pad 223 g).txt
 cafe=$(printf 'Caf\xc3\xa9 \xe2\x82\xac.txt') # Windows-1252 holds both
 snowman=$(printf 'Schnee\xe2\x98\x83.txt')
 
-dll() { # compiler, file
-    echo 'int __stdcall DllMainCRTStartup(void* m, unsigned r, void* p) { return 1; }' |
-        "$1" -x c -shared -nostdlib -s -o "$2" -
-}
-# Signed with a throw-away certificate: the check looks for a signature, not whom it chains to.
+# DLLs, 64-bit, 32-bit and 32-bit signed with a throw-away certificate: the check looks for a
+# signature, not whom it chains to.
+dll() { echo 'int __stdcall DllMainCRTStartup(void*a, unsigned b, void*c) { return 1; }' |
+    "$1" -x c -shared -nostdlib -s -o "$dlls/$2" -; }
 dlls=$work/dlls
-mkdir "$dlls" && dll x86_64-w64-mingw32-gcc "$dlls/x64.dll" &&
-    dll i686-w64-mingw32-gcc "$dlls/x86.dll" &&
+mkdir "$dlls" && dll x86_64-w64-mingw32-gcc x64.dll && dll i686-w64-mingw32-gcc x86.dll &&
     openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout "$dlls/key.pem" \
         -out "$dlls/cert.pem" -subj /CN=Korvo-Test -days 1 2>/dev/null &&
     osslsigncode sign -certs "$dlls/cert.pem" -key "$dlls/key.pem" -in "$dlls/x86.dll" \

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# The release command's results, as a vendor ships them. In this tree: ./release.sh of the demo
-# pack builds dist/install.exe with the commit's time stamp. In a copy of the tree in another
-# folder: the same bytes, program and archive; signing with a throw-away CA (refused while the CA
-# is not named or there is no time stamp; verifies, breaks when a bit changes; a wrong password
-# or a missing file leaves dist/ alone); a refused pack and a missing pack folder leave dist/
-# alone; a signed release of the demo pack, whose archive unpacks to one folder, from which it
-# installs the pack under Wine.
+# The release command's results, as a vendor ships them. In this tree: ./release.sh builds
+# dist/install.exe with the commit's time stamp. In a copy of the tree in another folder: the
+# same bytes; signing with a throw-away CA (verifies, breaks when a bit changes; a wrong
+# password or a missing file leaves dist/ alone); a refused pack and a missing pack folder
+# leave dist/ alone; a signed release of the demo pack, whose archive, unpacked, installs the
+# pack under Wine. Signing fails while the CA is not named or without a time stamp.
 #
 #   tests/release/shipped.sh
 #
