@@ -63,7 +63,8 @@ bool Scan(const std::string& folder, const std::string& wanted, std::string& mat
     return found;
 }
 
-// One hash per entry, duplicates kept: open addressing with linear probing.
+// One hash per entry, duplicates kept: open addressing with linear probing, filled up to 7/8
+// (a miss then reads a few cache lines), so that a folder of n files costs about 5n bytes.
 class NameHashes {
 public:
     size_t Size() const { return m_used; }
@@ -74,7 +75,7 @@ public:
         return false;
     }
     void Insert(uint32_t hash) {
-        if ((m_used + 1) * 4 > m_slots.size() * 3) {
+        if ((m_used + 1) * 8 > m_slots.size() * 7) {
             std::vector<uint32_t> old(m_slots.size() * 2);
             old.swap(m_slots);
             m_used = 0;
