@@ -69,6 +69,11 @@ TEST(SetFileAttributesA, NormalClearsEveryMarkOnFilesAndFolders) {
     EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
               testfs::Attributes(dir / "f"));
 
+    // Read-only cleared gives the owner, and only the owner, the write bit back.
+    ASSERT_EQ(0, chmod(testfs::Posix(dir / "f").c_str(), 0444));
+    ASSERT_TRUE(SetFileAttributesA(dir / "f", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(0644u, ModeOf(dir / "f"));
+
     EXPECT_FALSE(SetFileAttributesA(dir / "missing", FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
 }
