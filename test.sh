@@ -67,6 +67,7 @@ run_logged() { # name, command...
     status=124
   elif [ "$(stat -c %s "$log")" -ge "$LOG_CAP" ]; then
     echo "$name printed more than $((LOG_CAP >> 20)) MiB: stopped, its log cut there (log: $log)"
+    printf '\n[log cut at %d MiB]\n' $((LOG_CAP >> 20)) >>"$log"
     [ "$status" -eq 0 ] && status=1
   fi
   echo "   $((SECONDS - start)) s"
