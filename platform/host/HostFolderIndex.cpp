@@ -170,8 +170,7 @@ private:
         if (fd < 0)
             return nullptr;
         if (m_folders.size() >= kMaxFolders)
-            while (!m_folders.empty())
-                Forget(m_folders.begin()->first, true);
+            ForgetAll();
         // Through the open folder, so that the watch and the hashes are of one folder.
         char self[64];
         std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
@@ -225,8 +224,7 @@ private:
 
     void Apply(const inotify_event& event) {
         if (event.mask & IN_Q_OVERFLOW) {
-            while (!m_folders.empty())
-                Forget(m_folders.begin()->first, true);
+            ForgetAll();
             return;
         }
         const auto known = m_folders.find(event.wd);
@@ -257,6 +255,10 @@ private:
         }
     }
 
+    void ForgetAll() {
+        while (!m_folders.empty())
+            Forget(m_folders.begin()->first, true);
+    }
     void Forget(int wd, bool unwatch) {
         const auto known = m_folders.find(wd);
         if (known == m_folders.end())
