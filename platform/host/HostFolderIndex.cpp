@@ -183,8 +183,7 @@ private:
                 inotify_rm_watch(m_fd, wd);
             return nullptr;
         }
-        Folder& loaded = m_folders[wd];
-        loaded = Folder{st.st_dev, st.st_ino, {}, 0};
+        Folder& loaded = m_folders[wd] = Folder{st.st_dev, st.st_ino, {}, 0};
         m_watches[{st.st_dev, st.st_ino}] = wd;
         m_loading = wd;
         m_disturbed = false;
@@ -200,8 +199,9 @@ private:
         // A change while it was read may or may not be in what was read.
         Drain();
         m_loading = -1;
-        if (!m_disturbed)
-            return &loaded;
+        const auto kept = m_folders.find(wd);
+        if (!m_disturbed && kept != m_folders.end())
+            return &kept->second;
         Forget(wd, true);
         return nullptr;
     }
@@ -227,6 +227,10 @@ private:
             ForgetAll();
             return;
         }
+        if (event.wd == m_loading) {
+            m_disturbed = true;
+            return;
+        }
         const auto known = m_folders.find(event.wd);
         if (known == m_folders.end())
             return;
@@ -237,10 +241,6 @@ private:
         uint32_t hash;
         if (event.len == 0 || !HashOfEntry(event.name, m_name, hash))
             return;
-        if (event.wd == m_loading) {
-            m_disturbed = true;
-            return;
-        }
         Folder& folder = known->second;
         if (event.mask & (IN_DELETE | IN_MOVED_FROM)) {
             folder.names.Erase(hash);
