@@ -35,13 +35,45 @@ tally() { # name, exit status, passed, failed, skipped
   fi
 }
 
-# Runs a command with its output in the suite's log; its exit status.
+# Each suite and check has a time limit of about five times its usual time, a minute at least
+# (seconds; a Wine suite's first run also makes its prefix), and its log keeps the first
+# LOG_CAP bytes: a hang or a runaway loop fails that suite alone, in bounded time and disk.
+declare -A LIMITS=(
+  [host-tests]=60 [host-fault-tests]=60 [host-sanitized-tests]=60 [host-sanitized-fault-tests]=60
+  [e2e-dll-planting]=120 [e2e-main-window]=180 [e2e-installation]=180 [pack-check]=60
+  [release-hardening]=60 [release-resources]=60
+)
+FUZZ_LIMIT=150    # each target runs for 30 s
+DEFAULT_LIMIT=300 # the Wine suites and the release; a suite not listed yet
+LOG_CAP=$((32 << 20))
+
+# Runs a command with its output in the suite's log; its exit status, 124 when it hung.
+SUITE_GROUP=
 run_logged() { # name, command...
-  local name=$1
+  local name=$1 log=$LOGS/$1.log limit=${LIMITS[$1]:-$DEFAULT_LIMIT} start=$SECONDS
   shift
+  [[ $name == fuzz-* ]] && limit=$FUZZ_LIMIT
   echo "== $name"
-  "$@" >"$LOGS/$name.log" 2>&1
+  # timeout stops its own process group, the suite's every process; a leftover that holds the
+  # pipe gets half a minute more. In the background, so that Ctrl-C is handled at once.
+  timeout -k 10 "$limit" "$@" 2>&1 | timeout -k 5 $((limit + 30)) head -c "$LOG_CAP" >"$log" &
+  SUITE_GROUP=$(jobs -p %%)
+  wait $!
+  local status=$? # the suite's own, through pipefail
+  SUITE_GROUP=
+  if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+    echo "$name HUNG: stopped at its limit of $limit s (log: $log)"
+    status=124
+  elif [ "$(stat -c %s "$log")" -ge "$LOG_CAP" ]; then
+    echo "$name printed more than $((LOG_CAP >> 20)) MiB: stopped, its log cut there (log: $log)"
+    printf '\n[log cut at %d MiB]\n' $((LOG_CAP >> 20)) >>"$log"
+    [ "$status" -eq 0 ] && status=1
+  fi
+  echo "   $((SECONDS - start)) s"
+  return "$status"
 }
+trap '[ -n "$SUITE_GROUP" ] && kill -TERM -- "-$SUITE_GROUP" 2>/dev/null; exit 130' INT
+trap '[ -n "$SUITE_GROUP" ] && kill -TERM -- "-$SUITE_GROUP" 2>/dev/null; exit 143' TERM HUP
 
 suite() { # name, command...
   local name=$1
@@ -50,6 +82,8 @@ suite() { # name, command...
   grep -E '^\[  (FAILED|SKIPPED) ' "$LOGS/$name.log" | grep -v 'listed below' || true
   local p f s
   p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$LOGS/$name.log" | tail -n1)
+  # A suite stopped before its summary: the tests that passed until then.
+  [ -n "$p" ] || p=$(grep -c '^\[       OK \] ' "$LOGS/$name.log")
   f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*listed below.*/\1/p' "$LOGS/$name.log" | tail -n1)
   s=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*listed below.*/\1/p' "$LOGS/$name.log" | tail -n1)
   tail -n 3 "$LOGS/$name.log"
@@ -73,14 +107,13 @@ e2e() { # name, command...
 fuzz() { # target
   # Absolute paths: a target may work in a current directory of its own.
   local name=fuzz-$1 exe=$ROOT/build/fuzz/fuzz/kq_fuzz_$1 corpus=$ROOT/build/fuzz-corpus/$1
-  echo "== $name"
   [ -x "$exe" ] || {
-    echo "$name: not built"
+    echo "== $name: not built"
     return
   }
   rm -rf "$corpus" && mkdir -p "$corpus" && cp "fuzz/corpus/$1/"* "$corpus/"
-  "${SANITIZER_ENV[@]}" "$exe" -max_total_time=30 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$ROOT/$LOGS/$name-" "$corpus" >"$LOGS/$name.log" 2>&1
+  run_logged "$name" "${SANITIZER_ENV[@]}" "$exe" -max_total_time=30 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$ROOT/$LOGS/$name-" "$corpus"
   local status=$?
   local runs speed
   runs=$(sed -n 's/^Done \([0-9]*\) runs in \([0-9]*\) second.*/\1 runs in \2 s/p' "$LOGS/$name.log")

@@ -31,6 +31,7 @@ namespace {
 
 const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
 const double kCopyTarget = 1.25;
+const double kFirstInstallationTarget = 1.5;
 const long kMemoryTargetKiB = 1024;
 
 [[noreturn]] void Die(const char* what, const std::string& path) {
@@ -161,7 +162,8 @@ void Row(const std::string& figure, double value, const char* target, bool met) 
     std::fflush(stdout);
 }
 
-void CopyCase(const Case& c, const std::string& work, bool older, int rounds) {
+// The median time of the pass, in ms.
+double CopyCase(const Case& c, const std::string& work, bool older, int rounds) {
     const std::string source = work + "/" + c.folder + "-source";
     const std::string target = work + "/target";
     mkdir(target.c_str(), 0755);
@@ -203,6 +205,7 @@ void CopyCase(const Case& c, const std::string& work, bool older, int rounds) {
                 *std::min_element(copy.begin(), copy.end()),
                 *std::max_element(copy.begin(), copy.end()), rounds);
     Row("Host pass / cp -p, " + what, mp / mc, "< 1.25", mp / mc < kCopyTarget);
+    return mp;
 }
 
 int Copy(const std::string& work, int rounds) {
@@ -212,9 +215,17 @@ int Copy(const std::string& work, int rounds) {
     for (const Case& c : cases)
         MakeSet(work + "/" + c.folder + "-source", c.count, c.size, 1, false);
     // A round of the large files is short and its noise large: they get three times as many.
-    for (const Case& c : cases)
-        for (bool older : {false, true})
-            CopyCase(c, work, older, c.count > 100 ? rounds : 3 * rounds);
+    for (const Case& c : cases) {
+        double first = 0;
+        for (bool older : {false, true}) {
+            const double ms = CopyCase(c, work, older, c.count > 100 ? rounds : 3 * rounds);
+            // Names missing from the Korvo folder must not cost a read of the folder each.
+            if (older && c.count > 100)
+                Row(std::string("Host first installation / over older copies, ") + c.label,
+                    first / ms, "<= 1.5", first / ms <= kFirstInstallationTarget);
+            first = ms;
+        }
+    }
     return 0;
 }
 

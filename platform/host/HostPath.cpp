@@ -2,12 +2,12 @@
 
 #include <cerrno>
 #include <climits>
-#include <dirent.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "HostErrors.h"
+#include "HostFolderIndex.h"
 #include "HostNames.h"
 
 namespace hostfs {
@@ -16,28 +16,6 @@ namespace {
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-// The entry of folder whose name equals name (UTF-8) regardless of case.
-bool FindEntry(const std::string& folder, std::string_view name, std::string& match) {
-    std::string wanted, entryName;
-    if (!Utf8ToCp1252(name, wanted))
-        return false;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return false;
-    bool found = false;
-    while (dirent* entry = readdir(dir)) {
-        // A name Windows-1252 cannot hold can't be spelled by the caller either.
-        if (Utf8ToCp1252(entry->d_name, entryName) && EqualIgnoringCase(entryName, wanted) &&
-            entryName != "." && entryName != "..") {
-            match = entry->d_name;
-            found = true;
-            break;
-        }
-    }
-    closedir(dir);
-    return found;
 }
 
 } // namespace
@@ -129,7 +107,7 @@ bool FindRegardlessOfCase(std::string& posixPath, Leaf leaf) {
             std::string match;
             const bool keep = errno != ENOENT || (end == posixPath.size() && leaf == Leaf::Exact);
             if (keep ||
-                !FindEntry(folderLength ? resolved.substr(0, folderLength) : "/", name, match)) {
+                !FindInFolder(folderLength ? resolved.substr(0, folderLength) : "/", name, match)) {
                 resolved.append(posixPath, end, std::string::npos);
                 break;
             }

@@ -7,6 +7,8 @@
 // - Names that differ only in case can coexist; a lookup prefers the exact spelling, else
 //   takes the first match in folder order. CopyFileA takes its target's name as spelled;
 //   MoveFileExA replaces a target found in another case under that case's name, as Wine does.
+//   A folder's names are indexed through inotify; where it sees no change (a network file
+//   system changed from another machine), a name that appeared there may go unfound.
 // - No sharing modes or locks: open files are read, copied, replaced and deleted.
 // - The creation time is the inode change time; a copy does not get the archive mark.
 // - Hidden means user.DOSATTRIB says so, not a leading dot. "." and ".." are listed at the
@@ -36,8 +38,8 @@ enum class Leaf { FoldCase, Exact };
 
 // For a path that does not exist as spelled: replaces each missing component by an entry of
 // its folder with the same name regardless of case. Returns true when it changed the path.
-// It scans folders, so callers try the exact path first. With Leaf::Exact the last component
-// is kept as spelled (CopyFileA's target: a scan for each new file would cost O(n)).
+// Callers try the exact path first: a name found in another case reads its folder. With
+// Leaf::Exact the last component is kept as spelled (CopyFileA's target).
 bool FindRegardlessOfCase(std::string& posixPath, Leaf leaf);
 
 // The folder part of an absolute POSIX path ("/" for "/x").

@@ -1,6 +1,8 @@
 // CDiskObject::IsFilePresent: path checks, the open, and what reaches the feedback window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestFs.h"
 #include "TestWindow.h"
 #include "WineDifference.h"
@@ -47,7 +49,9 @@ protected:
 TEST_F(DiskObject, ExistingFileIsPresentWithBackOrForwardSlashes) {
     EXPECT_TRUE(Present(folder / "VOZORADI.DLL"));
     CString slashed = folder / "VOZORADI.DLL";
-    slashed.Replace('\\', '/');
+    const std::string path(slashed);
+    EXPECT_EQ(std::count(path.begin(), path.end(), '\\'), slashed.Replace('\\', '/'));
+    EXPECT_EQ(-1, slashed.Find('\\')) << slashed;
     EXPECT_TRUE(Present(slashed));
     EXPECT_EQ("", message);
     ExpectWindowUntouched();

@@ -13,6 +13,7 @@ namespace {
 const char kCaption[] = "Korvo-Quenda Service-Pack";
 const char kChooseCaption[] = "1. Korvo-Hauptordner ausw\xE4hlen...";
 const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
+const WORD kSetFocus = 6; // BN_SETFOCUS, which the logic never names
 
 // The dialog as the user sees it, read back from its headless window.
 struct View {
@@ -93,6 +94,8 @@ TEST_F(Controller, SourceIsWhateverTheCurrentDirectoryIsAtInitialisation) {
 TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
     ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
     INT_PTR result = Show([&](CServicePackDlg& dlg, View& view) {
+        // The button taking the focus is no click: only the click below opens the browser.
+        dlg.SendMessageA(WM_COMMAND, MAKEWPARAM(IDC_CHOOSE_FOLDER, kSetFocus), 0);
         Click(dlg, IDC_CHOOSE_FOLDER);
         EXPECT_EQ(std::vector<std::string>{"Bitte Korvo-Installationsordner ausw\xE4hlen"},
                   PickerTitles());

@@ -44,6 +44,21 @@ TEST(GetFileAttributesA, ReportsWhatIsOnDisk) {
     EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir / "missing\\x"));
     EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), GetLastError());
+
+    // A name in another case is looked up in an index of the folder: whatever comes or goes
+    // there meanwhile, made around the stand-in and within one tick of the clock, shows at once.
+    const std::string late = testfs::Posix(dir / "LATE.txt"), moved = late + ".moved";
+    for (const char* how : {"made", "renamed"}) {
+        SCOPED_TRACE(how);
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir / "late.TXT"));
+        if (how[0] == 'm')
+            testfs::WritePosixFile(late, "");
+        else
+            ASSERT_EQ(0, rename(moved.c_str(), late.c_str()));
+        EXPECT_EQ(DWORD(FILE_ATTRIBUTE_NORMAL), GetFileAttributesA(dir / "late.TXT"));
+        ASSERT_EQ(0, rename(late.c_str(), moved.c_str()));
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir / "late.TXT"));
 }
 
 TEST(SetFileAttributesA, NormalClearsEveryMarkOnFilesAndFolders) {
@@ -68,6 +83,11 @@ TEST(SetFileAttributesA, NormalClearsEveryMarkOnFilesAndFolders) {
                                                   FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
               testfs::Attributes(dir / "f"));
+
+    // Read-only cleared gives the owner, and only the owner, the write bit back.
+    ASSERT_EQ(0, chmod(testfs::Posix(dir / "f").c_str(), 0444));
+    ASSERT_TRUE(SetFileAttributesA(dir / "f", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(0644u, ModeOf(dir / "f"));
 
     EXPECT_FALSE(SetFileAttributesA(dir / "missing", FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());

@@ -84,6 +84,11 @@ TEST_F(CopyFile, RefusesMissingFoldersAndOtherNonFiles) {
     ExpectRefused(dir / "dangling", dir / "b.txt", FALSE, ERROR_FILE_NOT_FOUND, names);
     ExpectRefused(dir / "a.txt", dir / "sub", FALSE, ERROR_ACCESS_DENIED, names);
     ExpectRefused(dir / "a.txt", dir / "nofolder\\b.txt", FALSE, ERROR_PATH_NOT_FOUND, names);
+    // A link is an entry of its own: no copy goes through it to where it points.
+    ASSERT_EQ(0, symlink("sub/through.txt", testfs::Posix(dir / "into-sub").c_str()));
+    ExpectRefused(dir / "a.txt", dir / "into-sub", TRUE, ERROR_FILE_EXISTS,
+                  {"a.txt", "dangling", "fifo", "into-sub", "sub"});
+    ASSERT_EQ(0, unlink(testfs::Posix(dir / "into-sub").c_str()));
     EXPECT_TRUE(testfs::List(dir / "sub").empty());
 
     // A FIFO without a writer would block a plain open or read forever.

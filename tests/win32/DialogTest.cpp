@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ForeignWindow.h"
 #include "WinApp.h"
 #include "Wnd.h"
 #include "res/resource.h"
@@ -344,6 +345,42 @@ TEST_F(DialogTest, ExceptionInANestedDialogEndsBoth) {
 }
 
 // In this process, since Wine lets no other process read a window's menu.
+static BOOL CALLBACK KeepVisibleDialog(HWND window, LPARAM found) {
+    if (!foreign::IsDialog(window) || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// Out of the whole program: WinMain ends it with a box under the program's own caption.
+TEST(UnexpectedError, EndsTheProgramWithABoxUnderTheProgramsCaption) {
+    struct ThrowingApp : CWinApp {
+        ThrowingApp() : CWinApp("DialogTest") {}
+        BOOL InitInstance() override { throw std::runtime_error("unerwartet"); }
+        LPCSTR ErrorCaption() const override { return "Z\xE4hler - Fehler"; }
+    } app;
+    const DWORD thread = GetCurrentThreadId();
+    std::string caption = "(no box)", text;
+    std::thread reader([&] {
+        for (int i = 0; i < 2000; ++i, Sleep(10)) {
+            HWND box = nullptr;
+            EnumThreadWindows(thread, KeepVisibleDialog, reinterpret_cast<LPARAM>(&box));
+            if (box && foreign::Answers(box, 2000)) {
+                caption = foreign::Text(box, 2000, "");
+                text = foreign::Text(GetDlgItem(box, 0xFFFF), 2000, "");
+                foreign::Press(box, IDOK);
+                return;
+            }
+        }
+    });
+    EXPECT_EQ(1, WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOW));
+    reader.join();
+    EXPECT_EQ("Z\xE4hler - Fehler", caption);
+    EXPECT_EQ("Das Programm wurde wegen eines unerwarteten Fehlers beendet. "
+              "Bitte starten Sie es erneut.",
+              text);
+}
+
 TEST_F(DialogTest, MainDialogAddsTheAboutItemSetsBothIconsAndErasesItsBackground) {
     ScriptedMainDialog dialog;
     std::string about;
