@@ -106,27 +106,21 @@ public:
 
     bool Complete() const { return m_failures == 0 && !m_listingBroken; }
 
-    CString IncompleteText() const {
-        CString text = kIncomplete;
+    CDisplayText IncompleteText() const {
+        CDisplayText text = kIncomplete;
         if (m_failures > 0) {
-            text += "\n\n";
-            text += kNotCopied;
-            for (int i = 0; i < m_failures && i < kNamesShown; ++i) {
-                text += '\n';
-                text += m_names[i];
-            }
+            text.Text("\n\n").Text(kNotCopied);
+            for (int i = 0; i < m_failures && i < kNamesShown; ++i)
+                text.Text("\n").Name(m_names[i]);
             if (m_failures > kNamesShown) {
                 CString more;
                 more.Format("\n... und %d weitere", m_failures - kNamesShown);
-                text += more;
+                text.Text(more);
             }
         }
-        if (m_listingBroken) {
-            text += "\n\n";
-            text += kListingBroken;
-        }
-        text += "\n\n";
-        text += kTryAgain;
+        if (m_listingBroken)
+            text.Text("\n\n").Text(kListingBroken);
+        text.Text("\n\n").Text(kTryAgain);
         return text;
     }
 
@@ -177,12 +171,9 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
         sourceFolder.IsEmpty() ? INVALID_HANDLE_VALUE : FindFirstFileA(pattern, &entry);
     if (listing == INVALID_HANDLE_VALUE &&
         (sourceFolder.IsEmpty() || GetLastError() != ERROR_FILE_NOT_FOUND)) {
-        CString text = kFailed;
-        text += "\n\n";
-        text += kUnreadable;
-        text += '\n';
-        text += sourceFolder;
-        owner->MessageBoxA(text, kCaption, MB_OK | MB_ICONERROR);
+        CDisplayText text = kFailed;
+        text.Text("\n\n").Text(kUnreadable).Text("\n").Name(sourceFolder);
+        owner->ShowMessageBox(text, kCaption, MB_OK | MB_ICONERROR);
         return;
     }
 
@@ -199,7 +190,7 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
     }
 
     if (outcome.Complete())
-        owner->MessageBoxA(kCompleted, kCaption, MB_OK | MB_ICONINFORMATION);
+        owner->ShowMessageBox(kCompleted, kCaption, MB_OK | MB_ICONINFORMATION);
     else
-        owner->MessageBoxA(outcome.IncompleteText(), kCaption, MB_OK | MB_ICONWARNING);
+        owner->ShowMessageBox(outcome.IncompleteText(), kCaption, MB_OK | MB_ICONWARNING);
 }
