@@ -7,7 +7,7 @@
 // - Names that differ only in case can coexist; a lookup prefers the exact spelling, else
 //   takes the first match in folder order. CopyFileA takes its target's name as spelled;
 //   MoveFileExA replaces a target found in another case under that case's name, as Wine does.
-// - No sharing modes or locks: open files are read, copied, replaced and deleted.
+// - Sharing modes hold only between handles of CreateFileA (HostShares.h); there are no locks.
 // - The creation time is the inode change time; a copy does not get the archive mark.
 // - Hidden means user.DOSATTRIB says so, not a leading dot. "." and ".." are listed at the
 //   root too, and entries come in the file system's order, not sorted.
