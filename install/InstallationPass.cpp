@@ -79,9 +79,9 @@ void Pass::Install(const WIN32_FIND_DATAA& entry) {
     if (!folder)
         ShowProgress(name);
     retry.StartFile();
-    const Cause cause =
-        folder ? Cause::None
-               : ReplaceWhole(sourcePath, targetPath, entry.dwFileAttributes, expectNew, alive, retry);
+    const Cause cause = folder ? Cause::None
+                               : ReplaceWhole(sourcePath, targetPath, entry.dwFileAttributes,
+                                              expectNew, alive, retry);
     // Even when the copy was refused: a read-only or hidden target is then free for the next pass.
     SetFileAttributesA(targetPath, FILE_ATTRIBUTE_NORMAL);
     if (cause != Cause::None)

@@ -3,8 +3,8 @@
 #include "HostErrors.h"
 #include "WinApi.h"
 
-extern "C" BOOL CopyFileExA(LPCSTR source, LPCSTR target, LPPROGRESS_ROUTINE progress,
-                            LPVOID data, BOOL* cancel, DWORD flags) {
+extern "C" BOOL CopyFileExA(LPCSTR source, LPCSTR target, LPPROGRESS_ROUTINE progress, LPVOID data,
+                            BOOL* cancel, DWORD flags) {
     if (cancel || (flags & ~DWORD(COPY_FILE_FAIL_IF_EXISTS)))
         return hostfs::Fail(ERROR_NOT_SUPPORTED); // nothing the installer asks for
     if (!CopyFileA(source, target, (flags & COPY_FILE_FAIL_IF_EXISTS) ? TRUE : FALSE))

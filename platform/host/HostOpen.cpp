@@ -55,9 +55,8 @@ extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* /*se
 }
 
 extern "C" BOOL CloseHandle(HANDLE handle) {
-    return CloseLiveHandle<OpenFile>(handle, HandleKind::File,
-                                     [](OpenFile& file) {
-                                         ReleaseFile(&file);
-                                         close(file.fd);
-                                     });
+    return CloseLiveHandle<OpenFile>(handle, HandleKind::File, [](OpenFile& file) {
+        ReleaseFile(&file);
+        close(file.fd);
+    });
 }

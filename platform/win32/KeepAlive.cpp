@@ -48,14 +48,13 @@ struct CKeepAlive::State {
 };
 
 CKeepAlive::CKeepAlive(CWnd* window, CWnd* display)
-    : m_state(new State{display, {}, false, GetTickCount(), 0, LoadCursorA(nullptr, IDC_WAIT),
-                        false, 0}) {
+    : m_state(new State{
+          display, {}, false, GetTickCount(), 0, LoadCursorA(nullptr, IDC_WAIT), false, 0}) {
     (void)window; // every window of the thread is served alike
     if (HWND shown = display ? display->GetSafeHwnd() : nullptr) {
         m_state->text.resize(static_cast<size_t>(GetWindowTextLengthW(shown)) + 1);
-        m_state->text.resize(
-            static_cast<size_t>(GetWindowTextW(shown, &m_state->text[0],
-                                               static_cast<int>(m_state->text.size()))));
+        m_state->text.resize(static_cast<size_t>(
+            GetWindowTextW(shown, &m_state->text[0], static_cast<int>(m_state->text.size()))));
     }
 }
 
