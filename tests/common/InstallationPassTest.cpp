@@ -105,7 +105,7 @@ TEST_F(InstallationPass, SourceWithNothingToInstallFailsAndNamesTheFolder) {
     EXPECT_TRUE(testfs::List(target.Path()).empty());
 }
 
-TEST_F(InstallationPass, WindowsOwnFoldersAreNoPackButFoldersBelowThemAre) {
+TEST_F(InstallationPass, WindowsOwnFoldersAreNoPackInAnySpelling) {
     typedef UINT(WINAPI * Lookup)(LPSTR, UINT);
     for (Lookup lookup : {Lookup(GetWindowsDirectoryA), Lookup(GetSystemDirectoryA),
                           Lookup(GetSystemWow64DirectoryA)}) {
