@@ -16,8 +16,8 @@ const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4nd
 // The closing advice, one sentence per cause, in the order the pass gives them.
 const char* const kAdvice[] = {
     "Bitte beenden Sie Korvo und starten Sie die Installation erneut.",
-    "Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. Bitte schaffen Sie Platz und "
-    "starten Sie die Installation erneut.",
+    ("Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. Bitte schaffen Sie Platz und "
+     "starten Sie die Installation erneut."),
     "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des Korvo-Ordners.",
     "Bitte starten Sie die Installation erneut."};
 const char kMore[] = "... und ";
