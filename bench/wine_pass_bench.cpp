@@ -6,8 +6,12 @@
 //
 //   kq_wine_pass_bench.exe <work folder> <rounds>
 //
+// The pass keeps its owner window answering and shows its progress in the window's text, as
+// in the installer, so its figure includes both. A last figure is what twenty targets held for
+// good (Korvo still running) add to a pass: the waits of its retries, within their budget.
+//
 // Prints "ROW<TAB>figure<TAB>value<TAB>target<TAB>pass|miss" lines for bench.sh, and the
-// medians behind them. The completion box is answered at once by a CBT hook on this thread
+// medians behind them. The closing box is answered at once by a CBT hook on this thread
 // (no polling delay); the pass's figure is its time up to the box, the box is shown apart.
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +28,7 @@
 namespace {
 
 const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
+const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
 const double kTarget = 1.05;
 // The price of the whole-file guarantee: many small files pay the rename's lookups.
 const double kGuaranteeSmall = 1.25, kGuaranteeLarge = 1.05;
@@ -151,13 +156,14 @@ struct PassTime {
     double total;
 };
 
-PassTime TimePass(const std::string& source, const std::string& target, CWnd& owner) {
+PassTime TimePass(const std::string& source, const std::string& target, CWnd& owner,
+                  const char* expected = kCompleted) {
     box.createdAt = 0;
     box.text.clear();
     const double start = Now();
-    RunInstallationPass(source.c_str(), target.c_str(), &owner);
+    RunInstallationPass(source.c_str(), target.c_str(), &owner, &owner);
     const double end = Now();
-    if (box.createdAt == 0 || box.text != kCompleted) {
+    if (box.createdAt == 0 || box.text.compare(0, std::strlen(expected), expected) != 0) {
         std::fprintf(stderr, "wine_pass_bench: the pass ended with \"%s\"\n", box.text.c_str());
         std::exit(1);
     }
@@ -195,8 +201,8 @@ void Check(const std::string& source, const std::string& target) {
 }
 
 void Row(const std::string& figure, double value, double target) {
-    std::printf("ROW\t%s\t%.3f\t< %.2f\t%s\n", figure.c_str(), value, target,
-                value < target ? "pass" : "miss");
+    std::printf("ROW\t%s\t%.3f\t<= %.2f\t%s\n", figure.c_str(), value, target,
+                value <= target ? "pass" : "miss");
 }
 
 struct Case {
@@ -261,6 +267,40 @@ void RunCase(const Case& c, const std::string& work, bool older, int rounds, CWn
     std::fflush(stdout);
 }
 
+// Twenty targets held as a running program holds its files: the pass against itself with the
+// same targets free.
+void RunHeld(const std::string& work, int rounds, CWnd& owner) {
+    const int kHeld = 20;
+    const std::string source = work + "\\held-source", target = work + "\\held-target";
+    MakeSet(source, kHeld, 4096, 1, false);
+    MakeSet(target, kHeld, 4096, 7, true);
+    const std::string old = work + "\\held-old";
+    MakeSet(old, kHeld, 4096, 7, true);
+    std::vector<double> free, held;
+    for (int round = 0; round <= rounds; ++round) {
+        Reset(target, old, work + "\\used");
+        const double f = TimePass(source, target, owner).toBox;
+        Reset(target, old, work + "\\used");
+        std::vector<HANDLE> holds;
+        for (const std::string& name : Names(target))
+            holds.push_back(CreateFileA((target + "\\" + name).c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const double h = TimePass(source, target, owner, kIncomplete).toBox;
+        for (HANDLE file : holds)
+            CloseHandle(file);
+        if (round == 0)
+            continue;
+        free.push_back(f);
+        held.push_back(h);
+    }
+    const double extra = (Median(held) - Median(free)) / 1000;
+    std::printf("wine 20 x 4 KiB, all held for good: pass %.1f ms, with none held %.1f ms "
+                "(%d rounds)\n",
+                Median(held), Median(free), rounds);
+    Row("Wine pass, extra seconds for 20 targets held for good", extra, 2.5);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -292,6 +332,7 @@ int main(int argc, char** argv) {
     for (const Case& c : cases)
         for (bool older : {false, true})
             RunCase(c, work, older, c.count > 100 ? rounds : 3 * rounds, owner);
+    RunHeld(work, rounds, owner);
 
     UnhookWindowsHookEx(hook);
     owner.m_hWnd = nullptr;

@@ -3,7 +3,8 @@
 // linked file, a folder, a dangling link, a FIFO) and what the target holds (nothing, an old
 // file, a read-only, hidden or system one, a folder). After the pass: one message box in the
 // pass's form; a file is named in it exactly when it was not installed; each target is its old
-// or its new version; nothing else appears in the target; no internal error.
+// or its new version; nothing else appears in the target; no internal error. A pack with no
+// file to install is refused.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,8 @@
 namespace {
 
 const char kCaption[] = "Korvo-Quenda Service-Pack";
+const char kNothingToInstall[] = "Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\n"
+                                 "Der Ordner enth\xE4lt keine Dateien zum Installieren:\n";
 const char kUnholdable[] = "\xE6\x97\xA5\xE6\x9C\xAC.txt"; // on disk as UTF-8: "??.txt" listed
 
 // Windows-1252 names, and the one name Windows-1252 cannot hold.
@@ -213,10 +216,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The pass's rules, worked out from what was set up.
     std::vector<std::string> notCopied;
     std::map<std::string, std::string> installed; // on-disk name, new content
+    bool anyFile = false;                         // that the pass would install
     for (size_t i = 0; i < kCount; ++i) {
         const std::string name = Listed(i);
         if (source[i] == kNoSource || source[i] == kFolder || name == "install.exe")
             continue;
+        anyFile = true;
         if (name == "VOZORADI.DLL" || name == "DOZADARU.DLL") {
             // Present: as spelled, or else in another letter case (only one other is made).
             const std::string exact = dst + "/" + OnDisk(i);
@@ -252,9 +257,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fail("not exactly one message box", data, size);
     const HeadlessMessageBox& box = window->messageBoxes[0];
     const PassReport report = ParseReport({box.text, box.caption, box.type});
-    if (!report.wellFormed)
+    if (!anyFile) {
+        if (box.text.rfind(kNothingToInstall, 0) != 0 || box.type != (MB_OK | MB_ICONERROR))
+            Fail("a pack of nothing to install not refused:\n" + box.text, data, size);
+    } else if (!report.wellFormed) {
         Fail("message not in the pass's form:\n" + box.text, data, size);
-    if (report.complete != notCopied.empty() || report.listingBroken)
+    }
+    if (anyFile && (report.complete != notCopied.empty() || report.listingBroken))
         Fail("message does not match what happened:\n" + box.text, data, size);
     const size_t shown = std::min<size_t>(notCopied.size(), 10);
     if (report.notCopied.size() != shown || report.more != int(notCopied.size() - shown) ||

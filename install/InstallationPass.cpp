@@ -1,205 +1,134 @@
 #include "install/InstallationPass.h"
 
+#include "KeepAlive.h"
 #include "disk/DiskObject.h"
+#include "install/PassOutcome.h"
 #include "install/PassRules.h"
+#include "install/Retry.h"
+#include "install/WholeFile.h"
+#include "install/WindowsFolders.h"
 
 namespace {
 
 const char kCaption[] = "Korvo-Quenda Service-Pack";
 const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
-const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
 const char kFailed[] = "Korvo-Quenda Service-Pack - Installation fehlgeschlagen!";
-const char kNotCopied[] = "Folgende Dateien konnten nicht kopiert werden:";
-const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
 const char kUnreadable[] = "Der Service-Pack-Ordner konnte nicht gelesen werden:";
-const char kTryAgain[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
+const char kNothingToInstall[] = "Der Ordner enth\xE4lt keine Dateien zum Installieren:";
+const char kUnpackFirst[] = "Bitte entpacken Sie das Service-Pack vollst\xE4ndig und starten Sie "
+                            "install.exe aus seinem Ordner.";
+const char kWindowsFolder[] = "Das Programm wurde in einem Ordner von Windows gestartet:";
+const char kStartFromPack[] = "Bitte starten Sie install.exe aus dem Ordner des Service-Packs.";
 
-// An optional library is only replaced where the Korvo folder already has it.
-bool PresentInTarget(const CString& targetPath, CWnd* owner) {
-    CDiskObject disk(owner);
-    return disk.IsFilePresent(targetPath) != FALSE;
+// A pass that cannot start: the failure, what is wrong, the folder, and what to do if anything.
+void ShowFailed(CWnd* owner, const char* what, const CString& folder, const char* advice) {
+    CDisplayText text = kFailed;
+    text.Text("\n\n").Text(what).Text("\n").Name(folder);
+    if (advice)
+        text.Text("\n\n").Text(advice);
+    owner->ShowMessageBox(text, kCaption, MB_OK | MB_ICONERROR);
 }
 
-bool IsFile(const CString& path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+struct Pass {
+    const CString& sourceFolder;
+    const CString& targetFolder;
+    CWnd* owner;
+    CKeepAlive& alive;
+    CRetryBudget& retry;
+    PassOutcome outcome;
+    bool expectNew = false;
 
-// Removes the temporary file, whether a failed copy or a killed pass left it.
-bool RemoveTemporary(const CString& temporary) {
-    if (!IsFile(temporary))
-        return false;
-    SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileA(temporary) != FALSE;
-}
-
-enum class Target { Missing, Replaceable, Refused };
-
-// What the platform's copy refuses to overwrite stays as it is: a read-only file, a folder,
-// and a hidden or system file unless the new one is so too. A rename alone would replace them.
-Target Inspect(const CString& targetPath, DWORD sourceAttributes) {
-    const DWORD target = GetFileAttributesA(targetPath);
-    if (target == INVALID_FILE_ATTRIBUTES)
-        return Target::Missing;
-    const DWORD guarded = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    const bool refused = (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ||
-                         (target & guarded & ~sourceAttributes);
-    return refused ? Target::Refused : Target::Replaceable;
-}
-
-// Replaces the target whole or not at all: the copy goes to a temporary file beside it (one
-// volume, so the rename cannot turn into a copy) and only the finished file is renamed over
-// the target. A process killed on the way leaves the old target and, at worst, the temporary
-// file, which the next pass over the same file removes.
-//
-// expectNew says whether the last target was missing. Then this one most likely is too (a
-// first installation), and a rename that does not replace tells at no cost whether it is
-// there; asking first would cost a second search of the folder for a name it lacks.
-bool ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD sourceAttributes,
-                  bool& expectNew) {
-    const CString temporary = TemporaryPathFor(targetPath);
-    // Beyond MAX_PATH the file cannot be written safely; it is reported instead.
-    if (temporary.GetLength() >= MAX_PATH)
-        return false;
-    const auto giveUp = [&temporary] {
-        RemoveTemporary(temporary);
-        return false;
-    };
-    if (!expectNew) {
-        const Target target = Inspect(targetPath, sourceAttributes);
-        if (target == Target::Refused)
-            return giveUp();
-        expectNew = target == Target::Missing;
-    }
-    // Exclusive, so that nothing found under the temporary name is written through; what a
-    // killed pass left there is removed and the copy made again.
-    if (!CopyFileA(sourcePath, temporary, TRUE)) {
-        const DWORD error = GetLastError();
-        const bool leftover = (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) &&
-                              RemoveTemporary(temporary);
-        if (!leftover || !CopyFileA(sourcePath, temporary, TRUE))
-            return giveUp();
-    }
-    if (expectNew) {
-        if (MoveFileExA(temporary, targetPath, 0))
-            return true;
-        const DWORD error = GetLastError();
-        expectNew = false;
-        if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) ||
-            Inspect(targetPath, sourceAttributes) == Target::Refused)
-            return giveUp();
-    }
-    if (!MoveFileExA(temporary, targetPath, MOVEFILE_REPLACE_EXISTING))
-        return giveUp();
-    return true;
-}
-
-// What went wrong, in memory that does not grow with the number of files.
-class PassOutcome {
-public:
-    void CopyFailed(const char* name) {
-        if (m_failures < kNamesShown)
-            m_names[m_failures] = name;
-        ++m_failures;
-    }
-    void ListingBroken() { m_listingBroken = true; }
-
-    bool Complete() const { return m_failures == 0 && !m_listingBroken; }
-
-    CString IncompleteText() const {
-        CString text = kIncomplete;
-        if (m_failures > 0) {
-            text += "\n\n";
-            text += kNotCopied;
-            for (int i = 0; i < m_failures && i < kNamesShown; ++i) {
-                text += '\n';
-                text += m_names[i];
-            }
-            if (m_failures > kNamesShown) {
-                CString more;
-                more.Format("\n... und %d weitere", m_failures - kNamesShown);
-                text += more;
-            }
-        }
-        if (m_listingBroken) {
-            text += "\n\n";
-            text += kListingBroken;
-        }
-        text += "\n\n";
-        text += kTryAgain;
-        return text;
-    }
-
-private:
-    static const int kNamesShown = 10;
-    CString m_names[kNamesShown];
-    int m_failures = 0;
-    bool m_listingBroken = false;
+    void Install(const WIN32_FIND_DATAA& entry);
+    void ShowProgress(const char* name);
 };
 
-void InstallEntry(const WIN32_FIND_DATAA& entry, const CString& sourceFolder,
-                  const CString& targetFolder, CWnd* owner, PassOutcome& outcome, bool& expectNew) {
+void Pass::ShowProgress(const char* name) {
+    if (!alive.ShowDue())
+        return;
+    CString number;
+    number.Format("Datei %d: ", outcome.Candidates());
+    alive.Show(CDisplayText(number).Name(name));
+}
+
+void Pass::Install(const WIN32_FIND_DATAA& entry) {
+    alive.Serve();
     const char* name = entry.cFileName;
+    // A subfolder cannot be copied and is not meant to be.
+    const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (IsSkippedName(name))
         return;
+    if (!folder)
+        outcome.Candidate();
     if (!IsInstallableName(name)) {
-        outcome.CopyFailed(name);
+        outcome.CopyFailed(name, Cause::Other);
         return;
     }
     // The backslash is added even after a drive root; Windows takes the doubled one.
     CString sourcePath = sourceFolder + '\\' + name;
     CString targetPath = targetFolder + '\\' + name;
-    if (IsOptionalLibrary(name) && !PresentInTarget(targetPath, owner)) {
-        // There, so meant to be replaced, but it cannot be opened.
-        if (IsFile(targetPath))
-            outcome.CopyFailed(name);
-        return;
+    if (IsOptionalLibrary(name)) {
+        CDiskObject disk(owner);
+        if (!disk.IsFilePresent(targetPath)) {
+            const DWORD error = GetLastError();
+            // There, so meant to be replaced, but it cannot be opened.
+            if (IsFile(targetPath))
+                outcome.CopyFailed(name, CauseOf(error, targetPath));
+            return;
+        }
     }
-    // A subfolder cannot be copied and is not meant to be.
-    const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const bool copied =
-        !folder && ReplaceWhole(sourcePath, targetPath, entry.dwFileAttributes, expectNew);
+    if (!folder)
+        ShowProgress(name);
+    retry.StartFile();
+    const Cause cause = folder ? Cause::None
+                               : ReplaceWhole(sourcePath, targetPath, entry.dwFileAttributes,
+                                              expectNew, alive, retry);
     // Even when the copy was refused: a read-only or hidden target is then free for the next pass.
     SetFileAttributesA(targetPath, FILE_ATTRIBUTE_NORMAL);
-    if (!copied && !folder)
-        outcome.CopyFailed(name);
+    if (cause != Cause::None)
+        outcome.CopyFailed(name, cause);
 }
 
 } // namespace
 
-void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner) {
+void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner, CWnd* display) {
+    if (IsWindowsOwnFolder(sourceFolder)) {
+        ShowFailed(owner, kWindowsFolder, sourceFolder, kStartFromPack);
+        return;
+    }
+
     CString pattern;
     pattern.Format("%s\\*.*", static_cast<const char*>(sourceFolder));
-
     // No source folder (the current directory could not be read) would list the drive's root.
     WIN32_FIND_DATAA entry;
     HANDLE listing =
         sourceFolder.IsEmpty() ? INVALID_HANDLE_VALUE : FindFirstFileA(pattern, &entry);
     if (listing == INVALID_HANDLE_VALUE &&
         (sourceFolder.IsEmpty() || GetLastError() != ERROR_FILE_NOT_FOUND)) {
-        CString text = kFailed;
-        text += "\n\n";
-        text += kUnreadable;
-        text += '\n';
-        text += sourceFolder;
-        owner->MessageBoxA(text, kCaption, MB_OK | MB_ICONERROR);
+        ShowFailed(owner, kUnreadable, sourceFolder, nullptr);
         return;
     }
 
     // ERROR_FILE_NOT_FOUND: the folder was read and holds nothing (an empty drive root).
     PassOutcome outcome;
-    bool expectNew = false;
     if (listing != INVALID_HANDLE_VALUE) {
+        // Gone before the message box, which the window shows as it was.
+        CKeepAlive alive(owner, display);
+        CRetryBudget retry(alive);
+        Pass pass{sourceFolder, targetFolder, owner, alive, retry, {}};
         do {
-            InstallEntry(entry, sourceFolder, targetFolder, owner, outcome, expectNew);
+            pass.Install(entry);
         } while (FindNextFileA(listing, &entry));
         if (GetLastError() != ERROR_NO_MORE_FILES)
-            outcome.ListingBroken();
+            pass.outcome.ListingBroken();
         FindClose(listing);
+        outcome = pass.outcome;
     }
 
-    if (outcome.Complete())
-        owner->MessageBoxA(kCompleted, kCaption, MB_OK | MB_ICONINFORMATION);
+    // Only the installer (a program started from inside a ZIP archive), or nothing at all.
+    if (outcome.NothingToInstall())
+        ShowFailed(owner, kNothingToInstall, sourceFolder, kUnpackFirst);
+    else if (outcome.Complete())
+        owner->ShowMessageBox(kCompleted, kCaption, MB_OK | MB_ICONINFORMATION);
     else
-        owner->MessageBoxA(outcome.IncompleteText(), kCaption, MB_OK | MB_ICONWARNING);
+        owner->ShowMessageBox(outcome.IncompleteText(), kCaption, MB_OK | MB_ICONWARNING);
 }

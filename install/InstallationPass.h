@@ -6,5 +6,8 @@
 
 // Copies every file of sourceFolder into targetFolder (see InstallationPass.cpp for the rules)
 // and ends with a message box owned by owner that tells how it went. owner is also the
-// feedback window of the existence test of the optional libraries.
-void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner);
+// feedback window of the existence test of the optional libraries, and is kept answering
+// while the pass runs; display, if given, shows which file is being copied and gets its own
+// text back before the message box.
+void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner,
+                         CWnd* display = nullptr);

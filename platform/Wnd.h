@@ -7,6 +7,7 @@
 
 #include "CString.h"
 #include "CmdTarget.h"
+#include "DisplayText.h"
 
 class CWnd : public CCmdTarget {
 public:
@@ -20,10 +21,14 @@ public:
     CWnd* GetDlgItem(int id) const;
     BOOL EnableWindow(BOOL enable = TRUE);
     BOOL IsWindowEnabled() const;
+    // The text in the ANSI code page, as the system gives names and paths.
     void SetWindowTextA(LPCSTR text);
+    // The text with each piece read in its own code page, whatever the system's.
+    void SetDisplayText(const CDisplayText& text);
     void GetWindowTextA(CString& text) const;
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
     int MessageBoxA(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK);
+    int ShowMessageBox(const CDisplayText& text, const CDisplayText& caption, UINT type = MB_OK);
     LRESULT SendMessageA(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
     // Every message of the window arrives here: the message map first, then Default().

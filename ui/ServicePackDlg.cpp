@@ -50,6 +50,8 @@ void CServicePackDlg::InitialiseController() {
 }
 
 void CServicePackDlg::OnChooseFolder() {
+    if (m_installing)
+        return;
     CFolderPicker picker;
     picker.m_title = kBrowseTitle;
     if (picker.Browse() == 1)
@@ -60,11 +62,19 @@ void CServicePackDlg::OnChooseFolder() {
     }
 }
 
+// The pass keeps the window answering and drops input meanwhile; a command sent straight to
+// the window still arrives, and waits for the next pass or for the exit.
 void CServicePackDlg::OnStartInstallation() {
+    if (m_installing)
+        return;
     CWaitCursor wait;
-    RunInstallationPass(m_sourceFolder, m_targetFolder, this);
+    m_installing = true;
+    RunInstallationPass(m_sourceFolder, m_targetFolder, this, GetDlgItem(IDC_START_INSTALLATION));
+    m_installing = false;
 }
 
 void CServicePackDlg::OnCancel() {
+    if (m_installing)
+        return;
     CDialog::OnCancel();
 }

@@ -46,6 +46,8 @@ protected:
     RECT m_clientRect = {};
     CString m_targetFolder;
     CString m_sourceFolder;
+    // While the pass runs: its window is served, and a command must not start another.
+    bool m_installing = false;
 
     DECLARE_MESSAGE_MAP()
 };

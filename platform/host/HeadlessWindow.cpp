@@ -70,6 +70,11 @@ void CWnd::SetWindowTextA(LPCSTR text) {
     ++m_hWnd->textChanges;
 }
 
+// Names are Windows-1252 bytes at the boundary here, so both kinds read alike.
+void CWnd::SetDisplayText(const CDisplayText& text) {
+    SetWindowTextA(text.Bytes());
+}
+
 void CWnd::GetWindowTextA(CString& text) const {
     text = m_hWnd->text.c_str();
 }
@@ -83,6 +88,10 @@ int CWnd::MessageBoxA(LPCSTR text, LPCSTR caption, UINT type) {
     m_hWnd->messageBoxes.push_back(
         {text ? text : "", caption ? caption : "Fehler", type, HeadlessWaitCursorShown()});
     return IDOK;
+}
+
+int CWnd::ShowMessageBox(const CDisplayText& text, const CDisplayText& caption, UINT type) {
+    return MessageBoxA(text.Bytes(), caption.Bytes(), type);
 }
 
 LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) {

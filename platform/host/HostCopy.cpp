@@ -13,6 +13,7 @@
 #include "HostErrors.h"
 #include "HostNames.h"
 #include "HostPath.h"
+#include "HostShares.h"
 
 using namespace hostfs;
 
@@ -160,6 +161,8 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
         return Fail(ErrorFromErrno(errno));
     if (!S_ISREG(sourceStat.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
+    if (const DWORD error = CheckShares(sourceStat, FILE_SHARE_READ))
+        return Fail(error);
     const DWORD sourceBits = ReadXattrBits(in.get());
 
     // Only the target's folders are found regardless of case: its name would take a scan
@@ -172,6 +175,8 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
         if (existed) {
             if (const DWORD error =
                     RefuseTarget(targetStat, to, sourceStat, sourceBits, failIfExists))
+                return Fail(error);
+            if (const DWORD error = CheckShares(targetStat, FILE_SHARE_WRITE))
                 return Fail(error);
         } else if (errno == ENOENT || errno == ENOTDIR) {
             if (IsSourceRegardlessOfCase(from, to))

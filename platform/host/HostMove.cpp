@@ -7,6 +7,7 @@
 #include "HostAttributes.h"
 #include "HostErrors.h"
 #include "HostPath.h"
+#include "HostShares.h"
 
 using namespace hostfs;
 
@@ -31,7 +32,11 @@ extern "C" BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
             return Fail(ERROR_ALREADY_EXISTS);
         if (S_ISDIR(toStat.st_mode) || S_ISDIR(fromStat.st_mode) || IsReadOnly(toStat))
             return Fail(ERROR_ACCESS_DENIED);
+        if (const DWORD error = CheckShares(toStat, FILE_SHARE_DELETE))
+            return Fail(error);
     }
+    if (const DWORD error = CheckShares(fromStat, FILE_SHARE_DELETE))
+        return Fail(error);
     if (rename(from.c_str(), to.c_str()) != 0)
         return Fail(errno == EXDEV ? ERROR_NOT_SAME_DEVICE : PathError(errno, to));
     return TRUE;
@@ -51,6 +56,8 @@ extern "C" BOOL DeleteFileA(LPCSTR path) {
     }
     if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && IsReadOnly(st)))
         return Fail(ERROR_ACCESS_DENIED);
+    if (const DWORD error = CheckShares(st, FILE_SHARE_DELETE))
+        return Fail(error);
     if (unlink(posixPath.c_str()) != 0)
         return Fail(PathError(errno, posixPath));
     return TRUE;

@@ -7,6 +7,7 @@
 #include "HostErrors.h"
 #include "HostHandles.h"
 #include "HostPath.h"
+#include "HostShares.h"
 
 using namespace hostfs;
 
@@ -23,7 +24,7 @@ int OpenForReading(const std::string& posixPath) {
 
 } // namespace
 
-extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share*/, void* /*security*/,
+extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* /*security*/,
                               DWORD disposition, DWORD /*flags*/, HANDLE /*templateFile*/) {
     // Only what the installer asks for: an existing file, opened to read.
     if ((access & ~GENERIC_READ) != 0 || disposition != OPEN_EXISTING)
@@ -43,12 +44,19 @@ extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share*/, void* 
         close(fd);
         return FailHandle(ERROR_ACCESS_DENIED);
     }
+    if (const DWORD error = CheckOpen(st, access, share)) {
+        close(fd);
+        return FailHandle(error);
+    }
     auto* file = new OpenFile{fd};
     RegisterHandle(file, HandleKind::File);
+    HoldFile(file, st, access, share);
     return file;
 }
 
 extern "C" BOOL CloseHandle(HANDLE handle) {
-    return CloseLiveHandle<OpenFile>(handle, HandleKind::File,
-                                     [](OpenFile& file) { close(file.fd); });
+    return CloseLiveHandle<OpenFile>(handle, HandleKind::File, [](OpenFile& file) {
+        ReleaseFile(&file);
+        close(file.fd);
+    });
 }

@@ -9,7 +9,7 @@
 //   MoveFileExA replaces a target found in another case under that case's name, as Wine does.
 //   A folder's names are indexed through inotify; where it sees no change (a network file
 //   system changed from another machine), a name that appeared there may go unfound.
-// - No sharing modes or locks: open files are read, copied, replaced and deleted.
+// - Sharing modes hold only between handles of CreateFileA (HostShares.h); there are no locks.
 // - The creation time is the inode change time; a copy does not get the archive mark.
 // - Hidden means user.DOSATTRIB says so, not a leading dot. "." and ".." are listed at the
 //   root too, and entries come in the file system's order, not sorted.

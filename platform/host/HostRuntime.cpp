@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "HostNames.h"
 #include "WinApi.h"
 
 namespace {
@@ -51,4 +52,14 @@ extern "C" int _mbscmp(const unsigned char* a, const unsigned char* b) {
     while (*a && *a == *b)
         ++a, ++b;
     return *a < *b ? -1 : (*a > *b ? 1 : 0);
+}
+
+// Letter case as Windows-1252 has it, as the runtime folds it in that code page.
+extern "C" int _mbsicmp(const unsigned char* a, const unsigned char* b) {
+    if (!a || !b)
+        return INT_MAX;
+    while (*a && hostfs::FoldCase(*a) == hostfs::FoldCase(*b))
+        ++a, ++b;
+    const unsigned char x = hostfs::FoldCase(*a), y = hostfs::FoldCase(*b);
+    return x < y ? -1 : (x > y ? 1 : 0);
 }

@@ -19,6 +19,10 @@ typedef intptr_t LPARAM;
 typedef uintptr_t WPARAM;
 typedef intptr_t LRESULT;
 typedef intptr_t INT_PTR;
+typedef int64_t LONGLONG;
+
+#define WINAPI
+#define CALLBACK
 
 struct HeadlessWindow;
 typedef HeadlessWindow* HWND;
@@ -48,9 +52,12 @@ typedef struct HCURSOR__* HCURSOR;
 #define GENERIC_WRITE 0x40000000u
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define MOVEFILE_REPLACE_EXISTING 0x1
+#define COPY_FILE_FAIL_IF_EXISTS 0x1
+#define PROGRESS_CONTINUE 0
 
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
@@ -60,11 +67,13 @@ typedef struct HCURSOR__* HCURSOR;
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_NO_MORE_FILES 18
 #define ERROR_SHARING_VIOLATION 32
+#define ERROR_LOCK_VIOLATION 33
 #define ERROR_HANDLE_DISK_FULL 39
 #define ERROR_FILE_EXISTS 80
 #define ERROR_ALREADY_EXISTS 183
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_DISK_FULL 112
+#define ERROR_CALL_NOT_IMPLEMENTED 120
 #define ERROR_INVALID_NAME 123
 #define ERROR_DIRECTORY 267
 #define ERROR_FILENAME_EXCED_RANGE 206
@@ -111,6 +120,19 @@ struct WIN32_FIND_DATAA {
     char cAlternateFileName[14];
 };
 
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
+};
+
+typedef DWORD(CALLBACK* LPPROGRESS_ROUTINE)(LARGE_INTEGER totalSize, LARGE_INTEGER totalDone,
+                                            LARGE_INTEGER streamSize, LARGE_INTEGER streamDone,
+                                            DWORD stream, DWORD reason, HANDLE source,
+                                            HANDLE target, LPVOID data);
+
 extern "C" {
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
@@ -123,6 +145,8 @@ BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
 BOOL FindClose(HANDLE find);
 
 BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists);
+BOOL CopyFileExA(LPCSTR source, LPCSTR target, LPPROGRESS_ROUTINE progress, LPVOID data,
+                 BOOL* cancel, DWORD flags);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
@@ -131,9 +155,14 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD
                    DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
 
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+UINT GetSystemWow64DirectoryA(LPSTR buffer, UINT size);
+
 void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
 size_t _mbslen(const unsigned char* text);
 int _mbscmp(const unsigned char* a, const unsigned char* b);
+int _mbsicmp(const unsigned char* a, const unsigned char* b);
 }
 
 typedef void* HGDIOBJ;

@@ -5,6 +5,7 @@
 #include "Wnd.h"
 
 #include <exception>
+#include <string>
 
 #include "CallbackGuard.h"
 #include "WinApp.h"
@@ -24,6 +25,22 @@ WNDPROC OriginalProcOf(HWND window) {
 }
 
 std::exception_ptr keptException;
+
+// Each piece from its own code page, so that no text passes through one that cannot hold it.
+std::wstring Wide(const CDisplayText& text) {
+    std::wstring wide;
+    for (const CDisplayText::Piece& piece : text.Pieces()) {
+        const UINT codePage = piece.name ? CP_ACP : 1252;
+        const int length =
+            MultiByteToWideChar(codePage, 0, piece.bytes, piece.bytes.GetLength(), nullptr, 0);
+        if (length <= 0)
+            continue;
+        const size_t at = wide.size();
+        wide.resize(at + static_cast<size_t>(length));
+        MultiByteToWideChar(codePage, 0, piece.bytes, piece.bytes.GetLength(), &wide[at], length);
+    }
+    return wide;
+}
 
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -126,6 +143,10 @@ void CWnd::SetWindowTextA(LPCSTR text) {
     ::SetWindowTextA(m_hWnd, text);
 }
 
+void CWnd::SetDisplayText(const CDisplayText& text) {
+    ::SetWindowTextW(m_hWnd, Wide(text).c_str());
+}
+
 void CWnd::GetWindowTextA(CString& text) const {
     int length = ::GetWindowTextLengthA(m_hWnd);
     ::GetWindowTextA(m_hWnd, text.GetBuffer(length), length + 1);
@@ -139,6 +160,10 @@ BOOL CWnd::UpdateData(BOOL) {
 
 int CWnd::MessageBoxA(LPCSTR text, LPCSTR caption, UINT type) {
     return ::MessageBoxA(m_hWnd, text, caption, type);
+}
+
+int CWnd::ShowMessageBox(const CDisplayText& text, const CDisplayText& caption, UINT type) {
+    return ::MessageBoxW(m_hWnd, Wide(text).c_str(), Wide(caption).c_str(), type);
 }
 
 LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "TestFs.h"
 #include "TestWindow.h"
@@ -15,7 +16,12 @@ namespace {
 
 const char kCaption[] = "Korvo-Quenda Service-Pack";
 const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
-const char kTryAgain[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
+const char kFailed[] = "Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\n";
+// The closing advice for files in use, and for causes that need nothing but another pass.
+const char kInUse[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
+const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
+const char kPathTooLong[] =
+    "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des Korvo-Ordners.";
 
 class InstallationPass : public ::testing::Test {
 protected:
@@ -33,9 +39,9 @@ protected:
         EXPECT_EQ(kCaption, box.caption);
         EXPECT_EQ(MB_OK | MB_ICONINFORMATION, box.type);
     }
-    std::string Incomplete(const std::string& paragraphs) {
+    std::string Incomplete(const std::string& paragraphs, const std::string& advice = kTryAgain) {
         return std::string("Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!\n\n") +
-               paragraphs + "\n\n" + kTryAgain;
+               paragraphs + "\n\n" + advice;
     }
 
     TempDir source;
@@ -75,9 +81,51 @@ TEST_F(InstallationPass, InstallerNameInOtherLetterCaseIsCopied) {
     }
 }
 
-TEST_F(InstallationPass, SourceWithOnlyTheInstallerCopiesNothingAndCompletes) {
+TEST_F(InstallationPass, SourceWithNothingToInstallFailsAndNamesTheFolder) {
+    // As Windows' ZIP view starts the installer: alone in a temporary folder. Then nothing.
     testfs::WriteFile(source / "install.exe", "installer");
+    for (int run = 0; run < 2; ++run) {
+        ShownMessageBox box = Run();
+        EXPECT_EQ(kFailed + std::string("Der Ordner enth\xE4lt keine Dateien zum Installieren:\n") +
+                      static_cast<const char*>(source.Path()) +
+                      "\n\nBitte entpacken Sie das Service-Pack vollst\xE4ndig und starten Sie "
+                      "install.exe aus seinem Ordner.",
+                  box.text);
+        EXPECT_EQ(MB_OK | MB_ICONERROR, box.type);
+        if (run == 0) {
+            testfs::RemoveTree(source / "install.exe");
+            testfs::MakeDir(source / "sub");
+        }
+    }
+    EXPECT_TRUE(testfs::List(target.Path()).empty());
+
+    // Optional libraries the Korvo folder lacks: nothing to do, and done.
+    testfs::WriteFile(source / "VOZORADI.DLL", "library");
     ExpectCompleted(Run());
+    EXPECT_TRUE(testfs::List(target.Path()).empty());
+}
+
+TEST_F(InstallationPass, WindowsOwnFoldersAreNoPackInAnySpelling) {
+    typedef UINT(WINAPI * Lookup)(LPSTR, UINT);
+    for (Lookup lookup : {Lookup(GetWindowsDirectoryA), Lookup(GetSystemDirectoryA),
+                          Lookup(GetSystemWow64DirectoryA)}) {
+        char folder[MAX_PATH];
+        const UINT length = lookup(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            continue; // no 32-bit system folder on 32-bit Windows
+        std::string other = folder;
+        std::transform(other.begin(), other.end(), other.begin(), ::toupper);
+        for (const std::string& spelling : {std::string(folder), other + "\\"}) {
+            ShownMessageBox box = RunFrom(spelling.c_str());
+            EXPECT_EQ(
+                kFailed +
+                    std::string("Das Programm wurde in einem Ordner von Windows gestartet:\n") +
+                    spelling +
+                    "\n\nBitte starten Sie install.exe aus dem Ordner des Service-Packs.",
+                box.text);
+            EXPECT_EQ(MB_OK | MB_ICONERROR, box.type);
+        }
+    }
     EXPECT_TRUE(testfs::List(target.Path()).empty());
 }
 
@@ -212,6 +260,51 @@ TEST_F(InstallationPass, NameInAnotherLetterCaseIsReplacedNotAddedBeside) {
     EXPECT_EQ("new", testfs::ReadFile(target / names[0].c_str()));
 }
 
+// Held as another program holds a file: opened without any sharing.
+HANDLE Hold(const CString& path) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, file) << path;
+    return file;
+}
+
+TEST_F(InstallationPass, FilesHeldForAMomentAreInstalled) {
+    // A virus scanner's hold: on a target it is the rename that meets it, on a source the copy.
+    testfs::WriteFile(source / "target-held.dat", "new");
+    testfs::WriteFile(target / "target-held.dat", "old");
+    testfs::WriteFile(source / "source-held.dat", "new source");
+    const HANDLE held[] = {Hold(target / "target-held.dat"), Hold(source / "source-held.dat")};
+    std::thread release([&held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        for (HANDLE file : held)
+            CloseHandle(file);
+    });
+
+    ShownMessageBox box = Run();
+    release.join();
+
+    ExpectCompleted(box);
+    EXPECT_EQ("new", testfs::ReadFile(target / "target-held.dat"));
+    EXPECT_EQ("new source", testfs::ReadFile(target / "source-held.dat"));
+    EXPECT_EQ((Names{"source-held.dat", "target-held.dat"}), testfs::List(target.Path()));
+}
+
+TEST_F(InstallationPass, FileHeldForGoodIsReportedAsInUse) {
+    testfs::WriteFile(source / "free.dat", "new free");
+    testfs::WriteFile(source / "korvo.exe", "new program");
+    testfs::WriteFile(target / "korvo.exe", "running program");
+    const HANDLE held = Hold(target / "korvo.exe");
+
+    ShownMessageBox box = Run();
+    CloseHandle(held);
+
+    EXPECT_EQ(Incomplete("Folgende Dateien konnten nicht kopiert werden:\nkorvo.exe", kInUse),
+              box.text);
+    EXPECT_EQ("running program", testfs::ReadFile(target / "korvo.exe"));
+    EXPECT_EQ((Names{"free.dat", "korvo.exe"}), testfs::List(target.Path()))
+        << "no temporary file left beside a held target";
+}
+
 TEST_F(InstallationPass, SubfoldersAreNotDescendedIntoAndAreNoFailure) {
     testfs::MakeDir(source / "sub");
     testfs::WriteFile(source / "sub" / "inner.txt", "inside");
@@ -325,11 +418,12 @@ TEST_F(InstallationPass, LongTargetFolderIsHandledSafelyAndReportedTruthfully) {
 
     RunInstallationPass(source.Path(), folder, &window.Wnd());
 
+    // The temporary name would be longer than MAX_PATH: never written, on every platform.
     ASSERT_EQ(1u, window.MessageBoxes().size());
-    std::string text = window.MessageBoxes()[0].text;
-    bool copied = testfs::Exists(folder + "\\" + longName.c_str());
-    EXPECT_EQ(copied, text == kCompleted) << text;
-    EXPECT_EQ(!copied, text.find(longName) != std::string::npos) << text;
+    EXPECT_EQ(
+        Incomplete("Folgende Dateien konnten nicht kopiert werden:\n" + longName, kPathTooLong),
+        window.MessageBoxes()[0].text);
+    EXPECT_FALSE(testfs::Exists(folder + "\\" + longName.c_str()));
     EXPECT_FALSE(testfs::Exists(folder + "\\VOZORADI.DLL"));
     EXPECT_EQ("", window.Caption());
 }

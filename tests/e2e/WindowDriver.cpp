@@ -10,6 +10,11 @@
 //   WindowDriver focus <caption> <id> <ms>   until the keyboard focus is on control id
 //   WindowDriver state <caption>             caption, focus, controls and where the window
 //                                            and its client area are on the screen
+//   WindowDriver alive <caption> <ms> <id>...  while the window's pass runs, until a message
+//                                            box of it is up: its slowest answer, whether the
+//                                            system took it for hung, what its start button
+//                                            showed; presses each control id and closes it
+//                                            meanwhile
 //
 // The shell's folder browser and the message boxes of the process that shows <caption>:
 //   WindowDriver browser <caption> <ms>      until its browser is up; title, status line,
@@ -26,9 +31,11 @@
 // on success, 1 when the window is missing or the wait ran out, 2 on bad usage.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "../win32/ForeignWindow.h"
 
@@ -344,6 +351,43 @@ unsigned long Number(const char* text) {
     return strtoul(text, nullptr, 0);
 }
 
+// The window probed every few milliseconds with a message that must wait for its thread to
+// read the queue. Windows takes a window for hung after five seconds without such a read.
+int Alive(HWND window, DWORD ms, char** ids, int idCount) {
+    const DWORD start = GetTickCount();
+    DWORD slowest = 0;
+    int probes = 0;
+    bool hung = false, pressed = false;
+    std::vector<std::string> shown;
+    while (GetTickCount() - start < ms) {
+        Related box = {window, false, nullptr};
+        EnumWindows(VisitRelated, reinterpret_cast<LPARAM>(&box));
+        if (box.found)
+            break;
+        const DWORD sent = GetTickCount();
+        DWORD_PTR result;
+        if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result))
+            break; // gone
+        slowest = std::max(slowest, GetTickCount() - sent);
+        hung = hung || IsHungAppWindow(window);
+        const std::string text = ControlText(window, 1001);
+        if (std::find(shown.begin(), shown.end(), text) == shown.end())
+            shown.push_back(text);
+        if (++probes == 2 && !pressed) {
+            for (int i = 0; i < idCount; ++i)
+                foreign::Press(window, static_cast<int>(Number(ids[i])));
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            pressed = true;
+        }
+        Sleep(20);
+    }
+    printf("duration=%lu\nprobes=%d\nslowest=%lu\nhung=%d\n", GetTickCount() - start, probes,
+           slowest, hung ? 1 : 0);
+    for (const std::string& text : shown)
+        printf("shown=%s\n", text.c_str());
+    return pressed ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -395,6 +439,8 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (command == "alive" && argc >= 4)
+        return Alive(window, Number(argv[3]), argv + 4, argc - 4);
     if (command == "state" && argc == 3) {
         PrintState(window);
         return 0;

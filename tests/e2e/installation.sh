@@ -2,8 +2,9 @@
 # A whole installation driven from outside under Wine, as a user would do it: the Korvo folder
 # chosen in the real shell browser, the pass started, its message read and confirmed, the
 # files checked on disk; a cancelled later choice, a second pass, a file the pass cannot
-# write, and the exit. Then the installer killed in the middle of a large file, and the pass
-# that follows. Keeps a screenshot of the window after the installation.
+# write, files held by other programs, and the exit. Then the installer killed in the middle
+# of a large file, and the pass that follows; and a long pass, watched from outside. Keeps a
+# screenshot of the window after the installation.
 #
 #   tests/e2e/installation.sh [install.exe]     (default: build/win32/install.exe)
 #
@@ -21,6 +22,8 @@ choose_text=$(utf8 '1. Korvo-Hauptordner ausw\xe4hlen...')
 completed="Korvo-Quenda Service-Pack - Installation abgeschlossen!"
 incomplete=$(utf8 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig!')
 not_copied="Folgende Dateien konnten nicht kopiert werden:"
+in_use="Bitte beenden Sie Korvo und starten Sie die Installation erneut."
+try_again="Bitte starten Sie die Installation erneut."
 umlaut_name=$(utf8 'L\xf6sung.txt')
 
 pack=$KQ_WORK/Service-Pack
@@ -171,6 +174,42 @@ kq_check "OK closes the message box" kq_confirm
 kq_check "the other files still replaced" same "$pack/liesmich.txt" "$korvo/liesmich.txt"
 kq_check "the folder in the way kept" [ -d "$korvo/daten.dat" ]
 
+echo "== files held by other programs: one for a moment, one for good"
+echo "wieder lokal geaendert" >"$korvo/liesmich.txt"
+head -c 100 /dev/urandom >"$korvo/KORVO.EXE"
+# hold <name> <ms>: HoldFile.exe holds the Korvo folder's file <name> until <ms> after the
+# installer's temporary file for it appears; in the background, until it holds the file.
+hold() {
+    local out=$KQ_WORK/hold-$1.out i folder
+    folder=$(kq_windows_path "$korvo")
+    (exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\$1" "$2" "$folder\\$1.~kq" </dev/null \
+        >"$out" 2>&1 8>&-) &
+    holders="$holders $!"
+    for i in $(seq 1 400); do
+        grep -q held "$out" 2>/dev/null && return 0
+        sleep 0.05
+    done
+    return 1
+}
+holders=
+kq_check "liesmich.txt held until the installer meets the hold, and 0.4 s longer" \
+    hold liesmich.txt 400
+kq_check "KORVO.EXE held for good, as by Korvo still running" hold KORVO.EXE 60000
+box=$(kq_start_pass)
+kq_check "message box after the pass" [ $? -eq 0 ]
+kill $holders 2>/dev/null
+wait $holders 2>/dev/null
+kq_check "the hold of a moment outlasted the installer's first attempt" \
+    grep -q "^waited" "$KQ_WORK/hold-liesmich.txt.out"
+listed=$(box_text | sed -n "/^$not_copied\$/,/^\$/p" | sed '1d;/^$/d' | sort | tr '\n' ' ')
+kq_check "it names KORVO.EXE and daten.dat, not the file held for a moment ($listed)" \
+    [ "$listed" = "KORVO.EXE daten.dat " ]
+kq_check "its advice: Korvo in use, then the plain sentence for the folder, each once" \
+    [ "$(box_text | tail -n 2 | tr '\n' '|')" = "$in_use|$try_again|" ]
+kq_check "OK closes the message box" kq_confirm
+kq_check "the file held for a moment installed" same "$pack/liesmich.txt" "$korvo/liesmich.txt"
+kq_check "the file held for good kept as it was" [ "$(stat -c %s "$korvo/KORVO.EXE")" -eq 100 ]
+
 echo "== exit"
 kq_drive click "$caption" 2 >/dev/null
 kq_wait_app 30
@@ -219,6 +258,43 @@ kq_check "the large file installed whole" same "$big/gross.bin" "$korvo/gross.bi
 kq_check "no temporary file left" absent "$temporary"
 kq_drive click "$caption" 2 >/dev/null
 kq_wait_app 30
+
+echo "== a long pass, watched from outside"
+# Eight files of 128 MiB: a window served only between files would answer once an eighth of
+# the pass; one served not at all, after the whole pass.
+long=$KQ_WORK/Lang-Pack
+fresh=$KQ_WORK/Programme/Neu
+mkdir -p "$long" "$fresh" && cp "$KQ_EXE" "$long/install.exe" || exit 1
+for i in 1 2 3 4 5 6 7 8; do
+    truncate -s 128M "$long/teil$i.bin" && echo "Teil $i" >>"$long/teil$i.bin" || exit 1
+done
+kq_check "main window up" kq_start_installer "$long" "$KQ_WORK/app-long.log"
+kq_check "an empty Korvo folder chosen" kq_choose_folder "$fresh" ok
+# Start, choose-folder and exit pressed and the window closed while the pass runs.
+kq_drive click "$caption" 1001 >/dev/null
+alive=$(kq_drive alive "$caption" 55000 1001 1000 2)
+kq_check "the pass watched ($(tr '\n' ' ' <<<"$alive"))" [ $? -eq 0 ]
+duration=$(kq_field duration "$alive") slowest=$(kq_field slowest "$alive")
+kq_check "never taken for hung" kq_has_line "$alive" hung=0
+kq_check "it answered within a third of the pass at any time (${slowest:-?} of ${duration:-?} ms)" \
+    [ "$((${slowest:-99999} * 3))" -lt "${duration:-0}" ]
+kq_check "its start button showed the files as they were copied" \
+    grep -qE '^shown=Datei [0-9]+: teil[1-8]\.bin$' <<<"$alive"
+box=$(kq_drive message "$caption" 55000)
+kq_check "the long pass reports the installation complete" box_completed
+kq_check "OK closes the message box" kq_confirm
+kq_check "no second pass, no folder browser: the presses were dropped" \
+    eval '! kq_drive message "$caption" 2000 >/dev/null && ! kq_drive browser "$caption" 500 >/dev/null'
+kq_check "the window still open, its start button as before the pass" \
+    kq_has_line "$(state)" "control 1001 enabled=1 text=3. Starte Installation"
+installed() {
+    local i
+    for i in 1 2 3 4 5 6 7 8; do same "$long/teil$i.bin" "$fresh/teil$i.bin" || return 1; done
+}
+kq_check "all eight files installed" installed
+rm -rf "$fresh"
+kq_drive click "$caption" 2 >/dev/null
+kq_check "the exit button still ends it" kq_wait_app 30
 
 [ "$KQ_FAILED" -eq 0 ] && echo "PASS: installation" || echo "FAILED: installation, $KQ_FAILED checks"
 [ "$KQ_FAILED" -eq 0 ]

@@ -65,6 +65,7 @@ kq_build_tools() {
     mkdir -p "$KQ_WORK/tools"
     $cxx -static -o "$KQ_WORK/tools/WindowDriver.exe" "$KQ_E2E_DIR/WindowDriver.cpp" -lgdi32 &&
         $cxx -static -o "$KQ_WORK/tools/LoadByName.exe" "$KQ_E2E_DIR/LoadByName.cpp" &&
+        $cxx -static -o "$KQ_WORK/tools/HoldFile.exe" "$KQ_E2E_DIR/HoldFile.cpp" &&
         $cxx -shared -nostdlib -Wl,--entry,_PlantedDllMain@12 \
             -o "$KQ_WORK/tools/PlantedDll.dll" "$KQ_E2E_DIR/PlantedDll.cpp" -lkernel32 || {
         kq_log "could not build the helper programs"

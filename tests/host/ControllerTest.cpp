@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "HeadlessWindow.h"
+#include "HostSystemFolders.h"
 #include "ScriptedFolderPicker.h"
 #include "TestFs.h"
 #include "ui/ServicePackDlg.h"
@@ -102,7 +103,11 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
         EXPECT_TRUE(view.StartEnabled());
         EXPECT_EQ(std::string(korvo.Path()), view.ChooseText());
 
+        const HeadlessWindow& start = *view.window.Child(IDC_START_INSTALLATION);
+        const int changes = start.textChanges;
         Click(dlg, IDC_START_INSTALLATION);
+        EXPECT_EQ(changes + 2, start.textChanges) << "the one file shown, then the text put back";
+        EXPECT_EQ("3. Starte Installation", start.text);
         ASSERT_EQ(1u, view.window.messageBoxes.size());
         EXPECT_EQ(kCompleted, view.window.messageBoxes[0].text);
         EXPECT_TRUE(view.window.messageBoxes[0].waitCursor) << "busy while the pass runs";
@@ -185,6 +190,27 @@ TEST_F(Controller, StartPressedWhileTheBrowserIsOpenUsesTheTargetHeldThen) {
     });
     EXPECT_TRUE(testfs::Exists(korvo / "korvo.dat")) << "installed into the target held then";
     EXPECT_FALSE(testfs::Exists(other / "korvo.dat"));
+}
+
+TEST_F(Controller, StartedInTheSystemFolderInstallsNothingButFromAFolderBelowIt) {
+    // An elevated start that is not given its folder lands in the system folder.
+    const CString system = other / "system32", below = system / "Pack";
+    testfs::MakeDir(system);
+    testfs::MakeDir(below);
+    testfs::WriteFile(system / "kernel32.dll", "system");
+    testfs::WriteFile(below / "korvo.dat", "v3");
+    SetHostWindowsFolder(other.Path());
+    for (const CString& folder : {system, below}) {
+        ASSERT_TRUE(SetCurrentDirectoryA(folder));
+        ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
+        Show([&](CServicePackDlg& dlg, View&) {
+            Click(dlg, IDC_CHOOSE_FOLDER);
+            Click(dlg, IDC_START_INSTALLATION);
+        });
+    }
+    SetHostWindowsFolder(nullptr);
+    EXPECT_EQ(std::vector<std::string>{"korvo.dat"}, testfs::List(korvo.Path()));
+    EXPECT_EQ("v3", testfs::ReadFile(korvo / "korvo.dat"));
 }
 
 TEST_F(Controller, ExitEndsTheDialogWithCancel) {

@@ -36,6 +36,11 @@ typedef std::vector<std::string> Names;
 
 const size_t kMiB = 1024 * 1024;
 
+const char kInUse[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
+const char kDiskFull[] = "Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. Bitte "
+                         "schaffen Sie Platz und starten Sie die Installation erneut.";
+const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
+
 // Content that shows any misplaced, missing or repeated block: every 8-byte word holds its own
 // offset and the file's mark.
 void FillPattern(std::string& chunk, uint64_t offset, unsigned char mark) {
@@ -188,7 +193,7 @@ protected:
     testfs::TempDir target;
 };
 
-TEST_F(InstallationFaults, TargetFullInTheMiddleOfALargeFile) {
+TEST_F(InstallationFaults, TargetFullInTheMiddleOfALargeFileAndAFileInUse) {
     const Names small = {"a.txt", "b.txt", "c.txt"};
     for (const std::string& name : small)
         testfs::WriteFile(source / name.c_str(), "new " + name);
@@ -196,22 +201,30 @@ TEST_F(InstallationFaults, TargetFullInTheMiddleOfALargeFile) {
     const std::string big = NameListedBefore(source.Path(), "big", 2);
     WritePatternFile(source / big.c_str(), 4 * kMiB, 'N');
     testfs::WriteFile(target / big.c_str(), "old big file");
+    testfs::WriteFile(source / "held.txt", "new held");
+    testfs::WriteFile(target / "held.txt", "old held");
 
-    // The file size limit stands for a full disk: writes past it fail with EFBIG.
-    ChildPass pass = RunPassInChild(source.Path(), target.Path(), [] {
+    // The file size limit stands for a full disk: writes past it fail with EFBIG. Korvo, still
+    // running, holds held.txt.
+    const CString held = target / "held.txt";
+    ChildPass pass = RunPassInChild(source.Path(), target.Path(), [&held] {
         signal(SIGXFSZ, SIG_IGN);
         struct rlimit limit = {kMiB, kMiB};
         setrlimit(RLIMIT_FSIZE, &limit);
+        CreateFileA(held, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     });
 
     PassReport report = ReportOf(pass);
-    EXPECT_EQ(Names{big}, report.notCopied) << report.text;
+    EXPECT_EQ((Names{big, "held.txt"}), report.notCopied) << report.text;
+    EXPECT_EQ((Names{kInUse, kDiskFull}), report.advice) << "each cause advised once, in order";
     EXPECT_FALSE(report.listingBroken);
+    EXPECT_EQ("old held", testfs::ReadFile(held));
     EXPECT_EQ("old big file", testfs::ReadFile(target / big.c_str()));
     for (const std::string& name : small)
         EXPECT_EQ("new " + name, testfs::ReadFile(target / name.c_str()));
     Names expected = small;
     expected.push_back(big);
+    expected.push_back("held.txt");
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, testfs::List(target.Path())) << "a stray or missing file in the target";
 }
@@ -283,6 +296,8 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
     PassReport report = ReportOf(pass);
     EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "fifo", "loop", "socket"}), report.notCopied)
         << report.text;
+    // A library there that cannot be opened is taken for one in use.
+    EXPECT_EQ((Names{kInUse, kTryAgain}), report.advice);
     EXPECT_EQ("new fine", testfs::ReadFile(target / "fine.txt"));
     EXPECT_EQ("new last", testfs::ReadFile(target / "z-last.txt"));
     EXPECT_EQ("old fifo", testfs::ReadFile(target / "fifo"));

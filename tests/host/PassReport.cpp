@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "WinApi.h"
 
@@ -12,7 +13,13 @@ const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlosse
 const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
 const char kNotCopied[] = "Folgende Dateien konnten nicht kopiert werden:\n";
 const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
-const char kTryAgain[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
+// The closing advice, one sentence per cause, in the order the pass gives them.
+const char* const kAdvice[] = {
+    "Bitte beenden Sie Korvo und starten Sie die Installation erneut.",
+    ("Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. Bitte schaffen Sie Platz und "
+     "starten Sie die Installation erneut."),
+    "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des Korvo-Ordners.",
+    "Bitte starten Sie die Installation erneut."};
 const char kMore[] = "... und ";
 const char kMoreEnd[] = " weitere";
 
@@ -53,6 +60,19 @@ bool ParseNames(const std::string& paragraph, PassReport& report) {
     return true;
 }
 
+// The advice paragraph: known sentences, each once, in their order; false when it is not one.
+bool ParseAdvice(const std::string& paragraph, PassReport& report) {
+    size_t next = 0;
+    for (const std::string& line : Split(paragraph, "\n")) {
+        while (next < std::size(kAdvice) && line != kAdvice[next])
+            ++next;
+        if (next == std::size(kAdvice))
+            return false;
+        report.advice.push_back(kAdvice[next++]);
+    }
+    return true;
+}
+
 } // namespace
 
 PassReport ParseReport(const ShownMessageBox& box) {
@@ -67,7 +87,7 @@ PassReport ParseReport(const ShownMessageBox& box) {
     }
     std::vector<std::string> paragraphs = Split(box.text, "\n\n");
     if (box.type != (MB_OK | MB_ICONWARNING) || paragraphs.size() < 3 ||
-        paragraphs.front() != kIncomplete || paragraphs.back() != kTryAgain)
+        paragraphs.front() != kIncomplete || !ParseAdvice(paragraphs.back(), report))
         return report;
     size_t next = 1;
     if (next < paragraphs.size() - 1 && ParseNames(paragraphs[next], report))

@@ -25,7 +25,7 @@ typedef std::vector<std::string> Names;
 
 const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
 const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
-const char kTryAgain[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
+const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
 
 bool IsDots(const char* name) {
     return !std::strcmp(name, ".") || !std::strcmp(name, "..");
@@ -151,14 +151,18 @@ TEST_F(ListingFaults, ListingBreaksOffWithAnErrorOtherThanNoMoreFiles) {
 
 TEST_F(ListingFaults, ListingsThatWindowsMayGiveAreTakenAsTheyCome) {
     MakePack({"a.dat", "b.dat"});
-    // An empty drive root answers ERROR_FILE_NOT_FOUND: nothing to install, and no failure.
+    // An empty drive root answers ERROR_FILE_NOT_FOUND: read, and nothing in it to install.
     {
         ScopedFindFirstHook hook([](HANDLE found, WIN32_FIND_DATAA*) {
             FindClose(found);
             SetLastError(ERROR_FILE_NOT_FOUND);
             return INVALID_HANDLE_VALUE;
         });
-        EXPECT_TRUE(Run().complete);
+        RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+        const std::string text = window.MessageBoxes().back().text;
+        EXPECT_EQ(0u, text.find("Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\n"
+                                "Der Ordner enth\xE4lt keine Dateien zum Installieren:\n"))
+            << text;
         EXPECT_EQ("old a.dat", Content("a.dat"));
     }
     // A folder without "." and ".." (a drive root on FAT): the first entry is a file.

@@ -1,0 +1,58 @@
+#include "install/PassOutcome.h"
+
+namespace {
+
+const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
+const char kNotCopied[] = "Folgende Dateien konnten nicht kopiert werden:";
+const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
+
+// The advice for each cause, in the order they are given: ending Korvo and starting again
+// helps only with files in use.
+const struct {
+    Cause cause;
+    const char* text;
+} kAdvice[] = {
+    {Cause::InUse, "Bitte beenden Sie Korvo und starten Sie die Installation erneut."},
+    {Cause::DiskFull, "Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. Bitte schaffen "
+                      "Sie Platz und starten Sie die Installation erneut."},
+    {Cause::PathTooLong, "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des "
+                         "Korvo-Ordners."},
+    {Cause::Other, "Bitte starten Sie die Installation erneut."},
+};
+
+} // namespace
+
+void PassOutcome::CopyFailed(const char* name, Cause cause) {
+    if (m_failures < kNamesShown)
+        m_names[m_failures] = name;
+    ++m_failures;
+    m_causes[static_cast<int>(cause)] = true;
+}
+
+void PassOutcome::ListingBroken() {
+    m_listingBroken = true;
+    m_causes[static_cast<int>(Cause::Other)] = true;
+}
+
+CDisplayText PassOutcome::IncompleteText() const {
+    CDisplayText text = kIncomplete;
+    if (m_failures > 0) {
+        text.Text("\n\n").Text(kNotCopied);
+        for (int i = 0; i < m_failures && i < kNamesShown; ++i)
+            text.Text("\n").Name(m_names[i]);
+        if (m_failures > kNamesShown) {
+            CString more;
+            more.Format("\n... und %d weitere", m_failures - kNamesShown);
+            text.Text(more);
+        }
+    }
+    if (m_listingBroken)
+        text.Text("\n\n").Text(kListingBroken);
+    const char* separator = "\n\n";
+    for (const auto& advice : kAdvice)
+        if (m_causes[static_cast<int>(advice.cause)]) {
+            text.Text(separator).Text(advice.text);
+            separator = "\n";
+        }
+    return text;
+}

@@ -1,0 +1,33 @@
+#include "install/WindowsFolders.h"
+
+#include "WinApi.h"
+
+namespace {
+
+CString WithoutClosingBackslash(const char* path) {
+    CString folder = path;
+    const int length = folder.GetLength();
+    return length > 3 && folder[length - 1] == '\\' ? folder.Left(length - 1) : folder;
+}
+
+// length: what the lookup answered; 0 (none, such as no 32-bit system folder on 32-bit
+// Windows) or MAX_PATH and more (no room) match nothing.
+bool Matches(const CString& folder, UINT length, const char* buffer) {
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    const CString other = WithoutClosingBackslash(buffer);
+    return _mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(folder)),
+                    reinterpret_cast<const unsigned char*>(static_cast<const char*>(other))) == 0;
+}
+
+} // namespace
+
+bool IsWindowsOwnFolder(const CString& folder) {
+    const CString candidate = WithoutClosingBackslash(folder);
+    char buffer[MAX_PATH];
+    if (Matches(candidate, GetWindowsDirectoryA(buffer, MAX_PATH), buffer))
+        return true;
+    if (Matches(candidate, GetSystemDirectoryA(buffer, MAX_PATH), buffer))
+        return true;
+    return Matches(candidate, GetSystemWow64DirectoryA(buffer, MAX_PATH), buffer);
+}

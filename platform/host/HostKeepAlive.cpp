@@ -1,0 +1,44 @@
+// The headless window needs no serving; waits are real, so that another thread can let go of
+// a file meanwhile, and progress lands in the display's recorded text.
+#include "KeepAlive.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "HeadlessWindow.h"
+
+struct CKeepAlive::State {
+    CWnd* display;
+    std::string text;
+    bool shown = false;
+};
+
+CKeepAlive::CKeepAlive(CWnd*, CWnd* display) : m_state(new State{display, {}}) {
+    if (display && display->m_hWnd)
+        m_state->text = display->m_hWnd->text;
+}
+
+CKeepAlive::~CKeepAlive() {
+    if (m_state->shown)
+        m_state->display->SetWindowTextA(m_state->text.c_str());
+    delete m_state;
+}
+
+void CKeepAlive::Serve() {}
+
+void CKeepAlive::Wait(DWORD ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Every text is shown here: tests see each step.
+bool CKeepAlive::ShowDue() const {
+    return m_state->display != nullptr;
+}
+
+void CKeepAlive::Show(const CDisplayText& text) {
+    if (!m_state->display)
+        return;
+    m_state->display->SetDisplayText(text);
+    m_state->shown = true;
+}

@@ -1,0 +1,25 @@
+// Share modes as Windows keeps them: a file opened through CreateFileA is held, until its
+// handle is closed, against whatever the handle did not share. Another program that opened a
+// file without FILE_SHARE_DELETE thus refuses its rename and delete, without FILE_SHARE_WRITE
+// an overwrite, without FILE_SHARE_READ a copy from it.
+#pragma once
+
+#include <sys/stat.h>
+
+#include "WinApi.h"
+
+namespace hostfs {
+
+// The holds of one handle on a file: what it may do (GENERIC_READ...) and what it shares.
+void HoldFile(const void* handle, const struct stat& st, DWORD access, DWORD share);
+void ReleaseFile(const void* handle);
+
+// ERROR_SHARING_VIOLATION when a hold on the file does not share `need` (FILE_SHARE_READ,
+// FILE_SHARE_WRITE or FILE_SHARE_DELETE, as the operation would open the file for reading,
+// writing or deleting); else ERROR_SUCCESS.
+DWORD CheckShares(const struct stat& st, DWORD need);
+// The same for an open with access and share: also refused when the new handle would not
+// share what a hold already does.
+DWORD CheckOpen(const struct stat& st, DWORD access, DWORD share);
+
+} // namespace hostfs
