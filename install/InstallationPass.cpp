@@ -136,7 +136,7 @@ void InstallEntry(const WIN32_FIND_DATAA& entry, const CString& sourceFolder,
     const char* name = entry.cFileName;
     if (IsSkippedName(name))
         return;
-    if (!IsInstallableName(name)) {
+    if (!IsInstallableName(name) || !IsHeldName(name)) {
         outcome.CopyFailed(name);
         return;
     }
@@ -168,7 +168,7 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
     // No source folder (the current directory could not be read) would list the drive's root.
     WIN32_FIND_DATAA entry;
     HANDLE listing =
-        sourceFolder.IsEmpty() ? INVALID_HANDLE_VALUE : FindFirstFileA(pattern, &entry);
+        sourceFolder.IsEmpty() ? INVALID_HANDLE_VALUE : FindFirstFileExactA(pattern, &entry);
     if (listing == INVALID_HANDLE_VALUE &&
         (sourceFolder.IsEmpty() || GetLastError() != ERROR_FILE_NOT_FOUND)) {
         CDisplayText text = kFailed;
@@ -183,7 +183,7 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
     if (listing != INVALID_HANDLE_VALUE) {
         do {
             InstallEntry(entry, sourceFolder, targetFolder, owner, outcome, expectNew);
-        } while (FindNextFileA(listing, &entry));
+        } while (FindNextFileExactA(listing, &entry));
         if (GetLastError() != ERROR_NO_MORE_FILES)
             outcome.ListingBroken();
         FindClose(listing);
