@@ -138,6 +138,7 @@ void TestWindow::State::Answer(HWND box) {
     ShownMessageBox shown;
     shown.caption = TextOf(box);
     shown.text = TextOf(GetDlgItem(box, kTextId));
+    foreign::ReadText(GetDlgItem(box, kTextId), kReplyTimeoutMs, shown.wideText);
     shown.type = ButtonKind(box) | IconKind(box);
     answered.push_back(box);
     {
@@ -171,9 +172,9 @@ TestWindow::~TestWindow() {
 }
 
 std::string TestWindow::Caption() const {
-    char text[1024] = "";
-    GetWindowTextA(m_state->window, text, sizeof text);
-    return text;
+    wchar_t text[1024] = L"";
+    GetWindowTextW(m_state->window, text, 1024);
+    return foreign::Encode(text, 1252);
 }
 
 std::vector<ShownMessageBox> TestWindow::MessageBoxes() const {

@@ -1,0 +1,273 @@
+// What the program writes and shows under the ANSI code pages it meets: 1252, 65001 (UTF-8, as
+// Windows' "Beta: Unicode UTF-8" setting gives) and 932 (Shift-JIS). Wine takes the ANSI code
+// page from the locale; test.sh runs these under 1252 with the other suites and once more each
+// under ja_JP.UTF-8 and hi_IN.UTF-8 (KQ_LOCALE).
+//
+// CodePage932: in Shift-JIS the second byte of a character can be 0x5C, the backslash:
+// "\x95\x5C" is one character. Such a byte is no separator for the runtime's multibyte
+// functions, nor for the A functions when the ANSI code page is 932. The program sets the
+// multibyte code page to the ANSI one at start; these tests set it to 932 themselves and need
+// the ANSI code page to be 932 as well; elsewhere they are skipped.
+#include <gtest/gtest.h>
+
+#include <mbctype.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ForeignWindow.h"
+#include "TestFs.h"
+#include "TestWindow.h"
+#include "disk/DiskObject.h"
+#include "install/InstallationPass.h"
+
+using testfs::operator/;
+
+namespace {
+
+const char kCaption[] = "Korvo-Quenda Service-Pack";
+const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
+const char kInternalError[] = "CDiskObject internal error - check call parameters";
+const char kHyou[] = "\x95\x5C"; // the trail byte is a backslash
+
+class CodePage932 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (GetACP() != 932)
+            GTEST_SKIP() << "needs the ANSI code page 932, this one is " << GetACP();
+        m_savedCodePage = _getmbcp();
+        m_restore = true;
+        ASSERT_EQ(0, _setmbcp(932));
+        window.Wnd().SetWindowTextA(kCaption);
+        folder = dir / kHyou;
+        testfs::MakeDir(folder);
+        testfs::WriteFile(folder / "VOZORADI.DLL", "library");
+    }
+    void TearDown() override {
+        if (m_restore)
+            _setmbcp(m_savedCodePage);
+    }
+    BOOL Present(const CString& path) {
+        CDiskObject disk(&window.Wnd());
+        BOOL present = disk.IsFilePresent(path);
+        message = static_cast<const char*>(disk.GetErrorMessage());
+        return present;
+    }
+
+    testfs::TempDir dir;
+    CString folder;
+    TestWindow window;
+    std::string message;
+
+private:
+    int m_savedCodePage = 0;
+    bool m_restore = false;
+};
+
+struct Parts {
+    std::string drive, dir, name, ext;
+};
+
+Parts Split(const CString& path) {
+    char drive[_MAX_DRIVE], dir[_MAX_DIR], name[_MAX_FNAME], ext[_MAX_EXT];
+    _splitpath(path, drive, dir, name, ext);
+    return {drive, dir, name, ext};
+}
+
+TEST_F(CodePage932, SplitPathKeepsTheCharacterWhole) {
+    const std::string base = static_cast<const char*>(dir.Path());
+    Parts inFolder = Split(folder / "VOZORADI.DLL");
+    EXPECT_EQ(base.substr(2) + "\\" + kHyou + "\\", inFolder.dir);
+    EXPECT_EQ("VOZORADI", inFolder.name);
+    EXPECT_EQ(".DLL", inFolder.ext);
+
+    // As the last character of a name, the trail byte does not end a folder part.
+    Parts named = Split(folder);
+    EXPECT_EQ(base.substr(2) + "\\", named.dir);
+    EXPECT_EQ(kHyou, named.name);
+    EXPECT_EQ("", named.ext);
+    Parts withExtension = Split(dir / (std::string(kHyou) + ".DLL").c_str());
+    EXPECT_EQ(kHyou, withExtension.name);
+    EXPECT_EQ(".DLL", withExtension.ext);
+}
+
+TEST_F(CodePage932, DiskObjectFindsTheFileInsideTheFolder) {
+    EXPECT_TRUE(Present(folder / "VOZORADI.DLL"));
+    CString slashed = folder / "VOZORADI.DLL";
+    slashed.Replace('\\', '/');
+    EXPECT_TRUE(Present(slashed)) << "only real slashes are turned into separators";
+    testfs::WriteFile(dir / (std::string(kHyou) + ".DLL").c_str(), "named");
+    EXPECT_TRUE(Present(dir / (std::string(kHyou) + ".DLL").c_str()));
+    EXPECT_FALSE(Present(folder / "DOZADARU.DLL"));
+    EXPECT_EQ("", message);
+    EXPECT_EQ(kCaption, window.Caption());
+}
+
+TEST_F(CodePage932, MalformedPathsAroundTheCharacterAreInternalErrors) {
+    // After a lead byte, '?' is no trail byte: a check that skipped the byte after every lead
+    // byte would miss it. The last path has a name too long for its part buffer only when the
+    // character counts as part of the name, as it must: split byte by byte, its trail byte
+    // would end the folder part and leave a name that fits.
+    const std::string malformed[] = {"\x95\x5C?\\VOZORADI.DLL", "\x95?\\VOZORADI.DLL",
+                                     "\x95\x5C\\\x95?.DLL", "\x95\x5C\\VOZORADI.\x95*",
+                                     "\x95\x5C" + std::string(_MAX_FNAME - 2, 'n')};
+    for (const std::string& path : malformed) {
+        window.Wnd().SetWindowTextA(kCaption);
+        EXPECT_FALSE(Present(dir / path.c_str())) << path;
+        EXPECT_EQ(kInternalError, message) << path;
+        EXPECT_EQ(kInternalError, window.Caption()) << path;
+    }
+}
+
+TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
+    testfs::TempDir other;
+    const CString target = other / kHyou;
+    testfs::MakeDir(target);
+    const std::string name = std::string(kHyou) + ".txt";
+    testfs::WriteFile(folder / name.c_str(), "new text");
+    testfs::WriteFile(target / "VOZORADI.DLL", "old library");
+
+    RunInstallationPass(folder, target, &window.Wnd());
+
+    ASSERT_EQ(1u, window.MessageBoxes().size());
+    EXPECT_EQ(kCompleted, window.MessageBoxes()[0].text);
+    EXPECT_EQ("new text", testfs::ReadFile(target / name.c_str()));
+    EXPECT_EQ("library", testfs::ReadFile(target / "VOZORADI.DLL"));
+    EXPECT_EQ((std::vector<std::string>{"VOZORADI.DLL", name}), testfs::List(target));
+    EXPECT_EQ(kCaption, window.Caption());
+}
+
+// Names of two scripts, each of which some ANSI code page lacks, and the program's texts, as
+// the screen shows them (UTF-16).
+const std::wstring kUmlaut = L"L\u00F6sung.txt", kKanji = L"\u65E5\u672C.txt";
+const std::wstring kIncompleteW = L"Korvo-Quenda Service-Pack - Installation unvollst\u00E4ndig!";
+const std::wstring kNotCopiedW = L"Folgende Dateien konnten nicht kopiert werden:";
+const std::wstring kTryAgainW = L"Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
+
+std::wstring Wide(const CString& ansi) {
+    std::wstring wide(static_cast<size_t>(ansi.GetLength()) + 1, L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_ACP, 0, ansi, ansi.GetLength(), &wide[0], ansi.GetLength() + 1)));
+    return wide;
+}
+
+std::vector<std::wstring> ListWide(const CString& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        if (entry.cFileName[0] != L'.')
+            names.push_back(entry.cFileName);
+    while (FindNextFileW(find, &entry));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The names a report lists as not copied, sorted, after checking the text around them.
+std::vector<std::wstring> NotCopied(const std::wstring& text) {
+    const std::wstring head = kIncompleteW + L"\n\n" + kNotCopiedW + L"\n";
+    const std::wstring foot = L"\n\n" + kTryAgainW;
+    EXPECT_EQ(0u, text.find(head)) << foreign::Encode(text, CP_UTF8);
+    EXPECT_EQ(text.size() - foot.size(), text.rfind(foot)) << foreign::Encode(text, CP_UTF8);
+    std::vector<std::wstring> names;
+    size_t at = head.size(), end = text.rfind(foot);
+    while (at < end && end != std::wstring::npos) {
+        size_t line = std::min(text.find(L'\n', at), end);
+        names.push_back(text.substr(at, line - at));
+        at = line + 1;
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Under each code page: which of the two names it holds, and how it spells the other in a
+// message ('?' for each character it lacks).
+struct CodePageCase {
+    std::vector<std::wstring> held, unheldShown;
+};
+
+bool CaseFor(CodePageCase& c) {
+    switch (GetACP()) {
+    case 1252:
+        c = {{kUmlaut}, {L"??.txt"}};
+        return true;
+    case 932:
+        c = {{kKanji}, {L"L?sung.txt"}};
+        return true;
+    case 65001:
+        c = {{kUmlaut, kKanji}, {}};
+        return true;
+    }
+    return false;
+}
+
+// Held names are installed and, where they cannot be, named as they are; the others are named
+// with '?' as not copied and no look-alike name is written. The texts around them read right.
+TEST(CodePageTexts, PassInstallsWhatTheCodePageNamesAndNamesWhatItCannot) {
+    CodePageCase c;
+    if (!CaseFor(c))
+        GTEST_SKIP() << "no case for the ANSI code page " << GetACP();
+    testfs::TempDir source, target;
+    for (const std::wstring& name : {kUmlaut, kKanji}) {
+        HANDLE file = CreateFileW((Wide(source.Path()) + L"\\" + name).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        CloseHandle(file);
+    }
+    TestWindow window;
+    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    EXPECT_EQ(c.held, ListWide(target.Path()));
+
+    // Held names once more, over read-only copies that the pass must not replace.
+    for (const std::wstring& name : c.held)
+        SetFileAttributesW((Wide(target.Path()) + L"\\" + name).c_str(), FILE_ATTRIBUTE_READONLY);
+    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+
+    const std::vector<ShownMessageBox> boxes = window.MessageBoxes();
+    ASSERT_EQ(2u, boxes.size());
+    if (c.unheldShown.empty())
+        EXPECT_EQ(L"Korvo-Quenda Service-Pack - Installation abgeschlossen!", boxes[0].wideText);
+    else
+        EXPECT_EQ(c.unheldShown, NotCopied(boxes[0].wideText));
+    std::vector<std::wstring> all = c.held;
+    all.insert(all.end(), c.unheldShown.begin(), c.unheldShown.end());
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all, NotCopied(boxes[1].wideText));
+    EXPECT_EQ(kCaption, boxes[1].caption);
+}
+
+// The source folder where the code page cannot name it: spelt with '?', never as a look-alike,
+// so the pass lists nothing and names it in its failure.
+TEST(CodePageTexts, SourceFolderTheCodePageCannotNameIsNamedInTheFailure) {
+    const std::wstring unnamable = GetACP() == 1252 ? L"\u65E5\u672C" : L"Stra\u00DFe";
+    const CString spelt = GetACP() == 1252 ? "??" : "Stra?e";
+    if (GetACP() != 1252 && GetACP() != 932)
+        GTEST_SKIP() << "the ANSI code page " << GetACP() << " names every folder";
+    testfs::TempDir base, target;
+    const std::wstring folder = Wide(base.Path()) + L"\\" + unnamable;
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\inside").c_str(), nullptr));
+    wchar_t previous[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    char current[MAX_PATH] = "";
+    const DWORD length = GetCurrentDirectoryExactA(MAX_PATH, current);
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(base.Path() / spelt, CString(current));
+    EXPECT_EQ(static_cast<DWORD>(strlen(current)), length);
+
+    TestWindow window;
+    RunInstallationPass(current, target.Path(), &window.Wnd());
+    ASSERT_EQ(1u, window.MessageBoxes().size());
+    EXPECT_EQ(L"Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\nDer "
+              L"Service-Pack-Ordner konnte nicht gelesen werden:\n" +
+                  Wide(base.Path() / spelt),
+              window.MessageBoxes()[0].wideText);
+    EXPECT_EQ(std::vector<std::wstring>{}, ListWide(target.Path()));
+}
+
+} // namespace
