@@ -5,6 +5,7 @@
 #include <string>
 
 #include "CodePages.h"
+#include "WinApp.h"
 #include "ui/ServicePackDlg.h"
 
 namespace {
@@ -23,14 +24,16 @@ int CALLBACK BrowseCallback(HWND hwnd, UINT /*message*/, LPARAM lParam, LPARAM /
 }
 
 // A folder the ANSI code page cannot name is never used under a look-alike name: say so, with
-// the folder's real name, and leave the choice as it was.
+// the folder's real name, over the program's window, and leave the choice as it was.
 void RefuseUnnamable(const wchar_t* path) {
+    CWinApp* app = AfxGetApp();
+    HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
     std::wstring text = WideText(kUnnamable);
     text += L"\n\n";
     text += path;
     text += L"\n\n";
     text += WideText(kChooseAnother);
-    MessageBoxW(nullptr, text.c_str(), WideText(CServicePackDlg::kCaption).c_str(),
+    MessageBoxW(owner, text.c_str(), WideText(CServicePackDlg::kCaption).c_str(),
                 MB_OK | MB_ICONWARNING);
 }
 

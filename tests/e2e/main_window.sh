@@ -126,10 +126,12 @@ echo "== texts with names ($LC_ALL)"
 # '?'. A folder in the Korvo folder under each name keeps the file from being copied.
 umlaut=$(printf 'L\xf6sung.txt' | iconv -f CP1252 -t UTF-8)
 kanji=$(printf '\xe6\x97\xa5\xe6\x9c\xac.txt')
+# A folder whose name the code page cannot hold is refused in the browser.
 case $LC_ALL in
-ja_JP*) korvo=$(printf '\xe3\x82\xb3\xe3\x83\xab\xe3\x83\x9c') listed=("L?sung.txt" "$kanji") ;;
-hi_IN*) korvo="Korvo $(printf '\xc3\x84 \xe3\x82\xb3')" listed=("$umlaut" "$kanji") ;;
-*) korvo="Korvo $(printf '\xc3\x84')" listed=("$umlaut" "??.txt") ;;
+ja_JP*) korvo=$(printf '\xe3\x82\xb3\xe3\x83\xab\xe3\x83\x9c') listed=("L?sung.txt" "$kanji")
+    unnamable="Korvo Stra$(printf '\xc3\x9f')e" ;;
+hi_IN*) korvo="Korvo $(printf '\xc3\x84 \xe3\x82\xb3')" listed=("$umlaut" "$kanji") unnamable= ;;
+*) korvo="Korvo $(printf '\xc3\x84')" listed=("$umlaut" "??.txt") unnamable=${kanji%.txt} ;;
 esac
 kq_check "main window up again" start
 medium=$KQ_WORK/medium-$run
@@ -149,6 +151,18 @@ for line in "$(printf 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig
 done
 kq_check "readme.txt installed" [ -f "$target/readme.txt" ]
 kq_check "message box closed" kq_confirm
+if [ -n "$unnamable" ]; then
+    mkdir -p "$KQ_WORK/$unnamable"
+    kq_settle_folder "$KQ_WORK/$unnamable" && kq_open_browser >/dev/null
+    kq_check "browser takes the folder it cannot name" picked "$KQ_WORK/$unnamable"
+    refused=$(kq_drive message "$caption" 10000)
+    kq_check "refusal names the folder" has_line "$refused" "text=$(kq_windows_path "$KQ_WORK/$unnamable")"
+    kq_check "refusal asks for another" has_line "$refused" \
+        "text=$(printf 'Bitte w\xe4hlen Sie einen anderen Ordner.' | iconv -f CP1252 -t UTF-8)"
+    kq_check "refusal closed" kq_confirm
+    kq_check "the button keeps the Korvo folder" \
+        has_line "$(state "$caption")" "control 1000 enabled=1 text=$(kq_windows_path "$target")"
+fi
 kq_drive click "$caption" 2 >/dev/null
 ends "the exit button after the pass"
 
