@@ -122,21 +122,23 @@ kq_drive key "$caption" 0x0D >/dev/null
 ends "Enter on the focused exit button"
 
 echo "== texts with names ($LC_ALL)"
-# Names of two scripts: each code page holds its own (and 65001 both); one it lacks shows with
-# '?'. A folder in the Korvo folder under each name keeps the file from being copied.
+# Names of two scripts: each code page holds its own (and 65001 both), one it lacks is named
+# with '?' as not copied and written under no look-alike. A folder in the Korvo folder keeps
+# one that it holds from being copied. A folder whose name it lacks is refused in the browser.
 umlaut=$(printf 'L\xf6sung.txt' | iconv -f CP1252 -t UTF-8)
 kanji=$(printf '\xe6\x97\xa5\xe6\x9c\xac.txt')
-# A folder whose name the code page cannot hold is refused in the browser.
 case $LC_ALL in
-ja_JP*) korvo=$(printf '\xe3\x82\xb3\xe3\x83\xab\xe3\x83\x9c') listed=("L?sung.txt" "$kanji")
-    unnamable="Korvo Stra$(printf '\xc3\x9f')e" ;;
-hi_IN*) korvo="Korvo $(printf '\xc3\x84 \xe3\x82\xb3')" listed=("$umlaut" "$kanji") unnamable= ;;
-*) korvo="Korvo $(printf '\xc3\x84')" listed=("$umlaut" "??.txt") unnamable=${kanji%.txt} ;;
+ja_JP*) korvo=$(printf '\xe3\x82\xb3\xe3\x83\xab\xe3\x83\x9c') blocked=$kanji listed=("L?sung.txt")
+    unnamable="Korvo Stra$(printf '\xc3\x9f')e" installed="readme.txt/$kanji/" ;;
+hi_IN*) korvo="Korvo $(printf '\xc3\x84 \xe3\x82\xb3')" blocked=$umlaut listed=() unnamable=
+    installed="$umlaut/readme.txt/$kanji/" ;;
+*) korvo="Korvo $(printf '\xc3\x84')" blocked=$umlaut listed=("??.txt") unnamable=${kanji%.txt}
+    installed="$umlaut/readme.txt/" ;;
 esac
 kq_check "main window up again" start
 medium=$KQ_WORK/medium-$run
 target=$KQ_WORK/$korvo
-mkdir -p "$target/$umlaut" "$target/$kanji" && touch "$medium/$umlaut" "$medium/$kanji"
+mkdir -p "$target/$blocked" && touch "$medium/$umlaut" "$medium/$kanji"
 browser=$(kq_settle_folder "$target" && kq_open_browser)
 kq_check "browser title" has_line "$browser" "title=$(printf 'Bitte Korvo-Installationsordner ausw\xe4hlen' | iconv -f CP1252 -t UTF-8)"
 kq_check "browser takes the Korvo folder" picked "$target"
@@ -145,11 +147,11 @@ kq_check "chosen path on the button" \
 box=$(kq_start_pass)
 kq_check "message box caption" has_line "$box" "caption=$caption"
 for line in "$(printf 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig!' | iconv -f CP1252 -t UTF-8)" \
-    "Folgende Dateien konnten nicht kopiert werden:" "${listed[@]}" \
+    "Folgende Dateien konnten nicht kopiert werden:" "$blocked" "${listed[@]}" \
     "Bitte beenden Sie Korvo und starten Sie die Installation erneut."; do
     kq_check "message box line $line" has_line "$box" "text=$line"
 done
-kq_check "readme.txt installed" [ -f "$target/readme.txt" ]
+kq_check "installed: $installed" [ "$(LC_ALL=C ls "$target" | tr '\n' /)" = "$installed" ]
 kq_check "message box closed" kq_confirm
 if [ -n "$unnamable" ]; then
     mkdir -p "$KQ_WORK/$unnamable"
