@@ -137,7 +137,9 @@ void InstallEntry(const WIN32_FIND_DATAA& entry, const CString& sourceFolder,
     if (IsSkippedName(name))
         return;
     if (!IsInstallableName(name) || !IsHeldName(name)) {
-        outcome.CopyFailed(name);
+        // A subfolder is not meant to be installed, whatever its name.
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            outcome.CopyFailed(name);
         return;
     }
     // The backslash is added even after a drive root; Windows takes the doubled one.

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cwchar>
 #include <string>
 
 #include "CodePages.h"
@@ -28,12 +29,12 @@ int CALLBACK BrowseCallback(HWND hwnd, UINT /*message*/, LPARAM lParam, LPARAM /
 void RefuseUnnamable(const wchar_t* path) {
     CWinApp* app = AfxGetApp();
     HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
-    std::wstring text = WideText(kUnnamable);
-    text += L"\n\n";
-    text += path;
-    text += L"\n\n";
-    text += WideText(kChooseAnother);
-    MessageBoxW(owner, text.c_str(), WideText(CServicePackDlg::kCaption).c_str(),
+    Utf16 text = WideText(CDisplayText(kUnnamable).Text("\n\n"));
+    const Utf16 rest = WideText(CDisplayText("\n\n").Text(kChooseAnother));
+    text.pop_back();
+    text.insert(text.end(), path, path + wcslen(path));
+    text.insert(text.end(), rest.begin(), rest.end());
+    MessageBoxW(owner, text.data(), WideText(CServicePackDlg::kCaption).data(),
                 MB_OK | MB_ICONWARNING);
 }
 
@@ -45,14 +46,14 @@ int CFolderPicker::Browse() {
         return 0;
 
     // In UTF-16 both ways: the title is Windows-1252, the path the ANSI code page's at the end.
-    const std::wstring title = WideText(static_cast<const char*>(m_title));
+    const Utf16 title = WideText(static_cast<const char*>(m_title));
     wchar_t path[MAX_PATH] = L"";
     BROWSEINFOW info = {};
     // No owner: the main dialog stays usable while the browser is open.
     info.hwndOwner = nullptr;
     info.pidlRoot = nullptr;
     info.pszDisplayName = path;
-    info.lpszTitle = title.c_str();
+    info.lpszTitle = title.data();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_RETURNFSANCESTORS;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(this);

@@ -23,16 +23,15 @@ bool ReadsAs(const std::string& narrow, std::wstring_view wide) {
     const int length = MultiByteToWideChar(CP_ACP, 0, narrow.data(), size, nullptr, 0);
     if (length != static_cast<int>(wide.size()))
         return false;
-    std::wstring back(static_cast<size_t>(length), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, narrow.data(), size, &back[0], length);
-    return back == wide;
+    Utf16 back(static_cast<size_t>(length) + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, narrow.data(), size, back.data(), length);
+    return wide == std::wstring_view(back.data(), wide.size());
 }
 
 } // namespace
 
-std::wstring WideText(const CDisplayText& text) {
-    std::wstring wide;
+Utf16 WideText(const CDisplayText& text) {
+    Utf16 wide;
     for (const CDisplayText::Piece& piece : text.Pieces()) {
         const UINT codePage = piece.name ? CP_ACP : 1252;
         const int length =
@@ -43,6 +42,7 @@ std::wstring WideText(const CDisplayText& text) {
         wide.resize(at + static_cast<size_t>(length));
         MultiByteToWideChar(codePage, 0, piece.bytes, piece.bytes.GetLength(), &wide[at], length);
     }
+    wide.push_back(L'\0');
     return wide;
 }
 

@@ -6,11 +6,16 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "DisplayText.h"
 
+// UTF-16 text with its NUL. Not std::wstring: its code comes whole from the static runtime and
+// would add a tenth to the program's size.
+using Utf16 = std::vector<wchar_t>;
+
 // Each piece from its own code page.
-std::wstring WideText(const CDisplayText& text);
+Utf16 WideText(const CDisplayText& text);
 
 // The name in the ANSI code page, in fewer than `room` bytes. False when the code page cannot
 // hold it or it does not fit: then each character it lacks is '?', which no Windows name holds,

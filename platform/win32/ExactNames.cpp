@@ -24,28 +24,27 @@ void CopyEntry(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA* data) {
     std::memcpy(data->cAlternateFileName, name.c_str(), name.size() + 1);
 }
 
-std::wstring FromAnsi(LPCSTR text) {
+Utf16 FromAnsi(LPCSTR text) {
     const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    Utf16 wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
     if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+        MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
     return wide;
 }
 
 } // namespace
 
 DWORD GetCurrentDirectoryExactA(DWORD size, LPSTR buffer) {
-    std::wstring wide(MAX_PATH, L'\0');
-    DWORD length = GetCurrentDirectoryW(MAX_PATH, &wide[0]);
+    Utf16 wide(MAX_PATH, L'\0');
+    DWORD length = GetCurrentDirectoryW(MAX_PATH, wide.data());
     if (length >= MAX_PATH) {
         wide.resize(length);
-        length = GetCurrentDirectoryW(length, &wide[0]);
+        length = GetCurrentDirectoryW(length, wide.data());
     }
     if (length == 0 || length >= wide.size())
         return 0;
-    wide.resize(length);
     std::string ansi;
-    ToAnsiName(wide, ansi, std::string::npos);
+    ToAnsiName(std::wstring_view(wide.data(), length), ansi, std::string::npos);
     // Too small: the size needed including the NUL, and the buffer untouched.
     if (!buffer || ansi.size() + 1 > size)
         return static_cast<DWORD>(ansi.size() + 1);
@@ -55,7 +54,7 @@ DWORD GetCurrentDirectoryExactA(DWORD size, LPSTR buffer) {
 
 HANDLE FindFirstFileExactA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
     WIN32_FIND_DATAW wide;
-    HANDLE find = FindFirstFileW(FromAnsi(pattern).c_str(), &wide);
+    HANDLE find = FindFirstFileW(FromAnsi(pattern).data(), &wide);
     if (find != INVALID_HANDLE_VALUE)
         CopyEntry(wide, data);
     return find;

@@ -130,7 +130,7 @@ void CWnd::SetWindowTextA(LPCSTR text) {
 }
 
 void CWnd::SetDisplayText(const CDisplayText& text) {
-    ::SetWindowTextW(m_hWnd, WideText(text).c_str());
+    ::SetWindowTextW(m_hWnd, WideText(text).data());
 }
 
 void CWnd::GetWindowTextA(CString& text) const {
@@ -149,7 +149,7 @@ int CWnd::MessageBoxA(LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 int CWnd::ShowMessageBox(const CDisplayText& text, const CDisplayText& caption, UINT type) {
-    return ::MessageBoxW(m_hWnd, WideText(text).c_str(), WideText(caption).c_str(), type);
+    return ::MessageBoxW(m_hWnd, WideText(text).data(), WideText(caption).data(), type);
 }
 
 LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) {

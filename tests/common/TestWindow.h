@@ -11,7 +11,6 @@ struct ShownMessageBox {
     std::string text; // as shown, in Windows-1252 ('?' for what it lacks)
     std::string caption;
     UINT type; // MB_OK plus the icon bits (MB_ICONINFORMATION, MB_ICONWARNING, MB_ICONERROR)
-    std::wstring wideText = {}; // as shown, on Windows (text holds only what 1252 can)
 };
 
 class TestWindow {

@@ -166,10 +166,10 @@ TEST(CodePageTexts, SourceFolderTheCodePageCannotNameIsNamedInTheFailure) {
     TestWindow window;
     RunInstallationPass(current, target.Path(), &window.Wnd());
     ASSERT_EQ(1u, window.MessageBoxes().size());
-    EXPECT_EQ(L"Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\nDer "
-              L"Service-Pack-Ordner konnte nicht gelesen werden:\n" +
-                  Wide(spelt),
-              window.MessageBoxes()[0].wideText);
+    EXPECT_EQ("Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\nDer "
+              "Service-Pack-Ordner konnte nicht gelesen werden:\n" +
+                  std::string(spelt),
+              window.MessageBoxes()[0].text);
     EXPECT_EQ(std::vector<std::string>{}, testfs::List(target.Path()));
 }
 

@@ -10,18 +10,6 @@
 
 namespace foreign {
 
-// The text as the window shows it, in UTF-16; false when there is no window or it does not
-// answer in time.
-inline bool ReadText(HWND window, DWORD timeoutMs, std::wstring& text) {
-    wchar_t buffer[1024] = L"";
-    if (!window || !SendMessageTimeoutW(window, WM_GETTEXT, sizeof buffer / sizeof *buffer,
-                                        reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                                        timeoutMs, nullptr))
-        return false;
-    text = buffer;
-    return true;
-}
-
 // Text in a code page, '?' for what it lacks: never a look-alike, so that a wrong character
 // never passes for the right one.
 inline std::string Encode(const std::wstring& text, UINT codePage) {
@@ -36,8 +24,12 @@ inline std::string Encode(const std::wstring& text, UINT codePage) {
 // The text as the window shows it, spelt in Windows-1252 (or another code page); fallback when
 // there is no window or it does not answer in time.
 inline std::string Text(HWND window, DWORD timeoutMs, const char* fallback, UINT codePage = 1252) {
-    std::wstring text;
-    return ReadText(window, timeoutMs, text) ? Encode(text, codePage) : fallback;
+    wchar_t text[1024] = L"";
+    if (!window ||
+        !SendMessageTimeoutW(window, WM_GETTEXT, sizeof text / sizeof *text,
+                             reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, timeoutMs, nullptr))
+        return fallback;
+    return Encode(text, codePage);
 }
 
 // Whether the window's thread answers: it is in its message loop, set up and ready for input.
