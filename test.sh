@@ -148,12 +148,19 @@ fuzz splitpath
 fuzz names
 fuzz installation_pass
 suite wine-tests bash tests/wine/run.sh build/win32/tests/kq_tests.exe '--gtest_filter=-CodePage932.*'
-# Double-byte paths need Windows' ANSI code page to be 932: Wine takes it from the locale. A
-# prefix of their own keeps the other suites' prefix in its locale.
+# Double-byte paths, and the texts on screen, under the ANSI code pages 932 and 65001: Wine
+# takes it from the locale. A prefix of their own keeps the other suites' prefix in its locale.
+CODE_PAGE_TESTS='--gtest_filter=CodePage*:FolderPicker*:DialogTest.MainDialog*:DialogTest.Unhandled*'
 suite wine-cp932-tests env KQ_LOCALE=ja_JP.UTF-8 KQ_WINEPREFIX="$ROOT/build/wineprefix-cp932" \
-  bash tests/wine/run.sh build/win32/tests/kq_tests.exe '--gtest_filter=CodePage932.*'
+  bash tests/wine/run.sh build/win32/tests/kq_tests.exe "$CODE_PAGE_TESTS"
+suite wine-cp65001-tests env KQ_LOCALE=hi_IN.UTF-8 KQ_WINEPREFIX="$ROOT/build/wineprefix-cp65001" \
+  bash tests/wine/run.sh build/win32/tests/kq_tests.exe "$CODE_PAGE_TESTS"
 
 e2e e2e-main-window bash tests/e2e/main_window.sh build/win32/install.exe
+e2e e2e-main-window-cp932 env KQ_LOCALE=ja_JP.UTF-8 KQ_WINEPREFIX="$ROOT/build/wineprefix-cp932" \
+  bash tests/e2e/main_window.sh build/win32/install.exe
+e2e e2e-main-window-cp65001 env KQ_LOCALE=hi_IN.UTF-8 KQ_WINEPREFIX="$ROOT/build/wineprefix-cp65001" \
+  bash tests/e2e/main_window.sh build/win32/install.exe
 e2e e2e-dll-planting bash tests/e2e/dll_planting.sh build/win32/install.exe
 e2e e2e-installation bash tests/e2e/installation.sh build/win32/install.exe
 e2e pack-check bash tests/release/pack_check.sh build/host/tools/kq_pack_check

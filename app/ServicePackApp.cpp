@@ -20,6 +20,6 @@ BOOL CServicePackApp::InitInstance() {
     return FALSE;
 }
 
-LPCSTR CServicePackApp::ErrorCaption() const {
+CDisplayText CServicePackApp::ErrorCaption() const {
     return CServicePackDlg::kCaption;
 }

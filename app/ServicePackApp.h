@@ -10,7 +10,7 @@ public:
     // Runs the main dialog and returns FALSE, so the program ends with it.
     BOOL InitInstance() override;
     // The program's caption, as on its window and message boxes.
-    LPCSTR ErrorCaption() const override;
+    CDisplayText ErrorCaption() const override;
 
     DECLARE_MESSAGE_MAP()
 };

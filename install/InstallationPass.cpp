@@ -59,8 +59,10 @@ void Pass::Install(const WIN32_FIND_DATAA& entry) {
         return;
     if (!folder)
         outcome.Candidate();
-    if (!IsInstallableName(name)) {
-        outcome.CopyFailed(name, Cause::Other);
+    if (!IsInstallableName(name) || !IsHeldName(name)) {
+        // A subfolder is not meant to be installed, whatever its name.
+        if (!folder)
+            outcome.CopyFailed(name, Cause::Other);
         return;
     }
     // The backslash is added even after a drive root; Windows takes the doubled one.
@@ -101,7 +103,7 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
     // No source folder (the current directory could not be read) would list the drive's root.
     WIN32_FIND_DATAA entry;
     HANDLE listing =
-        sourceFolder.IsEmpty() ? INVALID_HANDLE_VALUE : FindFirstFileA(pattern, &entry);
+        sourceFolder.IsEmpty() ? INVALID_HANDLE_VALUE : FindFirstFileExactA(pattern, &entry);
     if (listing == INVALID_HANDLE_VALUE &&
         (sourceFolder.IsEmpty() || GetLastError() != ERROR_FILE_NOT_FOUND)) {
         ShowFailed(owner, kUnreadable, sourceFolder, nullptr);
@@ -117,7 +119,7 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
         Pass pass{sourceFolder, targetFolder, owner, alive, retry, {}};
         do {
             pass.Install(entry);
-        } while (FindNextFileA(listing, &entry));
+        } while (FindNextFileExactA(listing, &entry));
         if (GetLastError() != ERROR_NO_MORE_FILES)
             pass.outcome.ListingBroken();
         FindClose(listing);

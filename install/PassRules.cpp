@@ -35,6 +35,10 @@ bool IsInstallableName(const char* name) {
     return length > 0 && name[length - 1] != '.' && name[length - 1] != ' ';
 }
 
+bool IsHeldName(const char* name) {
+    return std::strchr(name, '?') == nullptr;
+}
+
 CString TemporaryPathFor(const CString& targetPath) {
     return targetPath + kTemporarySuffix;
 }

@@ -16,6 +16,11 @@ extern const char* const kOptionalLibraryNames[2];
 // another name (or, for "...", mean the folder itself): it is never installed.
 bool IsInstallableName(const char* name);
 
+// A name that the ANSI code page cannot hold comes from the listing with '?' for what it lacks
+// ('?' is in no Windows name, nor a trail byte of a double-byte ANSI code page): no file
+// function can name it.
+bool IsHeldName(const char* name);
+
 // The file a target is written to before it is renamed over the target, beside it.
 CString TemporaryPathFor(const CString& targetPath);
 extern const char kTemporarySuffix[];

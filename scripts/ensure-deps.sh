@@ -12,17 +12,21 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-# Wine's ANSI code page follows the locale; the code page 932 tests run in this one.
-ensure_locale() {
-  locale -a 2>/dev/null | grep -ix 'ja_JP.utf8' >/dev/null && return 0
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Need root to make the ja_JP.UTF-8 locale (run as root, or make it first)." >&2
-    return 1
-  fi
-  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+# Wine's ANSI code page follows the locale: the tests run in ja_JP (code page 932) and hi_IN
+# (code page 65001) as well.
+ensure_locales() {
+  local name
+  for name in ja_JP hi_IN; do
+    locale -a 2>/dev/null | grep -ix "$name.utf8" >/dev/null && continue
+    if [ "$(id -u)" -ne 0 ]; then
+      echo "Need root to make the $name.UTF-8 locale (run as root, or make it first)." >&2
+      return 1
+    fi
+    localedef -i "$name" -f UTF-8 "$name.UTF-8" || return 1
+  done
 }
 
-[ ${#missing[@]} -eq 0 ] && { ensure_locale; exit; }
+[ ${#missing[@]} -eq 0 ] && { ensure_locales; exit; }
 
 echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then
@@ -34,4 +38,4 @@ dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i3
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-ensure_locale
+ensure_locales

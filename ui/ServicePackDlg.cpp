@@ -9,13 +9,15 @@ namespace {
 
 const char kBrowseTitle[] = "Bitte Korvo-Installationsordner ausw\xE4hlen";
 
+// A folder that the ANSI code page cannot name comes with '?' for what it lacks: the pass then
+// cannot list it and names it in its failure message, rather than install from a look-alike.
 CString CurrentDirectory() {
     CString folder;
     DWORD size = MAX_PATH;
     // A folder may be longer than MAX_PATH: then the call says how much room it needs, and a
     // folder renamed in between can ask for more again.
     for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD length = GetCurrentDirectoryA(size, folder.GetBuffer(static_cast<int>(size)));
+        DWORD length = GetCurrentDirectoryExactA(size, folder.GetBuffer(static_cast<int>(size)));
         if (length == 0) {
             folder.ReleaseBuffer(0);
             return folder;
@@ -46,7 +48,7 @@ END_MESSAGE_MAP()
 void CServicePackDlg::InitialiseController() {
     GetDlgItem(IDC_START_INSTALLATION)->EnableWindow(FALSE);
     m_sourceFolder = CurrentDirectory();
-    SetWindowTextA(kCaption);
+    SetDisplayText(kCaption);
 }
 
 void CServicePackDlg::OnChooseFolder() {
@@ -58,7 +60,7 @@ void CServicePackDlg::OnChooseFolder() {
         m_targetFolder = picker.m_path;
     if (!m_targetFolder.IsEmpty()) {
         GetDlgItem(IDC_START_INSTALLATION)->EnableWindow(TRUE);
-        GetDlgItem(IDC_CHOOSE_FOLDER)->SetWindowTextA(m_targetFolder);
+        GetDlgItem(IDC_CHOOSE_FOLDER)->SetDisplayText(CDisplayText().Name(m_targetFolder));
     }
 }
 

@@ -29,10 +29,11 @@ BOOL CServicePackDlg::OnInitDialog() {
 
     HINSTANCE resources = AfxGetResourceHandle();
     if (HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE)) {
-        char about[256] = "";
-        if (LoadStringA(resources, IDS_ABOUTBOX, about, sizeof about) > 0) {
-            AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-            AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+        // As the resources hold it, never through the ANSI code page.
+        wchar_t about[256] = L"";
+        if (LoadStringW(resources, IDS_ABOUTBOX, about, sizeof about / sizeof *about) > 0) {
+            AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
         }
     }
 

@@ -165,6 +165,18 @@ int _mbscmp(const unsigned char* a, const unsigned char* b);
 int _mbsicmp(const unsigned char* a, const unsigned char* b);
 }
 
+// As their A namesakes, but a character of a name that the ANSI code page cannot hold is '?',
+// never a look-alike. The A functions here already give '?' for what Windows-1252 lacks.
+inline DWORD GetCurrentDirectoryExactA(DWORD size, LPSTR buffer) {
+    return GetCurrentDirectoryA(size, buffer);
+}
+inline HANDLE FindFirstFileExactA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
+    return FindFirstFileA(pattern, data);
+}
+inline BOOL FindNextFileExactA(HANDLE find, WIN32_FIND_DATAA* data) {
+    return FindNextFileA(find, data);
+}
+
 typedef void* HGDIOBJ;
 typedef struct HBITMAP__* HBITMAP;
 

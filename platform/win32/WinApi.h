@@ -7,3 +7,9 @@
 #include <windows.h>
 #include <stdlib.h>
 #include <mbstring.h>
+
+// As their A namesakes, but a character of a name that the ANSI code page cannot hold is '?'
+// (never a look-alike, which would name another file or none): ExactNames.cpp.
+DWORD GetCurrentDirectoryExactA(DWORD size, LPSTR buffer);
+HANDLE FindFirstFileExactA(LPCSTR pattern, WIN32_FIND_DATAA* data);
+BOOL FindNextFileExactA(HANDLE find, WIN32_FIND_DATAA* data);

@@ -69,11 +69,11 @@ int CWinApp::Run() {
     m_inMessageLoop = true;
     MSG msg = {};
     BOOL got;
-    while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0 && got != -1) {
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0 && got != -1) {
         HWND main = m_pMainWnd ? m_pMainWnd->GetSafeHwnd() : nullptr;
-        if (!main || !IsDialogMessageA(main, &msg)) {
+        if (!main || !IsDialogMessageW(main, &msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
         callback_guard::RethrowKept();
     }
@@ -109,11 +109,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             return 0;
         return app->Run();
     } catch (...) {
-        // Whatever the installer was doing is unfinished; say so rather than vanish.
-        MessageBoxA(nullptr,
-                    "Das Programm wurde wegen eines unerwarteten Fehlers beendet. "
-                    "Bitte starten Sie es erneut.",
-                    app->ErrorCaption(), MB_OK | MB_ICONERROR);
+        // Whatever the installer was doing is unfinished; say so rather than vanish. No window
+        // is left to own the box.
+        CWnd none;
+        none.ShowMessageBox("Das Programm wurde wegen eines unerwarteten Fehlers beendet. "
+                            "Bitte starten Sie es erneut.",
+                            app->ErrorCaption(), MB_OK | MB_ICONERROR);
         return 1;
     }
 }

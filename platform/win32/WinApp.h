@@ -5,6 +5,7 @@
 
 #include "CString.h"
 #include "CmdTarget.h"
+#include "DisplayText.h"
 #include "WinApi.h"
 
 class CWnd;
@@ -29,9 +30,9 @@ public:
     BOOL Enable3dControls();
 
     bool InMessageLoop() const { return m_inMessageLoop; }
-    // The caption of the box that tells of an unexpected error; the application's name unless
-    // the program has a caption of its own.
-    virtual LPCSTR ErrorCaption() const { return m_pszAppName; }
+    // The caption of the box that tells of an unexpected error; the application's name (a file
+    // name, in the ANSI code page) unless the program has a caption of its own.
+    virtual CDisplayText ErrorCaption() const { return CDisplayText().Name(m_pszAppName); }
 
     LPCSTR m_pszAppName = nullptr;
     HINSTANCE m_hInstance = nullptr;

@@ -1,62 +1,48 @@
 // CWnd and CDialog on real windows. A dialog is made by the system's dialog manager; at
 // WM_INITDIALOG the object takes the window and subclasses it, so that from then on every
 // message goes through the object's WindowProc (message map, built-ins) and only what that
-// leaves to Default() reaches the dialog manager's own window procedure.
+// leaves to Default() reaches the dialog manager's own window procedure. Dialogs are made and
+// subclassed as Unicode windows: their texts never pass through the ANSI code page, which
+// cannot hold the German ones everywhere.
 #include "Wnd.h"
 
 #include <exception>
-#include <string>
 
 #include "CallbackGuard.h"
+#include "CodePages.h"
 #include "WinApp.h"
 
 namespace {
 
 // The object that owns a window, and the window procedure it replaced.
-const char kObjectProp[] = "KorvoQuenda.CWnd";
-const char kOriginalProcProp[] = "KorvoQuenda.WndProc";
+const wchar_t kObjectProp[] = L"KorvoQuenda.CWnd";
+const wchar_t kOriginalProcProp[] = L"KorvoQuenda.WndProc";
 
 CWnd* ObjectOf(HWND window) {
-    return static_cast<CWnd*>(GetPropA(window, kObjectProp));
+    return static_cast<CWnd*>(GetPropW(window, kObjectProp));
 }
 
 WNDPROC OriginalProcOf(HWND window) {
-    return reinterpret_cast<WNDPROC>(GetPropA(window, kOriginalProcProp));
+    return reinterpret_cast<WNDPROC>(GetPropW(window, kOriginalProcProp));
 }
 
 std::exception_ptr keptException;
-
-// Each piece from its own code page, so that no text passes through one that cannot hold it.
-std::wstring Wide(const CDisplayText& text) {
-    std::wstring wide;
-    for (const CDisplayText::Piece& piece : text.Pieces()) {
-        const UINT codePage = piece.name ? CP_ACP : 1252;
-        const int length =
-            MultiByteToWideChar(codePage, 0, piece.bytes, piece.bytes.GetLength(), nullptr, 0);
-        if (length <= 0)
-            continue;
-        const size_t at = wide.size();
-        wide.resize(at + static_cast<size_t>(length));
-        MultiByteToWideChar(codePage, 0, piece.bytes, piece.bytes.GetLength(), &wide[at], length);
-    }
-    return wide;
-}
 
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 void Attach(CWnd* wnd, HWND window) {
     wnd->m_hWnd = window;
-    SetPropA(window, kObjectProp, wnd);
+    SetPropW(window, kObjectProp, wnd);
     LONG_PTR original =
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
-    SetPropA(window, kOriginalProcProp, reinterpret_cast<HANDLE>(original));
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
+    SetPropW(window, kOriginalProcProp, reinterpret_cast<HANDLE>(original));
 }
 
 // The window is going: give it its own procedure back and let the object go free.
 void Detach(CWnd* wnd, HWND window, WNDPROC original) {
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    RemovePropA(window, kObjectProp);
-    RemovePropA(window, kOriginalProcProp);
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropW(window, kObjectProp);
+    RemovePropW(window, kOriginalProcProp);
     if (!wnd)
         return;
     wnd->m_hWnd = nullptr;
@@ -79,12 +65,12 @@ LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     CWnd* wnd = ObjectOf(window);
     WNDPROC original = OriginalProcOf(window);
     if (message == WM_NCDESTROY) {
-        LRESULT result = CallWindowProcA(original, window, message, wParam, lParam);
+        LRESULT result = CallWindowProcW(original, window, message, wParam, lParam);
         Detach(wnd, window, original);
         return result;
     }
     if (!wnd)
-        return CallWindowProcA(original, window, message, wParam, lParam);
+        return CallWindowProcW(original, window, message, wParam, lParam);
     try {
         return wnd->WindowProc(message, wParam, lParam);
     } catch (...) {
@@ -144,7 +130,7 @@ void CWnd::SetWindowTextA(LPCSTR text) {
 }
 
 void CWnd::SetDisplayText(const CDisplayText& text) {
-    ::SetWindowTextW(m_hWnd, Wide(text).c_str());
+    ::SetWindowTextW(m_hWnd, WideText(text).data());
 }
 
 void CWnd::GetWindowTextA(CString& text) const {
@@ -163,7 +149,7 @@ int CWnd::MessageBoxA(LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 int CWnd::ShowMessageBox(const CDisplayText& text, const CDisplayText& caption, UINT type) {
-    return ::MessageBoxW(m_hWnd, Wide(text).c_str(), Wide(caption).c_str(), type);
+    return ::MessageBoxW(m_hWnd, WideText(text).data(), WideText(caption).data(), type);
 }
 
 LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -183,8 +169,8 @@ LRESULT CWnd::Default() {
         return 0;
     WNDPROC original = OriginalProcOf(m_hWnd);
     if (!original)
-        return DefWindowProcA(m_hWnd, m.message, m.wParam, m.lParam);
-    return CallWindowProcA(original, m_hWnd, m.message, m.wParam, m.lParam);
+        return DefWindowProcW(m_hWnd, m.message, m.wParam, m.lParam);
+    return CallWindowProcW(original, m_hWnd, m.message, m.wParam, m.lParam);
 }
 
 INT_PTR CDialog::DoModal() {
@@ -194,7 +180,7 @@ INT_PTR CDialog::DoModal() {
     CWinApp* app = AfxGetApp();
     if (!m_parent && app && app->m_pMainWnd && app->m_pMainWnd != this)
         owner = app->m_pMainWnd->GetSafeHwnd();
-    INT_PTR result = DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+    INT_PTR result = DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_templateId), owner,
                                      DialogProc, reinterpret_cast<LPARAM>(this));
     callback_guard::RethrowKept();
     return result;

@@ -8,7 +8,7 @@
 #include "Wnd.h"
 
 struct ShownMessageBox {
-    std::string text;
+    std::string text; // as shown, in Windows-1252 ('?' for what it lacks)
     std::string caption;
     UINT type; // MB_OK plus the icon bits (MB_ICONINFORMATION, MB_ICONWARNING, MB_ICONERROR)
 };

@@ -28,8 +28,11 @@
 //
 // A caption that ends in '*' matches every caption that starts with the rest; where windows
 // share a caption (a message box takes its owner's), the unowned one counts. Exit status 0
-// on success, 1 when the window is missing or the wait ran out, 2 on bad usage.
+// on success, 1 when the window is missing or the wait ran out, 2 on bad usage. Texts in and
+// out are UTF-8, whatever the ANSI code page: what the windows show, read in UTF-16.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -48,9 +51,16 @@ bool Matches(const std::string& text, const std::string& pattern) {
 }
 
 std::string TextOf(HWND window) {
-    char text[512] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return foreign::Encode(text, CP_UTF8);
+}
+
+std::wstring WideOf(const std::string& utf8) {
+    std::wstring wide(utf8.size() + 1, L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(
+        CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], utf8.size() + 1)));
+    return wide;
 }
 
 struct Search {
@@ -128,7 +138,7 @@ const DWORD kReplyMs = 5000;
 
 // Text of a control of another process, without waiting forever on its thread.
 std::string ControlText(HWND window, int id) {
-    return foreign::Text(GetDlgItem(window, id), kReplyMs, "");
+    return foreign::Text(GetDlgItem(window, id), kReplyMs, "", CP_UTF8);
 }
 
 // The control ids of the shell's classic folder browser, the same in Wine.
@@ -185,9 +195,11 @@ bool WaitGone(HWND window, DWORD ms) {
     return true;
 }
 
-// BFFM_SETSELECTIONA takes a pointer that the browser reads in its own process, so the path
+// BFFM_SETSELECTIONW takes a pointer that the browser reads in its own process, so the path
 // is written there first.
-bool SelectFolder(HWND browser, const std::string& folder) {
+bool SelectFolder(HWND browser, const std::string& utf8) {
+    const std::wstring folder = WideOf(utf8);
+    const size_t bytes = (folder.size() + 1) * sizeof(wchar_t);
     DWORD id = 0;
     GetWindowThreadProcessId(browser, &id);
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id);
@@ -195,14 +207,13 @@ bool SelectFolder(HWND browser, const std::string& folder) {
         fprintf(stderr, "OpenProcess(%lu): error %lu\n", id, GetLastError());
         return false;
     }
-    void* remote = VirtualAllocEx(process, nullptr, folder.size() + 1, MEM_COMMIT | MEM_RESERVE,
-                                  PAGE_READWRITE);
-    bool sent = remote &&
-                WriteProcessMemory(process, remote, folder.c_str(), folder.size() + 1, nullptr) &&
-                SendMessageTimeoutA(browser, WM_USER + 102, TRUE, reinterpret_cast<LPARAM>(remote),
+    void* remote =
+        VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    bool sent = remote && WriteProcessMemory(process, remote, folder.c_str(), bytes, nullptr) &&
+                SendMessageTimeoutW(browser, WM_USER + 103, TRUE, reinterpret_cast<LPARAM>(remote),
                                     SMTO_ABORTIFHUNG, kReplyMs, nullptr);
     if (!sent)
-        fprintf(stderr, "could not hand %s to the browser: error %lu\n", folder.c_str(),
+        fprintf(stderr, "could not hand %s to the browser: error %lu\n", utf8.c_str(),
                 GetLastError());
     if (remote)
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
@@ -388,9 +399,7 @@ int Alive(HWND window, DWORD ms, char** ids, int idCount) {
     return pressed ? 0 : 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Drive(int argc, char** argv) {
     if (argc < 3) {
         fprintf(stderr, "usage: WindowDriver <command> <caption> ...\n");
         return 2;
@@ -480,4 +489,20 @@ int main(int argc, char** argv) {
     }
     fprintf(stderr, "bad usage of %s\n", command.c_str());
     return 2;
+}
+
+} // namespace
+
+// The arguments in UTF-16, so that no caption or path passes through the ANSI code page.
+int main() {
+    int argc = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::string> args;
+    std::vector<char*> argv;
+    for (int i = 0; i < argc; ++i)
+        args.push_back(foreign::Encode(wide[i], CP_UTF8));
+    LocalFree(wide);
+    for (std::string& arg : args)
+        argv.push_back(&arg[0]);
+    return Drive(argc, argv.data());
 }

@@ -63,7 +63,7 @@ kq_e2e_start() {
 kq_build_tools() {
     local cxx="i686-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -Werror"
     mkdir -p "$KQ_WORK/tools"
-    $cxx -static -o "$KQ_WORK/tools/WindowDriver.exe" "$KQ_E2E_DIR/WindowDriver.cpp" -lgdi32 &&
+    $cxx -static -o "$KQ_WORK/tools/WindowDriver.exe" "$KQ_E2E_DIR/WindowDriver.cpp" -lgdi32 -lshell32 &&
         $cxx -static -o "$KQ_WORK/tools/LoadByName.exe" "$KQ_E2E_DIR/LoadByName.cpp" &&
         $cxx -static -o "$KQ_WORK/tools/HoldFile.exe" "$KQ_E2E_DIR/HoldFile.cpp" &&
         $cxx -shared -nostdlib -Wl,--entry,_PlantedDllMain@12 \
@@ -73,12 +73,13 @@ kq_build_tools() {
     }
 }
 
-# Runs the window driver (WindowDriver.cpp) with the given arguments. Its output goes through
-# a file: a pipe would stay open for as long as any Wine service it started lives.
+# Runs the window driver (WindowDriver.cpp) with the given arguments, in UTF-8 both ways. Its
+# output goes through a file: a pipe would stay open for as long as any Wine service it started
+# lives.
 kq_drive() {
     timeout -k 5 60 wine "$KQ_WORK/tools/WindowDriver.exe" "$@" </dev/null >"$KQ_WORK/drive.out" 2>&1 8>&-
     local status=$?
-    iconv -f CP1252 -t UTF-8 "$KQ_WORK/drive.out" | tr -d "\r"
+    tr -d "\r" <"$KQ_WORK/drive.out"
     return $status
 }
 

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The main window as the user meets it, driven from outside under Wine: what it shows at
-# start, the background over the whole client area, the About box from the system menu, and
-# every way out ending the process.
+# start, the background over the whole client area, the About box from the system menu, the
+# texts of the browser and of a message box that names files, and every way out ending the
+# process. Every text must read as the German original whatever the ANSI code page, which Wine
+# takes from the locale: KQ_LOCALE=hi_IN.UTF-8 gives 65001, ja_JP.UTF-8 gives 932.
 #
 #   tests/e2e/main_window.sh [install.exe]     (default: build/win32/install.exe)
 set -u
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/steps.sh"
 
 kq_e2e_start "$@"
 
@@ -41,6 +44,8 @@ pixel() { # x, y in client coordinates
         convert "$KQ_WORK/screen.png" -format "%[hex:u.p{$1,$2}]" info: | tr 'A-F' 'a-f'
 }
 
+picked() { kq_pick "$1" ok >/dev/null; }
+
 ends() { # what was done
     kq_wait_app 30
     local status=$?
@@ -74,6 +79,10 @@ before=$(pixel $covered)
 kq_drive syscommand "$caption" 0x0010 >/dev/null
 kq_check "About box shown" kq_drive wait "$about" 10000
 kq_check "About box has the focus on OK" kq_drive focus "$about" 1 10000
+about_shown=$(state "$about")
+kq_check "About box: product" has_line "$about_shown" "control 65535 enabled=1 text=Korvo2016 - SP"
+kq_check "About box: version" has_line "$about_shown" "control 65535 enabled=1 text=Version 1.0.0.1"
+kq_check "About box: OK button" has_line "$about_shown" "control 1 enabled=1 text=OK"
 kq_check "main window disabled under the About box" has_line "$(state "$caption")" "enabled=0"
 during=$(pixel $covered)
 kq_check "About box drawn over the picture ($before under $during)" [ "$before" != "$during" ]
@@ -111,6 +120,53 @@ ends "the close box"
 kq_check "main window up again" start
 kq_drive key "$caption" 0x0D >/dev/null
 ends "Enter on the focused exit button"
+
+echo "== texts with names ($LC_ALL)"
+# Names of two scripts: each code page holds its own (and 65001 both), one it lacks is named
+# with '?' as not copied and written under no look-alike. A folder in the Korvo folder keeps
+# one that it holds from being copied. A folder whose name it lacks is refused in the browser.
+umlaut=$(printf 'L\xf6sung.txt' | iconv -f CP1252 -t UTF-8)
+kanji=$(printf '\xe6\x97\xa5\xe6\x9c\xac.txt')
+case $LC_ALL in
+ja_JP*) korvo=$(printf '\xe3\x82\xb3\xe3\x83\xab\xe3\x83\x9c') blocked=$kanji listed=("L?sung.txt")
+    unnamable="Korvo Stra$(printf '\xc3\x9f')e" installed="readme.txt/$kanji/" ;;
+hi_IN*) korvo="Korvo $(printf '\xc3\x84 \xe3\x82\xb3')" blocked=$umlaut listed=() unnamable=
+    installed="$umlaut/readme.txt/$kanji/" ;;
+*) korvo="Korvo $(printf '\xc3\x84')" blocked=$umlaut listed=("??.txt") unnamable=${kanji%.txt}
+    installed="$umlaut/readme.txt/" ;;
+esac
+kq_check "main window up again" start
+medium=$KQ_WORK/medium-$run
+target=$KQ_WORK/$korvo
+mkdir -p "$target/$blocked" && touch "$medium/$umlaut" "$medium/$kanji"
+browser=$(kq_settle_folder "$target" && kq_open_browser)
+kq_check "browser title" has_line "$browser" "title=$(printf 'Bitte Korvo-Installationsordner ausw\xe4hlen' | iconv -f CP1252 -t UTF-8)"
+kq_check "browser takes the Korvo folder" picked "$target"
+kq_check "chosen path on the button" \
+    has_line "$(state "$caption")" "control 1000 enabled=1 text=$(kq_windows_path "$target")"
+box=$(kq_start_pass)
+kq_check "message box caption" has_line "$box" "caption=$caption"
+for line in "$(printf 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig!' | iconv -f CP1252 -t UTF-8)" \
+    "Folgende Dateien konnten nicht kopiert werden:" "$blocked" "${listed[@]}" \
+    "Bitte beenden Sie Korvo und starten Sie die Installation erneut."; do
+    kq_check "message box line $line" has_line "$box" "text=$line"
+done
+kq_check "installed: $installed" [ "$(LC_ALL=C ls "$target" | tr '\n' /)" = "$installed" ]
+kq_check "message box closed" kq_confirm
+if [ -n "$unnamable" ]; then
+    mkdir -p "$KQ_WORK/$unnamable"
+    kq_settle_folder "$KQ_WORK/$unnamable" && kq_open_browser >/dev/null
+    kq_check "browser takes the folder it cannot name" picked "$KQ_WORK/$unnamable"
+    refused=$(kq_drive message "$caption" 10000)
+    kq_check "refusal names the folder" has_line "$refused" "text=$(kq_windows_path "$KQ_WORK/$unnamable")"
+    kq_check "refusal asks for another" has_line "$refused" \
+        "text=$(printf 'Bitte w\xe4hlen Sie einen anderen Ordner.' | iconv -f CP1252 -t UTF-8)"
+    kq_check "refusal closed" kq_confirm
+    kq_check "the button keeps the Korvo folder" \
+        has_line "$(state "$caption")" "control 1000 enabled=1 text=$(kq_windows_path "$target")"
+fi
+kq_drive click "$caption" 2 >/dev/null
+ends "the exit button after the pass"
 
 [ "$KQ_FAILED" -eq 0 ] && echo "PASS: main_window" || echo "FAILED: main_window, $KQ_FAILED checks"
 [ "$KQ_FAILED" -eq 0 ]

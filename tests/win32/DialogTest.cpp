@@ -241,9 +241,9 @@ TEST_F(DialogTest, UnhandledMessagesReachTheDialogManager) {
     dialog.step = [&](ScriptedDialog& d) {
         // Only the dialog manager's own procedure knows the default button.
         defId = SendMessageA(d.m_hWnd, DM_GETDEFID, 0, 0);
-        char text[128] = "";
-        GetWindowTextA(d.m_hWnd, text, sizeof text);
-        caption = text;
+        wchar_t text[128] = L"";
+        GetWindowTextW(d.m_hWnd, text, 128);
+        caption = foreign::Encode(text, 1252);
         d.EndDialog(IDOK);
     };
     dialog.DoModal();
@@ -390,9 +390,9 @@ TEST_F(DialogTest, MainDialogAddsTheAboutItemSetsBothIconsAndErasesItsBackground
     dialog.step = [&](ScriptedMainDialog& d) {
         HMENU menu = GetSystemMenu(d.m_hWnd, FALSE);
         const int count = GetMenuItemCount(menu);
-        char text[64] = "";
-        GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
-        about = text;
+        wchar_t text[64] = L"";
+        GetMenuStringW(menu, count - 1, text, 64, MF_BYPOSITION);
+        about = foreign::Encode(text, 1252);
         aboutId = GetMenuItemID(menu, count - 1);
         separator = GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR;
         big = reinterpret_cast<HICON>(SendMessageA(d.m_hWnd, WM_GETICON, ICON_BIG, 0));

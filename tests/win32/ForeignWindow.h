@@ -10,14 +10,26 @@
 
 namespace foreign {
 
-// The window's text; fallback when there is no window or it does not answer in time.
-inline std::string Text(HWND window, DWORD timeoutMs, const char* fallback) {
-    char text[1024] = "";
+// Text in a code page, '?' for what it lacks: never a look-alike, so that a wrong character
+// never passes for the right one.
+inline std::string Encode(const std::wstring& text, UINT codePage) {
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int size = static_cast<int>(text.size());
+    std::string encoded(text.size() * 4, '\0');
+    encoded.resize(static_cast<size_t>(WideCharToMultiByte(
+        codePage, flags, text.data(), size, &encoded[0], size * 4, nullptr, nullptr)));
+    return encoded;
+}
+
+// The text as the window shows it, spelt in Windows-1252 (or another code page); fallback when
+// there is no window or it does not answer in time.
+inline std::string Text(HWND window, DWORD timeoutMs, const char* fallback, UINT codePage = 1252) {
+    wchar_t text[1024] = L"";
     if (!window ||
-        !SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                             SMTO_ABORTIFHUNG, timeoutMs, nullptr))
+        !SendMessageTimeoutW(window, WM_GETTEXT, sizeof text / sizeof *text,
+                             reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, timeoutMs, nullptr))
         return fallback;
-    return text;
+    return Encode(text, codePage);
 }
 
 // Whether the window's thread answers: it is in its message loop, set up and ready for input.

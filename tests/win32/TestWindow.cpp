@@ -171,9 +171,9 @@ TestWindow::~TestWindow() {
 }
 
 std::string TestWindow::Caption() const {
-    char text[1024] = "";
-    GetWindowTextA(m_state->window, text, sizeof text);
-    return text;
+    wchar_t text[1024] = L"";
+    GetWindowTextW(m_state->window, text, 1024);
+    return foreign::Encode(text, 1252);
 }
 
 std::vector<ShownMessageBox> TestWindow::MessageBoxes() const {

@@ -1,12 +1,19 @@
-// Paths in code page 932 (Shift-JIS), where the second byte of a character can be 0x5C, the
-// backslash: "\x95\x5C" is one character. Such a byte is no separator for the runtime's
-// multibyte functions, nor for the A functions when the ANSI code page is 932. The program sets
-// the multibyte code page to the ANSI one at start; these tests set it to 932 themselves and
-// need the ANSI code page to be 932 as well, as under Wine in a Japanese locale
-// (KQ_LOCALE=ja_JP.UTF-8, as test.sh runs them); elsewhere they are skipped.
+// What the program writes and shows under the ANSI code pages it meets: 1252, 65001 (UTF-8, as
+// Windows' "Beta: Unicode UTF-8" setting gives) and 932 (Shift-JIS). Wine takes the ANSI code
+// page from the locale; test.sh runs these under 1252 with the other suites and once more each
+// under ja_JP.UTF-8 and hi_IN.UTF-8 (KQ_LOCALE).
+//
+// CodePage932: in Shift-JIS the second byte of a character can be 0x5C, the backslash:
+// "\x95\x5C" is one character. Such a byte is no separator for the runtime's multibyte
+// functions, nor for the A functions when the ANSI code page is 932. The program sets the
+// multibyte code page to the ANSI one at start; these tests set it to 932 themselves and need
+// the ANSI code page to be 932 as well; elsewhere they are skipped.
 #include <gtest/gtest.h>
 
 #include <mbctype.h>
+
+#include <string>
+#include <vector>
 
 #include "TestFs.h"
 #include "TestWindow.h"
@@ -127,6 +134,43 @@ TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
     EXPECT_EQ("library", testfs::ReadFile(target / "VOZORADI.DLL"));
     EXPECT_EQ((std::vector<std::string>{"VOZORADI.DLL", name}), testfs::List(target));
     EXPECT_EQ(kCaption, window.Caption());
+}
+
+std::wstring Wide(const CString& ansi) {
+    std::wstring wide(static_cast<size_t>(ansi.GetLength()) + 1, L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_ACP, 0, ansi, ansi.GetLength(), &wide[0], ansi.GetLength() + 1)));
+    return wide;
+}
+
+// The source folder where the code page cannot name it: spelt with '?', never as a look-alike,
+// so the pass lists nothing and names it in its failure.
+TEST(CodePageTexts, SourceFolderTheCodePageCannotNameIsNamedInTheFailure) {
+    if (GetACP() != 1252 && GetACP() != 932)
+        GTEST_SKIP() << "the ANSI code page " << GetACP() << " names every folder";
+    const std::wstring unnamable = GetACP() == 1252 ? L"\u65E5\u672C" : L"Stra\u00DFe";
+    testfs::TempDir base, target;
+    const CString spelt = base.Path() / (GetACP() == 1252 ? "??" : "Stra?e");
+    const std::wstring folder = Wide(base.Path()) + L"\\" + unnamable;
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\inside").c_str(), nullptr));
+    wchar_t previous[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    char current[MAX_PATH] = "";
+    const DWORD length = GetCurrentDirectoryExactA(MAX_PATH, current);
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(spelt, CString(current));
+    EXPECT_EQ(static_cast<DWORD>(spelt.GetLength()), length);
+
+    TestWindow window;
+    RunInstallationPass(current, target.Path(), &window.Wnd());
+    ASSERT_EQ(1u, window.MessageBoxes().size());
+    EXPECT_EQ("Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\nDer "
+              "Service-Pack-Ordner konnte nicht gelesen werden:\n" +
+                  std::string(spelt),
+              window.MessageBoxes()[0].text);
+    EXPECT_EQ(std::vector<std::string>{}, testfs::List(target.Path()));
 }
 
 } // namespace
