@@ -2,7 +2,7 @@
 // window hung when its thread has read no message for five seconds; every read here counts.
 #include "KeepAlive.h"
 
-#include <string>
+#include "CodePages.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ bool IsInput(const MSG& msg) {
 
 struct CKeepAlive::State {
     CWnd* display;
-    std::wstring text; // the display's own
+    Utf16 text; // the display's own, with its NUL
     bool shown;
     DWORD lastServed;
     DWORD lastShown;
@@ -33,12 +33,12 @@ struct CKeepAlive::State {
 
     void Pump() {
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 quit = true;
                 quitCode = msg.wParam;
             } else if (!IsInput(msg)) {
-                DispatchMessageA(&msg);
+                DispatchMessageW(&msg);
             }
         }
         // A window the mouse crosses sets its own cursor.
@@ -52,9 +52,8 @@ CKeepAlive::CKeepAlive(CWnd* window, CWnd* display)
           display, {}, false, GetTickCount(), 0, LoadCursorA(nullptr, IDC_WAIT), false, 0}) {
     (void)window; // every window of the thread is served alike
     if (HWND shown = display ? display->GetSafeHwnd() : nullptr) {
-        m_state->text.resize(static_cast<size_t>(GetWindowTextLengthW(shown)) + 1);
-        m_state->text.resize(static_cast<size_t>(
-            GetWindowTextW(shown, &m_state->text[0], static_cast<int>(m_state->text.size()))));
+        m_state->text.assign(static_cast<size_t>(GetWindowTextLengthW(shown)) + 1, L'\0');
+        GetWindowTextW(shown, m_state->text.data(), static_cast<int>(m_state->text.size()));
     }
 }
 
@@ -62,7 +61,7 @@ CKeepAlive::~CKeepAlive() {
     // Input that came in since the last look goes too, not to the window once the job is over.
     m_state->Pump();
     if (m_state->shown && IsWindow(m_state->display->GetSafeHwnd()))
-        SetWindowTextW(m_state->display->GetSafeHwnd(), m_state->text.c_str());
+        SetWindowTextW(m_state->display->GetSafeHwnd(), m_state->text.data());
     if (m_state->quit)
         PostQuitMessage(static_cast<int>(m_state->quitCode));
     delete m_state;
