@@ -357,7 +357,7 @@ TEST(UnexpectedError, EndsTheProgramWithABoxUnderTheProgramsCaption) {
     struct ThrowingApp : CWinApp {
         ThrowingApp() : CWinApp("DialogTest") {}
         BOOL InitInstance() override { throw std::runtime_error("unerwartet"); }
-        LPCSTR ErrorCaption() const override { return "Z\xE4hler - Fehler"; }
+        CDisplayText ErrorCaption() const override { return "Z\xE4hler - Fehler"; }
     } app;
     const DWORD thread = GetCurrentThreadId();
     std::string caption = "(no box)", text;
