@@ -148,7 +148,7 @@ box=$(kq_start_pass)
 kq_check "message box caption" has_line "$box" "caption=$caption"
 for line in "$(printf 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig!' | iconv -f CP1252 -t UTF-8)" \
     "Folgende Dateien konnten nicht kopiert werden:" "$blocked" "${listed[@]}" \
-    "Bitte beenden Sie Korvo und starten Sie die Installation erneut."; do
+    "Bitte starten Sie die Installation erneut."; do
     kq_check "message box line $line" has_line "$box" "text=$line"
 done
 kq_check "installed: $installed" [ "$(LC_ALL=C ls "$target" | tr '\n' /)" = "$installed" ]
