@@ -114,7 +114,7 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
     PassOutcome outcome;
     if (listing != INVALID_HANDLE_VALUE) {
         // Gone before the message box, which the window shows as it was.
-        CKeepAlive alive(owner, display);
+        CKeepAlive alive(display);
         CRetryBudget retry(alive);
         Pass pass{sourceFolder, targetFolder, owner, alive, retry, {}};
         do {

@@ -25,5 +25,5 @@ private:
     int m_failures = 0;
     int m_candidates = 0;
     bool m_listingBroken = false;
-    bool m_causes[5] = {};
+    bool m_causes[static_cast<int>(Cause::Other) + 1] = {};
 };

@@ -27,8 +27,6 @@ public:
     // operation's error as the last error.
     bool Again(const CString& path);
 
-    DWORD Waited() const { return m_passWaited; }
-
 private:
     CKeepAlive& m_alive;
     DWORD m_nextWait = 0;

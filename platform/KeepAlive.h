@@ -11,8 +11,8 @@
 
 class CKeepAlive {
 public:
-    // display may be null: then nothing is shown.
-    CKeepAlive(CWnd* window, CWnd* display);
+    // Every window of the thread is served alike. display may be null: then nothing is shown.
+    explicit CKeepAlive(CWnd* display);
     ~CKeepAlive();
     CKeepAlive(const CKeepAlive&) = delete;
     CKeepAlive& operator=(const CKeepAlive&) = delete;

@@ -14,7 +14,7 @@ struct CKeepAlive::State {
     bool shown = false;
 };
 
-CKeepAlive::CKeepAlive(CWnd*, CWnd* display) : m_state(new State{display, {}}) {
+CKeepAlive::CKeepAlive(CWnd* display) : m_state(new State{display, {}}) {
     if (display && display->m_hWnd)
         m_state->text = display->m_hWnd->text;
 }

@@ -47,10 +47,9 @@ struct CKeepAlive::State {
     }
 };
 
-CKeepAlive::CKeepAlive(CWnd* window, CWnd* display)
+CKeepAlive::CKeepAlive(CWnd* display)
     : m_state(new State{
           display, {}, false, GetTickCount(), 0, LoadCursorA(nullptr, IDC_WAIT), false, 0}) {
-    (void)window; // every window of the thread is served alike
     if (HWND shown = display ? display->GetSafeHwnd() : nullptr) {
         m_state->text.assign(static_cast<size_t>(GetWindowTextLengthW(shown)) + 1, L'\0');
         GetWindowTextW(shown, m_state->text.data(), static_cast<int>(m_state->text.size()));
