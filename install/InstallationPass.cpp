@@ -34,8 +34,8 @@ struct Pass {
     const CString& targetFolder;
     CWnd* owner;
     CKeepAlive& alive;
-    CRetryBudget& retry;
-    PassOutcome outcome;
+    PassOutcome& outcome;
+    CRetryBudget retry{alive};
     bool expectNew = false;
 
     void Install(const WIN32_FIND_DATAA& entry);
@@ -93,6 +93,11 @@ void Pass::Install(const WIN32_FIND_DATAA& entry) {
 } // namespace
 
 void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner, CWnd* display) {
+    // No source folder (the current directory could not be read) would list the drive's root.
+    if (sourceFolder.IsEmpty()) {
+        ShowFailed(owner, kUnreadable, sourceFolder, nullptr);
+        return;
+    }
     if (IsWindowsOwnFolder(sourceFolder)) {
         ShowFailed(owner, kWindowsFolder, sourceFolder, kStartFromPack);
         return;
@@ -100,12 +105,9 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
 
     CString pattern;
     pattern.Format("%s\\*.*", static_cast<const char*>(sourceFolder));
-    // No source folder (the current directory could not be read) would list the drive's root.
     WIN32_FIND_DATAA entry;
-    HANDLE listing =
-        sourceFolder.IsEmpty() ? INVALID_HANDLE_VALUE : FindFirstFileExactA(pattern, &entry);
-    if (listing == INVALID_HANDLE_VALUE &&
-        (sourceFolder.IsEmpty() || GetLastError() != ERROR_FILE_NOT_FOUND)) {
+    HANDLE listing = FindFirstFileExactA(pattern, &entry);
+    if (listing == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) {
         ShowFailed(owner, kUnreadable, sourceFolder, nullptr);
         return;
     }
@@ -115,15 +117,13 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
     if (listing != INVALID_HANDLE_VALUE) {
         // Gone before the message box, which the window shows as it was.
         CKeepAlive alive(display);
-        CRetryBudget retry(alive);
-        Pass pass{sourceFolder, targetFolder, owner, alive, retry, {}};
+        Pass pass{sourceFolder, targetFolder, owner, alive, outcome};
         do {
             pass.Install(entry);
         } while (FindNextFileExactA(listing, &entry));
         if (GetLastError() != ERROR_NO_MORE_FILES)
-            pass.outcome.ListingBroken();
+            outcome.ListingBroken();
         FindClose(listing);
-        outcome = pass.outcome;
     }
 
     // Only the installer (a program started from inside a ZIP archive), or nothing at all.

@@ -8,8 +8,8 @@ const DWORD kLongestWaitMs = 250;
 const DWORD kFileWaitMs = 1100;
 const DWORD kPassWaitMs = 2000;
 
-} // namespace
-
+// Whether error, met on path, comes of another program holding the file: a sharing or lock
+// violation, or access denied to a file that is not read-only.
 bool IsHeld(DWORD error, const CString& path) {
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
         return true;
@@ -20,6 +20,8 @@ bool IsHeld(DWORD error, const CString& path) {
     return attributes != INVALID_FILE_ATTRIBUTES &&
            !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
 }
+
+} // namespace
 
 Cause CauseOf(DWORD error, const CString& path) {
     if (IsHeld(error, path))

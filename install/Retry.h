@@ -9,10 +9,6 @@
 #include "KeepAlive.h"
 #include "install/PassOutcome.h"
 
-// Whether error, met on path, comes of another program holding the file: a sharing or lock
-// violation, or access denied to a file that is not read-only.
-bool IsHeld(DWORD error, const CString& path);
-
 // The cause to report for error, met on path.
 Cause CauseOf(DWORD error, const CString& path);
 

@@ -68,12 +68,14 @@ Cause ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD s
         RemoveTemporary(temporary, retry);
         return cause;
     };
+    const auto refuse = [&] {
+        RemoveTemporary(temporary, retry);
+        return Cause::Other;
+    };
     if (!expectNew) {
         const Target target = Inspect(targetPath, sourceAttributes);
-        if (target == Target::Refused) {
-            RemoveTemporary(temporary, retry);
-            return Cause::Other;
-        }
+        if (target == Target::Refused)
+            return refuse();
         expectNew = target == Target::Missing;
     }
     // What a killed pass left under the temporary name is removed and the copy made again.
@@ -98,10 +100,8 @@ Cause ReplaceWhole(const CString& sourcePath, const CString& targetPath, DWORD s
                 return giveUp(targetPath);
         }
         expectNew = false;
-        if (Inspect(targetPath, sourceAttributes) == Target::Refused) {
-            RemoveTemporary(temporary, retry);
-            return Cause::Other;
-        }
+        if (Inspect(targetPath, sourceAttributes) == Target::Refused)
+            return refuse();
     }
     while (!MoveFileExA(temporary, targetPath, MOVEFILE_REPLACE_EXISTING))
         if (!retry.Again(targetPath))

@@ -17,12 +17,6 @@ CDisplayText& CDisplayText::Name(const char* name) {
     return *this;
 }
 
-CDisplayText& CDisplayText::Append(const CDisplayText& other) {
-    for (const Piece& piece : other.m_pieces)
-        piece.name ? Name(piece.bytes) : Text(piece.bytes);
-    return *this;
-}
-
 CString CDisplayText::Bytes() const {
     CString bytes;
     for (const Piece& piece : m_pieces)

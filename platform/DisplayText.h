@@ -23,7 +23,6 @@ public:
     CDisplayText& Text(const char* text);
     // Appends the name of a file or folder (ANSI code page).
     CDisplayText& Name(const char* name);
-    CDisplayText& Append(const CDisplayText& other);
 
     const std::vector<Piece>& Pieces() const { return m_pieces; }
     // The pieces' bytes one after another: what code page 1252 shows.

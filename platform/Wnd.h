@@ -27,7 +27,6 @@ public:
     void SetDisplayText(const CDisplayText& text);
     void GetWindowTextA(CString& text) const;
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
-    int MessageBoxA(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK);
     int ShowMessageBox(const CDisplayText& text, const CDisplayText& caption, UINT type = MB_OK);
     LRESULT SendMessageA(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 

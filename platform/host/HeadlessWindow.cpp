@@ -84,14 +84,11 @@ BOOL CWnd::UpdateData(BOOL) {
     return TRUE;
 }
 
-int CWnd::MessageBoxA(LPCSTR text, LPCSTR caption, UINT type) {
-    m_hWnd->messageBoxes.push_back(
-        {text ? text : "", caption ? caption : "Fehler", type, HeadlessWaitCursorShown()});
-    return IDOK;
-}
-
 int CWnd::ShowMessageBox(const CDisplayText& text, const CDisplayText& caption, UINT type) {
-    return MessageBoxA(text.Bytes(), caption.Bytes(), type);
+    m_hWnd->messageBoxes.push_back({static_cast<const char*>(text.Bytes()),
+                                    static_cast<const char*>(caption.Bytes()), type,
+                                    HeadlessWaitCursorShown()});
+    return IDOK;
 }
 
 LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -24,14 +24,6 @@ void CopyEntry(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA* data) {
     std::memcpy(data->cAlternateFileName, name.c_str(), name.size() + 1);
 }
 
-Utf16 FromAnsi(LPCSTR text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    Utf16 wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-    return wide;
-}
-
 } // namespace
 
 DWORD GetCurrentDirectoryExactA(DWORD size, LPSTR buffer) {
@@ -54,7 +46,7 @@ DWORD GetCurrentDirectoryExactA(DWORD size, LPSTR buffer) {
 
 HANDLE FindFirstFileExactA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
     WIN32_FIND_DATAW wide;
-    HANDLE find = FindFirstFileW(FromAnsi(pattern).data(), &wide);
+    HANDLE find = FindFirstFileW(WideText(CDisplayText().Name(pattern)).data(), &wide);
     if (find != INVALID_HANDLE_VALUE)
         CopyEntry(wide, data);
     return find;

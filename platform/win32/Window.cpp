@@ -144,10 +144,6 @@ BOOL CWnd::UpdateData(BOOL) {
     return TRUE;
 }
 
-int CWnd::MessageBoxA(LPCSTR text, LPCSTR caption, UINT type) {
-    return ::MessageBoxA(m_hWnd, text, caption, type);
-}
-
 int CWnd::ShowMessageBox(const CDisplayText& text, const CDisplayText& caption, UINT type) {
     return ::MessageBoxW(m_hWnd, WideText(text).data(), WideText(caption).data(), type);
 }

@@ -241,9 +241,7 @@ TEST_F(DialogTest, UnhandledMessagesReachTheDialogManager) {
     dialog.step = [&](ScriptedDialog& d) {
         // Only the dialog manager's own procedure knows the default button.
         defId = SendMessageA(d.m_hWnd, DM_GETDEFID, 0, 0);
-        wchar_t text[128] = L"";
-        GetWindowTextW(d.m_hWnd, text, 128);
-        caption = foreign::Encode(text, 1252);
+        caption = foreign::Text(d.m_hWnd, 1000, "");
         d.EndDialog(IDOK);
     };
     dialog.DoModal();

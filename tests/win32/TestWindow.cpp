@@ -171,9 +171,7 @@ TestWindow::~TestWindow() {
 }
 
 std::string TestWindow::Caption() const {
-    wchar_t text[1024] = L"";
-    GetWindowTextW(m_state->window, text, 1024);
-    return foreign::Encode(text, 1252);
+    return foreign::Text(m_state->window, 1000, "");
 }
 
 std::vector<ShownMessageBox> TestWindow::MessageBoxes() const {
