@@ -190,8 +190,6 @@ extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
         if (outFd >= 0)
             break;
         const int err = errno;
-        if (err == EEXIST)
-            return Fail(ERROR_FILE_EXISTS);
         if (err != ENOENT && err != ENOTDIR)
             return Fail(ErrorFromErrno(err));
         if (folded || !FindRegardlessOfCase(to, Leaf::Exact))

@@ -44,13 +44,13 @@ extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* /*se
         close(fd);
         return FailHandle(ERROR_ACCESS_DENIED);
     }
-    if (const DWORD error = CheckOpen(st, access, share)) {
+    auto* file = new OpenFile{fd};
+    if (const DWORD error = HoldFile(file, st, access, share)) {
         close(fd);
+        delete file;
         return FailHandle(error);
     }
-    auto* file = new OpenFile{fd};
     RegisterHandle(file, HandleKind::File);
-    HoldFile(file, st, access, share);
     return file;
 }
 

@@ -29,9 +29,9 @@ DWORD NeededShare(DWORD access) {
            (access & GENERIC_WRITE ? FILE_SHARE_WRITE : 0);
 }
 
-// need: what the new use asks others to share; share: what it shares itself.
+// need: what the new use asks others to share; share: what it shares itself. The caller
+// holds the lock.
 DWORD Conflict(const struct stat& st, DWORD need, DWORD share) {
-    std::lock_guard<std::mutex> lock(All().mutex);
     for (const auto& entry : All().byHandle) {
         const Hold& hold = entry.second;
         if (hold.dev == st.st_dev && hold.ino == st.st_ino &&
@@ -43,9 +43,13 @@ DWORD Conflict(const struct stat& st, DWORD need, DWORD share) {
 
 } // namespace
 
-void HoldFile(const void* handle, const struct stat& st, DWORD access, DWORD share) {
+DWORD HoldFile(const void* handle, const struct stat& st, DWORD access, DWORD share) {
+    // Checked and held in one step, so that two opens cannot both pass the check.
     std::lock_guard<std::mutex> lock(All().mutex);
+    if (const DWORD error = Conflict(st, NeededShare(access), share))
+        return error;
     All().byHandle[handle] = {st.st_dev, st.st_ino, NeededShare(access), share};
+    return ERROR_SUCCESS;
 }
 
 void ReleaseFile(const void* handle) {
@@ -53,12 +57,9 @@ void ReleaseFile(const void* handle) {
     All().byHandle.erase(handle);
 }
 
-DWORD CheckOpen(const struct stat& st, DWORD access, DWORD share) {
-    return Conflict(st, NeededShare(access), share);
-}
-
 DWORD CheckShares(const struct stat& st, DWORD need) {
     // The operation's own handle would share everything another handle may do.
+    std::lock_guard<std::mutex> lock(All().mutex);
     return Conflict(st, need, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
 }
 

@@ -11,15 +11,14 @@
 namespace hostfs {
 
 // The holds of one handle on a file: what it may do (GENERIC_READ...) and what it shares.
-void HoldFile(const void* handle, const struct stat& st, DWORD access, DWORD share);
+// ERROR_SHARING_VIOLATION, and nothing held, when the open conflicts with a hold already there:
+// the file does not share what the handle would do, or the handle does not share what a hold
+// does.
+DWORD HoldFile(const void* handle, const struct stat& st, DWORD access, DWORD share);
 void ReleaseFile(const void* handle);
 
 // ERROR_SHARING_VIOLATION when a hold on the file does not share `need` (FILE_SHARE_READ,
 // FILE_SHARE_WRITE or FILE_SHARE_DELETE, as the operation would open the file for reading,
 // writing or deleting); else ERROR_SUCCESS.
 DWORD CheckShares(const struct stat& st, DWORD need);
-// The same for an open with access and share: also refused when the new handle would not
-// share what a hold already does.
-DWORD CheckOpen(const struct stat& st, DWORD access, DWORD share);
-
 } // namespace hostfs
