@@ -16,8 +16,6 @@ set -uo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 cd "$ROOT" || exit 1
 
-bash scripts/ensure-deps.sh </dev/null || exit 1
-
 echo "== release the demo pack as shipped (./release.sh demo/Service-Pack)"
 mkdir -p build/logs
 ./release.sh demo/Service-Pack </dev/null >build/logs/run-build.log 2>&1 || {

@@ -25,14 +25,14 @@
 #include "HeadlessWindow.h"
 #include "HostNames.h"
 #include "HostPath.h"
+#include "PassTexts.h"
 #include "PassReport.h"
 #include "install/InstallationPass.h"
 
 namespace {
 
-const char kCaption[] = "Korvo-Quenda Service-Pack";
-const char kNothingToInstall[] = "Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\n"
-                                 "Der Ordner enth\xE4lt keine Dateien zum Installieren:\n";
+const std::string kNothingToInstall =
+    kFailed + std::string("\n\nDer Ordner enth\xE4lt keine Dateien zum Installieren:\n");
 const char kUnholdable[] = "\xE6\x97\xA5\xE6\x9C\xAC.txt"; // on disk as UTF-8: "??.txt" listed
 
 // Windows-1252 names, and the one name Windows-1252 cannot hold.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "PassTexts.h"
 #include "TestFs.h"
 #include "TestWindow.h"
 #include "WineDifference.h"
@@ -13,15 +14,6 @@ using testfs::TempDir;
 using testfs::operator/;
 
 namespace {
-
-const char kCaption[] = "Korvo-Quenda Service-Pack";
-const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
-const char kFailed[] = "Korvo-Quenda Service-Pack - Installation fehlgeschlagen!\n\n";
-// The closing advice for files in use, and for causes that need nothing but another pass.
-const char kInUse[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
-const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
-const char kPathTooLong[] =
-    "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des Korvo-Ordners.";
 
 class InstallationPass : public ::testing::Test {
 protected:
@@ -88,7 +80,8 @@ TEST_F(InstallationPass, SourceWithNothingToInstallFailsAndNamesTheFolder) {
     testfs::WriteFile(source / "install.exe", "installer");
     for (int run = 0; run < 2; ++run) {
         ShownMessageBox box = Run();
-        EXPECT_EQ(kFailed + std::string("Der Ordner enth\xE4lt keine Dateien zum Installieren:\n") +
+        EXPECT_EQ(kFailed +
+                      std::string("\n\nDer Ordner enth\xE4lt keine Dateien zum Installieren:\n") +
                       static_cast<const char*>(source.Path()) +
                       "\n\nBitte entpacken Sie das Service-Pack vollst\xE4ndig und starten Sie "
                       "install.exe aus seinem Ordner.",
@@ -121,7 +114,7 @@ TEST_F(InstallationPass, WindowsOwnFoldersAreNoPackInAnySpelling) {
             ShownMessageBox box = RunFrom(spelling.c_str());
             EXPECT_EQ(
                 kFailed +
-                    std::string("Das Programm wurde in einem Ordner von Windows gestartet:\n") +
+                    std::string("\n\nDas Programm wurde in einem Ordner von Windows gestartet:\n") +
                     spelling +
                     "\n\nBitte starten Sie install.exe aus dem Ordner des Service-Packs.",
                 box.text);

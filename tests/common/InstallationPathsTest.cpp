@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "PassTexts.h"
 #include "TestFs.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
@@ -13,8 +14,6 @@ using testfs::operator/;
 namespace {
 
 typedef std::vector<std::string> Names;
-
-const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
 
 // Runs the pass and returns the text of the one message box it showed.
 std::string RunPass(const CString& source, const CString& target, TestWindow& window) {
@@ -58,11 +57,8 @@ TEST(InstallationPaths, NameOf255CharactersIsNamedAsTooLong) {
 
     // Its temporary name is longer than MAX_PATH, which the host would take and Windows not:
     // the pass writes no such path anywhere.
-    EXPECT_EQ(std::string("Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!\n\n"
-                          "Folgende Dateien konnten nicht kopiert werden:\n") +
-                  longName +
-                  "\n\nDer Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des "
-                  "Korvo-Ordners.",
+    EXPECT_EQ(kIncomplete + std::string("\n\nFolgende Dateien konnten nicht kopiert werden:\n") +
+                  longName + "\n\n" + kPathTooLong,
               text);
     EXPECT_EQ("old long, a little longer", testfs::ReadFile(target / longName.c_str()));
     EXPECT_EQ("new short", testfs::ReadFile(target / "short.txt"));

@@ -15,7 +15,6 @@ set -u
 
 kq_e2e_start "$@"
 
-utf8() { printf '%b' "$1" | iconv -f CP1252 -t UTF-8; }
 caption=$KQ_CAPTION
 browser_title=$(utf8 'Bitte Korvo-Installationsordner ausw\xe4hlen')
 choose_text=$(utf8 '1. Korvo-Hauptordner ausw\xe4hlen...')

@@ -12,28 +12,18 @@ set -u
 
 kq_e2e_start "$@"
 
-caption="Korvo-Quenda Service-Pack"
-about=$(printf 'Info \xfcber Korvo2016 - SP' | iconv -f CP1252 -t UTF-8)
-choose_text=$(printf '1. Korvo-Hauptordner ausw\xe4hlen...' | iconv -f CP1252 -t UTF-8)
+caption=$KQ_CAPTION
+about=$(utf8 'Info \xfcber Korvo2016 - SP')
+choose_text=$(utf8 '1. Korvo-Hauptordner ausw\xe4hlen...')
 run=0
 
 start() {
     run=$((run + 1))
     local medium=$KQ_WORK/medium-$run
-    kq_make_medium "$medium" && kq_start_app "$medium" "$KQ_WORK/run-$run.log"
-    kq_drive wait "$caption" 60000 || return 1
-    kq_drive focus "$caption" 2 10000
+    kq_make_medium "$medium" && kq_start_installer "$medium" "$KQ_WORK/run-$run.log"
 }
 
 state() { kq_drive state "$1"; }
-
-has_line() { # text, line
-    grep -qxF -- "$2" <<<"$1" || {
-        echo "  expected \"$2\" in:"
-        sed 's/^/    /' <<<"$1"
-        return 1
-    }
-}
 
 # The colour of a screen pixel of the main window's client area, as RRGGBB.
 pixel() { # x, y in client coordinates
@@ -56,11 +46,11 @@ ends() { # what was done
 echo "== start-up"
 kq_check "main window up with the focus on the exit button" start
 shown=$(state "$caption")
-kq_check "caption" has_line "$shown" "caption=$caption"
-kq_check "exit button enabled" has_line "$shown" "control 2 enabled=1 text=Beenden"
+kq_check "caption" kq_has_line "$shown" "caption=$caption"
+kq_check "exit button enabled" kq_has_line "$shown" "control 2 enabled=1 text=Beenden"
 kq_check "choose-folder button enabled, template text" \
-    has_line "$shown" "control 1000 enabled=1 text=$choose_text"
-kq_check "start button disabled" has_line "$shown" "control 1001 enabled=0 text=3. Starte Installation"
+    kq_has_line "$shown" "control 1000 enabled=1 text=$choose_text"
+kq_check "start button disabled" kq_has_line "$shown" "control 1001 enabled=0 text=3. Starte Installation"
 
 echo "== background"
 read -r _ _ width height < <(sed -n 's/^client=//p' <<<"$shown")
@@ -80,17 +70,17 @@ kq_drive syscommand "$caption" 0x0010 >/dev/null
 kq_check "About box shown" kq_drive wait "$about" 10000
 kq_check "About box has the focus on OK" kq_drive focus "$about" 1 10000
 about_shown=$(state "$about")
-kq_check "About box: product" has_line "$about_shown" "control 65535 enabled=1 text=Korvo2016 - SP"
-kq_check "About box: version" has_line "$about_shown" "control 65535 enabled=1 text=Version 1.0.0.1"
-kq_check "About box: OK button" has_line "$about_shown" "control 1 enabled=1 text=OK"
-kq_check "main window disabled under the About box" has_line "$(state "$caption")" "enabled=0"
+kq_check "About box: product" kq_has_line "$about_shown" "control 65535 enabled=1 text=Korvo2016 - SP"
+kq_check "About box: version" kq_has_line "$about_shown" "control 65535 enabled=1 text=Version 1.0.0.1"
+kq_check "About box: OK button" kq_has_line "$about_shown" "control 1 enabled=1 text=OK"
+kq_check "main window disabled under the About box" kq_has_line "$(state "$caption")" "enabled=0"
 during=$(pixel $covered)
 kq_check "About box drawn over the picture ($before under $during)" [ "$before" != "$during" ]
 kq_drive key "$about" 0x0D >/dev/null
 kq_check "Enter closes the About box" kq_drive gone "$about" 10000
 kq_check "focus back on the exit button" kq_drive focus "$caption" 2 10000
 after=$(state "$caption")
-kq_check "main window enabled again" has_line "$after" "enabled=1"
+kq_check "main window enabled again" kq_has_line "$after" "enabled=1"
 kq_check "main window unchanged" [ "$(grep -v '^enabled=' <<<"$after")" = "$(grep -v '^enabled=' <<<"$shown")" ]
 repainted=
 for i in $(seq 1 20); do
@@ -125,7 +115,7 @@ echo "== texts with names ($LC_ALL)"
 # Names of two scripts: each code page holds its own (and 65001 both), one it lacks is named
 # with '?' as not copied and written under no look-alike. A folder in the Korvo folder keeps
 # one that it holds from being copied. A folder whose name it lacks is refused in the browser.
-umlaut=$(printf 'L\xf6sung.txt' | iconv -f CP1252 -t UTF-8)
+umlaut=$(utf8 'L\xf6sung.txt')
 kanji=$(printf '\xe6\x97\xa5\xe6\x9c\xac.txt')
 case $LC_ALL in
 ja_JP*) korvo=$(printf '\xe3\x82\xb3\xe3\x83\xab\xe3\x83\x9c') blocked=$kanji listed=("L?sung.txt")
@@ -140,16 +130,16 @@ medium=$KQ_WORK/medium-$run
 target=$KQ_WORK/$korvo
 mkdir -p "$target/$blocked" && touch "$medium/$umlaut" "$medium/$kanji"
 browser=$(kq_settle_folder "$target" && kq_open_browser)
-kq_check "browser title" has_line "$browser" "title=$(printf 'Bitte Korvo-Installationsordner ausw\xe4hlen' | iconv -f CP1252 -t UTF-8)"
+kq_check "browser title" kq_has_line "$browser" "title=$(utf8 'Bitte Korvo-Installationsordner ausw\xe4hlen')"
 kq_check "browser takes the Korvo folder" picked "$target"
 kq_check "chosen path on the button" \
-    has_line "$(state "$caption")" "control 1000 enabled=1 text=$(kq_windows_path "$target")"
+    kq_has_line "$(state "$caption")" "control 1000 enabled=1 text=$(kq_windows_path "$target")"
 box=$(kq_start_pass)
-kq_check "message box caption" has_line "$box" "caption=$caption"
-for line in "$(printf 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig!' | iconv -f CP1252 -t UTF-8)" \
+kq_check "message box caption" kq_has_line "$box" "caption=$caption"
+for line in "$(utf8 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig!')" \
     "Folgende Dateien konnten nicht kopiert werden:" "$blocked" "${listed[@]}" \
     "Bitte starten Sie die Installation erneut."; do
-    kq_check "message box line $line" has_line "$box" "text=$line"
+    kq_check "message box line $line" kq_has_line "$box" "text=$line"
 done
 kq_check "installed: $installed" [ "$(LC_ALL=C ls "$target" | tr '\n' /)" = "$installed" ]
 kq_check "message box closed" kq_confirm
@@ -158,12 +148,12 @@ if [ -n "$unnamable" ]; then
     kq_settle_folder "$KQ_WORK/$unnamable" && kq_open_browser >/dev/null
     kq_check "browser takes the folder it cannot name" picked "$KQ_WORK/$unnamable"
     refused=$(kq_drive message "$caption" 10000)
-    kq_check "refusal names the folder" has_line "$refused" "text=$(kq_windows_path "$KQ_WORK/$unnamable")"
-    kq_check "refusal asks for another" has_line "$refused" \
-        "text=$(printf 'Bitte w\xe4hlen Sie einen anderen Ordner.' | iconv -f CP1252 -t UTF-8)"
+    kq_check "refusal names the folder" kq_has_line "$refused" "text=$(kq_windows_path "$KQ_WORK/$unnamable")"
+    kq_check "refusal asks for another" kq_has_line "$refused" \
+        "text=$(utf8 'Bitte w\xe4hlen Sie einen anderen Ordner.')"
     kq_check "refusal closed" kq_confirm
     kq_check "the button keeps the Korvo folder" \
-        has_line "$(state "$caption")" "control 1000 enabled=1 text=$(kq_windows_path "$target")"
+        kq_has_line "$(state "$caption")" "control 1000 enabled=1 text=$(kq_windows_path "$target")"
 fi
 kq_drive click "$caption" 2 >/dev/null
 ends "the exit button after the pass"

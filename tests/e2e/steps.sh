@@ -3,6 +3,9 @@
 
 KQ_CAPTION="Korvo-Quenda Service-Pack"
 
+# utf8 <text>: the text, written with Windows-1252 escapes (\xe4), in UTF-8 as the driver takes it.
+utf8() { printf '%b' "$1" | iconv -f CP1252 -t UTF-8; }
+
 # kq_field <name> <output>: the value of the first "name=" line of a driver output.
 kq_field() { sed -n "s/^$1=//p" <<<"$2" | head -n1; }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "HeadlessWindow.h"
+#include "PassTexts.h"
 #include "HostSystemFolders.h"
 #include "ScriptedFolderPicker.h"
 #include "TestFs.h"
@@ -11,9 +12,7 @@ using testfs::operator/;
 
 namespace {
 
-const char kCaption[] = "Korvo-Quenda Service-Pack";
 const char kChooseCaption[] = "1. Korvo-Hauptordner ausw\xE4hlen...";
-const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
 const WORD kSetFocus = 6; // BN_SETFOCUS, which the logic never names
 
 // The dialog as the user sees it, read back from its headless window.

@@ -23,6 +23,7 @@
 
 #include "HeadlessWindow.h"
 #include "HostTestFs.h"
+#include "PassTexts.h"
 #include "PassReport.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
@@ -35,11 +36,6 @@ namespace {
 typedef std::vector<std::string> Names;
 
 const size_t kMiB = 1024 * 1024;
-
-const char kInUse[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
-const char kDiskFull[] = "Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. Bitte "
-                         "schaffen Sie Platz und starten Sie die Installation erneut.";
-const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
 
 // Content that shows any misplaced, missing or repeated block: every 8-byte word holds its own
 // offset and the file's mark.

@@ -4,22 +4,13 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "PassTexts.h"
 #include "WinApi.h"
 
 namespace {
 
-const char kCaption[] = "Korvo-Quenda Service-Pack";
-const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
-const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
 const char kNotCopied[] = "Folgende Dateien konnten nicht kopiert werden:\n";
-const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
-// The closing advice, one sentence per cause, in the order the pass gives them.
-const char* const kAdvice[] = {
-    "Bitte beenden Sie Korvo und starten Sie die Installation erneut.",
-    ("Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. Bitte schaffen Sie Platz und "
-     "starten Sie die Installation erneut."),
-    "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des Korvo-Ordners.",
-    "Bitte starten Sie die Installation erneut."};
+const char* const kAdvice[] = {kInUse, kDiskFull, kPathTooLong, kTryAgain};
 const char kMore[] = "... und ";
 const char kMoreEnd[] = " weitere";
 

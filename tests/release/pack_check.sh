@@ -15,15 +15,8 @@ tool=${1:-$root/build/host/tools/kq_pack_check}
 work=$(mktemp -d /tmp/kq-pack-check.XXXXXX) || exit 1
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 
-failed=0
-check() { # description, command...
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else
-        echo "FAIL: $what"
-        failed=$((failed + 1))
-    fi
-}
+# kq_check and its tally; nothing of Wine is started.
+. "$root/tests/e2e/lib.sh"
 run() { # folder: the tool's output in $out, its status in $status
     out=$("$tool" "$1" 2>"$work/stderr")
     status=$?
@@ -72,42 +65,42 @@ mkdir -p "$bad/Extras" && cd "$bad" &&
     cp "$dlls/x64.dll" modul64.dat && cp "$dlls/x86.dll" ohne.dll &&
     cd "$root" || exit 1
 run "$bad"
-check "a pack with offenders is refused (status $status)" [ "$status" = 1 ]
-check "a subfolder" says REFUSED Extras "subfolder"
-check "install.exe" says REFUSED install.exe "skips"
-check "install.exe in another case" says REFUSED Install.EXE "over the program's own name"
-check "a name Windows-1252 cannot hold" says REFUSED "$snowman" "Windows-1252"
-check "reserved device names" eval 'says REFUSED CON.txt "device" && says REFUSED lpt3 "device"'
-check "a trailing dot or space" eval 'says REFUSED "punkt." "dot or a space" &&
+kq_check "a pack with offenders is refused (status $status)" [ "$status" = 1 ]
+kq_check "a subfolder" says REFUSED Extras "subfolder"
+kq_check "install.exe" says REFUSED install.exe "skips"
+kq_check "install.exe in another case" says REFUSED Install.EXE "over the program's own name"
+kq_check "a name Windows-1252 cannot hold" says REFUSED "$snowman" "Windows-1252"
+kq_check "reserved device names" eval 'says REFUSED CON.txt "device" && says REFUSED lpt3 "device"'
+kq_check "a trailing dot or space" eval 'says REFUSED "punkt." "dot or a space" &&
     says REFUSED "leer " "dot or a space"'
-check "the temporary suffix" says REFUSED "alt.dat.~KQ" ".~kq"
-check "characters Windows refuses" eval 'says REFUSED "a?b" "character" &&
+kq_check "the temporary suffix" says REFUSED "alt.dat.~KQ" ".~kq"
+kq_check "characters Windows refuses" eval 'says REFUSED "a?b" "character" &&
     says REFUSED "a\\b" "character"'
-check "a temporary path over MAX_PATH" says REFUSED "$too_long" "260 characters"
-check "names equal regardless of case" eval 'says REFUSED Hilfe.txt "HILFE.TXT" &&
+kq_check "a temporary path over MAX_PATH" says REFUSED "$too_long" "260 characters"
+kq_check "names equal regardless of case" eval 'says REFUSED Hilfe.txt "HILFE.TXT" &&
     says REFUSED HILFE.TXT "Hilfe.txt"'
-check "an optional library in another case" says REFUSED dozadaru.dll "DOZADARU.DLL"
-check "not regular files" eval 'says REFUSED verweis "regular" && says REFUSED rohr "regular"'
-check "a 64-bit PE file, by its content" says REFUSED modul64.dat "x64 (64-bit), not 32-bit x86"
-check "an unsigned PE file: a warning" says WARNING ohne.dll "Authenticode"
-check "read-only and hidden: warnings" eval 'says WARNING nurlesen.txt "read-only" &&
+kq_check "an optional library in another case" says REFUSED dozadaru.dll "DOZADARU.DLL"
+kq_check "not regular files" eval 'says REFUSED verweis "regular" && says REFUSED rohr "regular"'
+kq_check "a 64-bit PE file, by its content" says REFUSED modul64.dat "x64 (64-bit), not 32-bit x86"
+kq_check "an unsigned PE file: a warning" says WARNING ohne.dll "Authenticode"
+kq_check "read-only and hidden: warnings" eval 'says WARNING nurlesen.txt "read-only" &&
     says WARNING versteckt.txt "hidden"'
-check "the optional library present" says NOTE VOZORADI.DLL "only where"
-check "installable names are not named" eval 'is_not liesmich.txt && is_not "$cafe" &&
+kq_check "the optional library present" says NOTE VOZORADI.DLL "only where"
+kq_check "installable names are not named" eval 'is_not liesmich.txt && is_not "$cafe" &&
     is_not "$fits"'
-check "the summary counts every refusal" grep -qx "pack refused: 20 refusals, 3 warnings" <<<"$out"
+kq_check "the summary counts every refusal" grep -qx "pack refused: 20 refusals, 3 warnings" <<<"$out"
 
 good=$work/good
 mkdir "$good" && cp -p "$bad/liesmich.txt" "$bad/$cafe" "$bad/VOZORADI.DLL" "$bad/nurlesen.txt" \
     "$dlls/signed.dll" "$good/" || exit 1
 run "$good"
-check "a clean pack, a signed 32-bit DLL in it, is accepted with its warning (status $status)" \
+kq_check "a clean pack, a signed 32-bit DLL in it, is accepted with its warning (status $status)" \
     eval '[ "$status" = 0 ] &&
     says WARNING nurlesen.txt "read-only" &&
     grep -qx "pack accepted: 0 refusals, 1 warnings" <<<"$out"'
 
 run "$work/fehlt"
-check "a missing folder: status 2 and a message (status $status)" eval '[ "$status" = 2 ] &&
+kq_check "a missing folder: status 2 and a message (status $status)" eval '[ "$status" = 2 ] &&
     [ -z "$out" ] && grep -q "cannot read the pack folder" "$work/stderr"'
 
-[ "$failed" = 0 ]
+[ "$KQ_FAILED" -eq 0 ]

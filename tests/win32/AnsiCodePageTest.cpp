@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "PassTexts.h"
 #include "TestFs.h"
 #include "TestWindow.h"
 #include "disk/DiskObject.h"
@@ -24,8 +25,6 @@ using testfs::operator/;
 
 namespace {
 
-const char kCaption[] = "Korvo-Quenda Service-Pack";
-const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
 const char kInternalError[] = "CDiskObject internal error - check call parameters";
 const char kHyou[] = "\x95\x5C"; // the trail byte is a backslash
 

@@ -13,6 +13,7 @@
 
 #include "ListingHooks.h"
 #include "HostTestFs.h"
+#include "PassTexts.h"
 #include "PassReport.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
@@ -22,10 +23,6 @@ using testfs::operator/;
 namespace {
 
 typedef std::vector<std::string> Names;
-
-const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
-const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
-const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
 
 bool IsDots(const char* name) {
     return !std::strcmp(name, ".") || !std::strcmp(name, "..");
