@@ -101,15 +101,8 @@ FILETIME ToFileTime(const struct timespec& time) {
 DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st) {
     if (const DWORD error = ToPosixPath(path, posixPath))
         return error;
-    if (stat(posixPath.c_str(), &st) == 0)
-        return ERROR_SUCCESS;
-    int err = errno;
-    if ((err == ENOENT || err == ENOTDIR) && FindRegardlessOfCase(posixPath, Leaf::FoldCase)) {
-        if (stat(posixPath.c_str(), &st) == 0)
-            return ERROR_SUCCESS;
-        err = errno;
-    }
-    return PathError(err, posixPath);
+    const int err = StatRegardlessOfCase(posixPath, st);
+    return err ? PathError(err, posixPath) : ERROR_SUCCESS;
 }
 
 } // namespace hostfs

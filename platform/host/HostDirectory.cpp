@@ -16,12 +16,7 @@ extern "C" DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
         SetLastError(ErrorFromErrno(errno));
         return 0;
     }
-    const std::string path = ToWindowsPath(cwd);
-    // Too small: the size needed including the NUL, and the buffer untouched.
-    if (path.size() + 1 > size || !buffer)
-        return static_cast<DWORD>(path.size() + 1);
-    std::memcpy(buffer, path.c_str(), path.size() + 1);
-    return static_cast<DWORD>(path.size());
+    return CopyAnswer(ToWindowsPath(cwd), buffer, size);
 }
 
 extern "C" BOOL SetCurrentDirectoryA(LPCSTR path) {

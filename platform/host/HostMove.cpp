@@ -21,11 +21,7 @@ extern "C" BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     struct stat toStat;
     // The name is found regardless of case as well: Windows would not make a second file of
     // it, and a rename that must not replace is refused by one in another case too.
-    bool exists = lstat(to.c_str(), &toStat) == 0;
-    if (!exists && (errno == ENOENT || errno == ENOTDIR) &&
-        FindRegardlessOfCase(to, Leaf::FoldCase))
-        exists = lstat(to.c_str(), &toStat) == 0;
-    if (exists) {
+    if (StatRegardlessOfCase(to, toStat, false) == 0) {
         if (toStat.st_dev == fromStat.st_dev && toStat.st_ino == fromStat.st_ino)
             return TRUE;
         if (!(flags & MOVEFILE_REPLACE_EXISTING))
@@ -48,12 +44,8 @@ extern "C" BOOL DeleteFileA(LPCSTR path) {
         return Fail(error);
     struct stat st;
     // A link is removed itself, never what it points to.
-    if (lstat(posixPath.c_str(), &st) != 0) {
-        const int err = errno;
-        if ((err != ENOENT && err != ENOTDIR) || !FindRegardlessOfCase(posixPath, Leaf::FoldCase) ||
-            lstat(posixPath.c_str(), &st) != 0)
-            return Fail(PathError(err, posixPath));
-    }
+    if (const int err = StatRegardlessOfCase(posixPath, st, false))
+        return Fail(PathError(err, posixPath));
     if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && IsReadOnly(st)))
         return Fail(ERROR_ACCESS_DENIED);
     if (const DWORD error = CheckShares(st, FILE_SHARE_DELETE))

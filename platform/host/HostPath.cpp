@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -128,6 +129,25 @@ std::string ParentOf(const std::string& posixPath) {
     if (slash == 0 || slash == std::string::npos)
         return "/";
     return posixPath.substr(0, slash);
+}
+
+int StatRegardlessOfCase(std::string& posixPath, struct stat& st, bool followLinks) {
+    const auto once = [&] {
+        return (followLinks ? stat(posixPath.c_str(), &st) : lstat(posixPath.c_str(), &st)) == 0
+                   ? 0
+                   : errno;
+    };
+    int err = once();
+    if ((err == ENOENT || err == ENOTDIR) && FindRegardlessOfCase(posixPath, Leaf::FoldCase))
+        err = once();
+    return err;
+}
+
+DWORD CopyAnswer(const std::string& text, LPSTR buffer, DWORD size) {
+    if (!buffer || text.size() + 1 > size)
+        return static_cast<DWORD>(text.size() + 1);
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<DWORD>(text.size());
 }
 
 } // namespace hostfs

@@ -19,6 +19,8 @@
 
 #include <string>
 
+#include <sys/stat.h>
+
 #include "WinApi.h"
 
 namespace hostfs {
@@ -41,6 +43,14 @@ enum class Leaf { FoldCase, Exact };
 // Callers try the exact path first: a name found in another case reads its folder. With
 // Leaf::Exact the last component is kept as spelled (CopyFileA's target).
 bool FindRegardlessOfCase(std::string& posixPath, Leaf leaf);
+
+// stat of posixPath (lstat, which never follows a link, unless followLinks), where the name as
+// spelled is missing found regardless of case: 0, or the errno.
+int StatRegardlessOfCase(std::string& posixPath, struct stat& st, bool followLinks = true);
+
+// As the A functions answer into a caller's buffer: the length copied, or, where it does not
+// fit (or there is no buffer), the size needed with the NUL and the buffer untouched.
+DWORD CopyAnswer(const std::string& text, LPSTR buffer, DWORD size);
 
 // The folder part of an absolute POSIX path ("/" for "/x").
 std::string ParentOf(const std::string& posixPath);
