@@ -120,13 +120,20 @@ BrowseRun RunBrowse(CFolderPicker& picker, const std::function<void(const Browse
     std::atomic<bool> returned(false);
     std::thread driver([&] {
         auto deadline = std::chrono::steady_clock::now() + kAppearTimeout;
+        // Until its thread is in the browser's loop: set up and ready for input. The first
+        // browser of a fresh prefix can take its time.
         HWND window = nullptr;
+        bool ready = false;
         while (!returned && std::chrono::steady_clock::now() < deadline &&
-               !(window = FindBrowser()))
+               !(ready = (window = FindBrowser()) && foreign::Answers(window, kReplyTimeoutMs)))
             Sleep(10);
-        // Wait until its thread is in the browser's loop: set up and ready for input.
-        if (!window || !foreign::Answers(window, kReplyTimeoutMs))
+        if (!ready) {
+            // One that comes up too late is cancelled, so that the test fails instead of hanging.
+            for (; !returned; Sleep(100))
+                if (HWND late = FindBrowser())
+                    foreign::Press(late, IDCANCEL);
             return;
+        }
         run.appeared = true;
         Browser browser(window);
         script(browser);
