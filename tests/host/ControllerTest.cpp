@@ -1,8 +1,11 @@
 // The main dialog's controller driven through its message map, with the folder browser scripted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "HeadlessWindow.h"
 #include "PassTexts.h"
+#include "HostProgramFile.h"
 #include "HostSystemFolders.h"
 #include "ScriptedFolderPicker.h"
 #include "TestFs.h"
@@ -38,10 +41,14 @@ protected:
         ASSERT_TRUE(SetCurrentDirectoryA(pack.Path()));
         testfs::WriteFile(pack / "install.exe", "installer");
         testfs::WriteFile(pack / "korvo.dat", "v2");
+        SetHostProgramFile(pack / "install.exe");
+        testfs::WriteFile(korvo / "korvo.dat", "v1");
     }
     void TearDown() override {
         SetCurrentDirectoryA(startDirectory);
         SetHeadlessModalScript(nullptr);
+        SetHeadlessMessageBoxScript(nullptr);
+        SetHostProgramFile(nullptr);
         ScriptPicker({});
     }
     // Runs the dialog with script standing for the user; returns DoModal's result.
@@ -72,23 +79,42 @@ TEST_F(Controller, StartsWithoutTargetAndTheCurrentDirectoryAsSource) {
     });
 }
 
-TEST_F(Controller, SourceIsWhateverTheCurrentDirectoryIsAtInitialisation) {
+TEST_F(Controller, SourceIsTheFolderThatHoldsTheRunningProgram) {
     // Longer than MAX_PATH, too: the folder is read whole.
     CString deep = other.Path();
     while (deep.GetLength() <= 300) {
         deep = deep / std::string(50, 'd').c_str();
         testfs::MakeDir(deep);
     }
-    ASSERT_TRUE(SetCurrentDirectoryA(deep));
     testfs::WriteFile(deep / "stray.txt", "not from the pack");
+    testfs::WriteFile(deep / "install.exe", "installer");
+    std::string upper = std::string(pack / "install.exe");
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    const struct {
+        CString current, program, source;
+    } starts[] = {
+        {deep, deep / "install.exe", deep},
+        // Started by full path from a folder that holds another program of the same name.
+        {deep, pack / "install.exe", pack.Path()},
+        // The same file, however spelt: the folder as the user reached it.
+        {pack.Path(), upper.c_str(), pack.Path()},
+    };
+    for (const auto& start : starts) {
+        SetHostProgramFile(start.program);
+        ASSERT_TRUE(SetCurrentDirectoryA(start.current));
+        Show([&](CServicePackDlg& dlg, View&) {
+            EXPECT_EQ(std::string(start.source), std::string(dlg.SourceFolder()));
+        });
+    }
     ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
+    ASSERT_TRUE(SetCurrentDirectoryA(deep));
+    SetHostProgramFile(pack / "install.exe");
     Show([&](CServicePackDlg& dlg, View&) {
-        ASSERT_TRUE(SetCurrentDirectoryA(pack.Path()));
-        EXPECT_EQ(std::string(deep), std::string(dlg.SourceFolder()));
         Click(dlg, IDC_CHOOSE_FOLDER);
         Click(dlg, IDC_START_INSTALLATION);
     });
-    EXPECT_EQ(std::vector<std::string>{"stray.txt"}, testfs::List(korvo.Path()));
+    EXPECT_EQ(std::vector<std::string>{"korvo.dat"}, testfs::List(korvo.Path()));
+    EXPECT_EQ("v2", testfs::ReadFile(korvo / "korvo.dat"));
 }
 
 TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
@@ -104,7 +130,19 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
 
         const HeadlessWindow& start = *view.window.Child(IDC_START_INSTALLATION);
         const int changes = start.textChanges;
+        // Logoff asked while the pass is still up, at its message box.
+        LRESULT endDuring = TRUE;
+        std::wstring reasonDuring;
+        SetHeadlessMessageBoxScript([&](const HeadlessMessageBox&) {
+            endDuring = dlg.SendMessageA(WM_QUERYENDSESSION);
+            reasonDuring = view.window.shutdownBlockReason;
+            return IDOK;
+        });
         Click(dlg, IDC_START_INSTALLATION);
+        EXPECT_EQ(FALSE, endDuring);
+        EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reasonDuring);
+        EXPECT_EQ(TRUE, dlg.SendMessageA(WM_QUERYENDSESSION)) << "not held after the pass";
+        EXPECT_EQ(L"", view.window.shutdownBlockReason);
         EXPECT_EQ(changes + 2, start.textChanges) << "the one file shown, then the text put back";
         EXPECT_EQ("3. Starte Installation", start.text);
         ASSERT_EQ(1u, view.window.messageBoxes.size());
@@ -143,18 +181,39 @@ TEST_F(Controller, CancellingALaterChoiceKeepsTheEarlierTarget) {
     });
 }
 
-TEST_F(Controller, ASecondChoiceReplacesTheFirst) {
+TEST_F(Controller, AFolderWithoutAnyFileOfThePackIsInstalledIntoOnlyWhenConfirmed) {
     ScriptPicker(
         {{true, std::string(korvo.Path()), nullptr}, {true, std::string(other.Path()), nullptr}});
+    testfs::MakeDir(other / "korvo.dat"); // a folder is no file of the pack
     Show([&](CServicePackDlg& dlg, View& view) {
         Click(dlg, IDC_CHOOSE_FOLDER);
         Click(dlg, IDC_CHOOSE_FOLDER);
         EXPECT_EQ(std::string(other.Path()), std::string(dlg.TargetFolder()));
         EXPECT_EQ(std::string(other.Path()), view.ChooseText());
+        for (int answer : {IDNO, IDYES}) {
+            SetHeadlessMessageBoxScript([&](const HeadlessMessageBox& box) {
+                return box.type == (MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ? answer : IDOK;
+            });
+            Click(dlg, IDC_START_INSTALLATION);
+            if (answer == IDNO) {
+                ASSERT_EQ(1u, view.window.messageBoxes.size());
+                EXPECT_EQ("Der gew\xE4hlte Ordner enth\xE4lt keine Datei dieses Service-Packs. "
+                          "Ist er wirklich der Korvo-Hauptordner?",
+                          view.window.messageBoxes[0].text);
+                EXPECT_EQ(kCaption, view.window.messageBoxes[0].caption);
+                EXPECT_FALSE(view.window.messageBoxes[0].waitCursor);
+                EXPECT_EQ(std::vector<std::string>{"korvo.dat"}, testfs::List(other.Path()));
+                testfs::RemoveTree(other / "korvo.dat");
+            }
+        }
+        ASSERT_EQ(3u, view.window.messageBoxes.size()) << "asked again, then the pass's own box";
+        EXPECT_EQ(kCompleted, view.window.messageBoxes[2].text);
         Click(dlg, IDC_START_INSTALLATION);
+        EXPECT_EQ(4u, view.window.messageBoxes.size()) << "holds the pack's file now: no question";
+        EXPECT_EQ(std::string(other.Path()), view.ChooseText());
     });
-    EXPECT_TRUE(testfs::Exists(other / "korvo.dat"));
-    EXPECT_FALSE(testfs::Exists(korvo / "korvo.dat"));
+    EXPECT_EQ("v2", testfs::ReadFile(other / "korvo.dat"));
+    EXPECT_EQ("v1", testfs::ReadFile(korvo / "korvo.dat"));
 }
 
 TEST_F(Controller, StartingTwiceRunsTheWholePassTwice) {
@@ -200,6 +259,8 @@ TEST_F(Controller, StartedInTheSystemFolderInstallsNothingButFromAFolderBelowIt)
     testfs::WriteFile(below / "korvo.dat", "v3");
     SetHostWindowsFolder(other.Path());
     for (const CString& folder : {system, below}) {
+        testfs::WriteFile(folder / "install.exe", "installer");
+        SetHostProgramFile(folder / "install.exe");
         ASSERT_TRUE(SetCurrentDirectoryA(folder));
         ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
         Show([&](CServicePackDlg& dlg, View&) {
