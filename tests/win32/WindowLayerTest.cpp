@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "DC.h"
+#include "WineDifference.h"
+#include "app/RedirectionGuard.h"
 #include "WaitCursor.h"
 #include "WinApp.h"
 #include "Wnd.h"
@@ -169,6 +171,42 @@ TEST(ApplicationObject, NullNameIsTheExecutablesName) {
 TEST(ApplicationObject, ResourcesComeFromTheExecutableByDefault) {
     CWinApp app;
     EXPECT_EQ(AfxGetResourceHandle(), GetModuleHandleA(nullptr));
+}
+
+static struct MitigationCall {
+    int calls, policy;
+    DWORD flags;
+    SIZE_T length;
+} asked;
+
+static BOOL WINAPI RecordMitigation(int policy, PVOID buffer, SIZE_T length) {
+    asked = {asked.calls + 1, policy, *static_cast<DWORD*>(buffer), length};
+    return TRUE;
+}
+
+TEST(ApplicationObject, RedirectionGuardIsAskedForWheneverTheSystemHasTheFunction) {
+    const FARPROC exported =
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessMitigationPolicy");
+    EXPECT_EQ(reinterpret_cast<void*>(exported),
+              reinterpret_cast<void*>(optional_api::SetProcessMitigationPolicy()));
+    EXPECT_FALSE(TurnOnRedirectionGuard(nullptr)) << "nothing to ask, and the start goes on";
+    EXPECT_TRUE(TurnOnRedirectionGuard(RecordMitigation));
+    EXPECT_EQ(1, asked.calls);
+    EXPECT_EQ(16, asked.policy) << "ProcessRedirectionTrustPolicy";
+    EXPECT_EQ(1u, asked.flags) << "EnforceRedirectionTrust alone";
+    EXPECT_EQ(sizeof(DWORD), asked.length);
+    if (!exported)
+        return;
+    // The system's own answer: taken on Windows 10 22H2 and later, refused before, as the
+    // process then reports it.
+    const bool taken = TurnOnRedirectionGuard(optional_api::SetProcessMitigationPolicy());
+    SKIP_UNDER_WINE("SetProcessMitigationPolicy and GetProcessMitigationPolicy are stubs");
+    auto get = reinterpret_cast<BOOL(WINAPI*)(HANDLE, int, PVOID, SIZE_T)>(
+        reinterpret_cast<void (*)()>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessMitigationPolicy")));
+    DWORD now = 0;
+    ASSERT_NE(nullptr, get);
+    EXPECT_EQ(taken, get(GetCurrentProcess(), 16, &now, sizeof now) && (now & 1));
 }
 
 TEST(WindowMembers, DlgItemWrapsTheChildOnce) {
