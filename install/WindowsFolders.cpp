@@ -11,7 +11,7 @@ CString WithoutClosingBackslash(const char* path) {
     const int length = folder.GetLength();
     const char* begin = folder;
     return length > 3 && *CharPrevA(begin, begin + length) == '\\' ? folder.Left(length - 1)
-                                                                    : folder;
+                                                                   : folder;
 }
 
 // length: what the lookup answered; 0 (none, such as no 32-bit system folder on 32-bit

@@ -125,7 +125,6 @@ extern "C" BOOL ShutdownBlockReasonDestroy(HWND window) {
     return TRUE;
 }
 
-
 INT_PTR CDialog::DoModal() {
     HeadlessWindow window;
     window.wnd = this;

@@ -12,7 +12,8 @@ namespace {
 Utf16 ProgramPath() {
     Utf16 path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0)
             return {};
         if (length < path.size()) {
@@ -68,6 +69,5 @@ BOOL IsProgramFileA(LPCSTR path) {
         !Identity(OpenIdentity(WideText(CDisplayText().Name(path)).data()), other))
         return FALSE;
     return mine.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
-           mine.nFileIndexHigh == other.nFileIndexHigh &&
-           mine.nFileIndexLow == other.nFileIndexLow;
+           mine.nFileIndexHigh == other.nFileIndexHigh && mine.nFileIndexLow == other.nFileIndexLow;
 }

@@ -201,8 +201,8 @@ TEST(ApplicationObject, RedirectionGuardIsAskedForWheneverTheSystemHasTheFunctio
     // process then reports it.
     const bool taken = TurnOnRedirectionGuard(optional_api::SetProcessMitigationPolicy());
     SKIP_UNDER_WINE("SetProcessMitigationPolicy and GetProcessMitigationPolicy are stubs");
-    auto get = reinterpret_cast<BOOL(WINAPI*)(HANDLE, int, PVOID, SIZE_T)>(
-        reinterpret_cast<void (*)()>(
+    auto get =
+        reinterpret_cast<BOOL(WINAPI*)(HANDLE, int, PVOID, SIZE_T)>(reinterpret_cast<void (*)()>(
             GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessMitigationPolicy")));
     DWORD now = 0;
     ASSERT_NE(nullptr, get);
