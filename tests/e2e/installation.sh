@@ -293,7 +293,7 @@ kq_check "Nein, the default: nothing copied" [ -z "$(ls -A "$fresh")" ]
 kq_check "and the choice kept" kq_has_line "$(state)" \
     "control 1000 enabled=1 text=$(kq_windows_path "$fresh")"
 kq_drive click "$caption" 1001 >/dev/null
-kq_check "asked again" kq_drive message "$caption" 10000
+kq_check "asked again" eval 'kq_drive message "$caption" 10000 >/dev/null'
 # Start, choose-folder and exit pressed and the window closed while the pass runs.
 kq_check "Ja starts the pass" kq_drive message-press "$caption" 6 10000
 alive=$(kq_drive alive "$caption" 55000 1001 1000 2)
