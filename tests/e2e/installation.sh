@@ -273,29 +273,17 @@ done
 kq_check "main window up" kq_start_installer "$long" "$KQ_WORK/app-long.log"
 kq_check "an empty Korvo folder chosen" kq_choose_folder "$fresh" ok
 question=$(kq_start_pass)
-kq_check "the start asks first whether it is the Korvo folder" \
-    kq_has_line "$question" "text=$KQ_NOT_KORVO"
-kq_check "under the program's caption, with Ja and Nein" eval 'kq_has_line "$question" \
-    "caption=$caption" && kq_has_line "$question" icon=question && kq_has_line "$question" buttons=yes,no'
-# Enter takes the default button.
-kq_drive key "$caption" 0x0D >/dev/null
-answered() {
-    local i
-    for i in $(seq 1 50); do
-        kq_drive message "$caption" 0 >/dev/null 2>&1 || return 0
-        sleep 0.2
-    done
-    return 1
-}
-kq_check "Enter answers the question" answered
-sleep 1
-kq_check "Nein, the default: nothing copied" [ -z "$(ls -A "$fresh")" ]
-kq_check "and the choice kept" kq_has_line "$(state)" \
-    "control 1000 enabled=1 text=$(kq_windows_path "$fresh")"
+kq_check "the start asks first, a question with Ja and Nein" eval 'kq_has_line "$question" \
+    "text=$KQ_NOT_KORVO" && kq_has_line "$question" "caption=$caption" &&
+    kq_has_line "$question" icon=question && kq_has_line "$question" buttons=yes,no'
+kq_drive key "$caption" 0x0D >/dev/null && sleep 2
+kq_check "Enter answers Nein, the default: nothing copied, the choice kept" eval '! kq_drive \
+    message "$caption" 0 >/dev/null 2>&1 && [ -z "$(ls -A "$fresh")" ] && kq_has_line "$(state)" \
+    "control 1000 enabled=1 text=$(kq_windows_path "$fresh")"'
 kq_drive click "$caption" 1001 >/dev/null
-kq_check "asked again" eval 'kq_drive message "$caption" 10000 >/dev/null'
+kq_check "asked again, Ja starts the pass" eval \
+    'kq_drive message "$caption" 10000 >/dev/null && kq_drive message-press "$caption" 6 10000'
 # Start, choose-folder and exit pressed and the window closed while the pass runs.
-kq_check "Ja starts the pass" kq_drive message-press "$caption" 6 10000
 alive=$(kq_drive alive "$caption" 55000 1001 1000 2)
 kq_check "the pass watched ($(tr '\n' ' ' <<<"$alive"))" [ $? -eq 0 ]
 duration=$(kq_field duration "$alive") slowest=$(kq_field slowest "$alive")
@@ -306,7 +294,9 @@ kq_check "its start button showed the files as they were copied" \
     grep -qE '^shown=Datei [0-9]+: teil[1-8]\.bin$' <<<"$alive"
 box=$(kq_drive message "$caption" 55000)
 kq_check "the long pass reports the installation complete" box_completed
+kq_check "logoff refused while the pass is up" [ "$(kq_drive endsession "$caption")" = 0 ]
 kq_check "OK closes the message box" kq_confirm
+kq_check "logoff allowed after the pass" [ "$(kq_drive endsession "$caption")" = 1 ]
 kq_check "no second pass, no folder browser: the presses were dropped" \
     eval '! kq_drive message "$caption" 2000 >/dev/null && ! kq_drive browser "$caption" 500 >/dev/null'
 kq_check "the window still open, its start button as before the pass" \

@@ -79,42 +79,26 @@ TEST_F(Controller, StartsWithoutTargetAndTheCurrentDirectoryAsSource) {
     });
 }
 
-TEST_F(Controller, SourceIsTheFolderThatHoldsTheRunningProgram) {
+TEST_F(Controller, SourceIsTheCurrentDirectoryOnlyWhereItHoldsTheRunningProgram) {
     // Longer than MAX_PATH, too: the folder is read whole.
     CString deep = other.Path();
     while (deep.GetLength() <= 300) {
         deep = deep / std::string(50, 'd').c_str();
         testfs::MakeDir(deep);
     }
-    testfs::WriteFile(deep / "stray.txt", "not from the pack");
-    testfs::WriteFile(deep / "install.exe", "installer");
-    std::string upper = std::string(pack / "install.exe");
+    ASSERT_TRUE(SetCurrentDirectoryA(deep));
+    testfs::WriteFile(deep / "install.exe", "another program of that name");
+    std::string upper = std::string(deep / "install.exe");
     std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-    const struct {
-        CString current, program, source;
-    } starts[] = {
-        {deep, deep / "install.exe", deep},
-        // Started by full path from a folder that holds another program of the same name.
-        {deep, pack / "install.exe", pack.Path()},
-        // The same file, however spelt: the folder as the user reached it.
-        {pack.Path(), upper.c_str(), pack.Path()},
-    };
-    for (const auto& start : starts) {
-        SetHostProgramFile(start.program);
-        ASSERT_TRUE(SetCurrentDirectoryA(start.current));
+    // Its file however spelt; started by full path from that folder.
+    const CString programs[] = {upper.c_str(), pack / "install.exe"},
+                  sources[] = {deep, pack.Path()};
+    for (int i = 0; i < 2; ++i) {
+        SetHostProgramFile(programs[i]);
         Show([&](CServicePackDlg& dlg, View&) {
-            EXPECT_EQ(std::string(start.source), std::string(dlg.SourceFolder()));
+            EXPECT_EQ(std::string(sources[i]), std::string(dlg.SourceFolder()));
         });
     }
-    ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
-    ASSERT_TRUE(SetCurrentDirectoryA(deep));
-    SetHostProgramFile(pack / "install.exe");
-    Show([&](CServicePackDlg& dlg, View&) {
-        Click(dlg, IDC_CHOOSE_FOLDER);
-        Click(dlg, IDC_START_INSTALLATION);
-    });
-    EXPECT_EQ(std::vector<std::string>{"korvo.dat"}, testfs::List(korvo.Path()));
-    EXPECT_EQ("v2", testfs::ReadFile(korvo / "korvo.dat"));
 }
 
 TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
@@ -130,18 +114,17 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
 
         const HeadlessWindow& start = *view.window.Child(IDC_START_INSTALLATION);
         const int changes = start.textChanges;
-        // Logoff asked while the pass is still up, at its message box.
         LRESULT endDuring = TRUE;
-        std::wstring reasonDuring;
+        std::wstring reason;
         SetHeadlessMessageBoxScript([&](const HeadlessMessageBox&) {
-            endDuring = dlg.SendMessageA(WM_QUERYENDSESSION);
-            reasonDuring = view.window.shutdownBlockReason;
+            endDuring = dlg.SendMessageA(WM_QUERYENDSESSION); // logoff while the pass is up
+            reason = view.window.shutdownBlockReason;
             return IDOK;
         });
         Click(dlg, IDC_START_INSTALLATION);
         EXPECT_EQ(FALSE, endDuring);
-        EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reasonDuring);
-        EXPECT_EQ(TRUE, dlg.SendMessageA(WM_QUERYENDSESSION)) << "not held after the pass";
+        EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reason);
+        EXPECT_EQ(TRUE, dlg.SendMessageA(WM_QUERYENDSESSION)) << "nor held after it";
         EXPECT_EQ(L"", view.window.shutdownBlockReason);
         EXPECT_EQ(changes + 2, start.textChanges) << "the one file shown, then the text put back";
         EXPECT_EQ("3. Starte Installation", start.text);
@@ -181,38 +164,27 @@ TEST_F(Controller, CancellingALaterChoiceKeepsTheEarlierTarget) {
     });
 }
 
-TEST_F(Controller, AFolderWithoutAnyFileOfThePackIsInstalledIntoOnlyWhenConfirmed) {
+TEST_F(Controller, ASecondChoiceWithoutThePacksFilesReplacesTheFirstOnceConfirmed) {
     ScriptPicker(
         {{true, std::string(korvo.Path()), nullptr}, {true, std::string(other.Path()), nullptr}});
-    testfs::MakeDir(other / "korvo.dat"); // a folder is no file of the pack
     Show([&](CServicePackDlg& dlg, View& view) {
         Click(dlg, IDC_CHOOSE_FOLDER);
         Click(dlg, IDC_CHOOSE_FOLDER);
         EXPECT_EQ(std::string(other.Path()), std::string(dlg.TargetFolder()));
         EXPECT_EQ(std::string(other.Path()), view.ChooseText());
-        for (int answer : {IDNO, IDYES}) {
-            SetHeadlessMessageBoxScript([&](const HeadlessMessageBox& box) {
-                return box.type == (MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ? answer : IDOK;
-            });
-            Click(dlg, IDC_START_INSTALLATION);
-            if (answer == IDNO) {
-                ASSERT_EQ(1u, view.window.messageBoxes.size());
-                EXPECT_EQ("Der gew\xE4hlte Ordner enth\xE4lt keine Datei dieses Service-Packs. "
-                          "Ist er wirklich der Korvo-Hauptordner?",
-                          view.window.messageBoxes[0].text);
-                EXPECT_EQ(kCaption, view.window.messageBoxes[0].caption);
-                EXPECT_FALSE(view.window.messageBoxes[0].waitCursor);
-                EXPECT_EQ(std::vector<std::string>{"korvo.dat"}, testfs::List(other.Path()));
-                testfs::RemoveTree(other / "korvo.dat");
-            }
-        }
-        ASSERT_EQ(3u, view.window.messageBoxes.size()) << "asked again, then the pass's own box";
-        EXPECT_EQ(kCompleted, view.window.messageBoxes[2].text);
         Click(dlg, IDC_START_INSTALLATION);
-        EXPECT_EQ(4u, view.window.messageBoxes.size()) << "holds the pack's file now: no question";
-        EXPECT_EQ(std::string(other.Path()), view.ChooseText());
+        ASSERT_EQ(1u, view.window.messageBoxes.size());
+        EXPECT_EQ("Der gew\xE4hlte Ordner enth\xE4lt keine Datei dieses Service-Packs. Ist er "
+                  "wirklich der Korvo-Hauptordner?",
+                  view.window.messageBoxes[0].text);
+        EXPECT_EQ(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, view.window.messageBoxes[0].type);
+        EXPECT_FALSE(testfs::Exists(other / "korvo.dat")) << "the default, Nein, copies nothing";
+        SetHeadlessMessageBoxScript([](const HeadlessMessageBox& box) {
+            return (box.type & 0xF) == MB_YESNO ? IDYES : IDOK;
+        });
+        Click(dlg, IDC_START_INSTALLATION);
     });
-    EXPECT_EQ("v2", testfs::ReadFile(other / "korvo.dat"));
+    EXPECT_TRUE(testfs::Exists(other / "korvo.dat"));
     EXPECT_EQ("v1", testfs::ReadFile(korvo / "korvo.dat"));
 }
 

@@ -136,7 +136,6 @@ TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
     EXPECT_EQ(kCaption, window.Caption());
 }
 
-// Its last byte is a backslash, the second half of a character: the folder stays whole.
 TEST_F(CodePage932, AFolderEndingInSuchACharacterIsNotWindowsOwn) {
     char windows[MAX_PATH] = "";
     ASSERT_LT(0u, GetSystemWindowsDirectoryA(windows, MAX_PATH));

@@ -14,8 +14,6 @@
 #include <gtest/gtest.h>
 
 #include "ForeignWindow.h"
-#include "TestFs.h"
-#include "WineDifference.h"
 #include "WinApp.h"
 #include "Wnd.h"
 #include "res/resource.h"
@@ -85,10 +83,6 @@ public:
     }
     void OnStep() { step(*this); }
     HICON Icon() const { return m_icon; }
-    void Aim(const CString& source, const CString& target) {
-        m_sourceFolder = source;
-        m_targetFolder = target;
-    }
 
     std::function<void(ScriptedMainDialog&)> step;
 
@@ -416,69 +410,4 @@ TEST_F(DialogTest, MainDialogAddsTheAboutItemSetsBothIconsAndErasesItsBackground
     EXPECT_EQ(dialog.Icon(), big);
     EXPECT_EQ(dialog.Icon(), small);
     EXPECT_NE(0, erased) << "the background erase reported that nothing was erased";
-}
-
-struct OwnedBox {
-    HWND owner, found;
-};
-
-static BOOL CALLBACK KeepOwnedBox(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<OwnedBox*>(data);
-    if (!foreign::IsDialog(window) || !IsWindowVisible(window) ||
-        GetWindow(window, GW_OWNER) != search->owner)
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// Sent, as Windows sends it at logoff: it reaches the window even while the pass serves it or
-// its message box is up.
-LRESULT QueryEndSession(HWND window) {
-    DWORD_PTR answer = 42;
-    SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
-                        &answer);
-    return static_cast<LRESULT>(answer);
-}
-
-TEST_F(DialogTest, MainDialogHoldsUpTheEndOfTheSessionWhileAPassRuns) {
-    using testfs::operator/;
-    testfs::TempDir pack, korvo;
-    testfs::WriteFile(pack / "korvo.dat", "v2");
-    testfs::WriteFile(korvo / "korvo.dat", "v1");
-    ScriptedMainDialog dialog;
-    LRESULT before = 42, during = 42, after = 42;
-    std::wstring reason = L"(not read)";
-    dialog.step = [&](ScriptedMainDialog& d) {
-        d.Aim(pack.Path(), korvo.Path());
-        before = QueryEndSession(d.m_hWnd);
-        // Asked from outside while the pass's message box is up, which then is closed.
-        std::thread session([&] {
-            OwnedBox box = {d.m_hWnd, nullptr};
-            for (int i = 0; i < 1000 && !box.found; ++i, Sleep(10))
-                EnumWindows(KeepOwnedBox, reinterpret_cast<LPARAM>(&box));
-            if (!box.found || !foreign::Answers(box.found, 5000))
-                return;
-            during = QueryEndSession(d.m_hWnd);
-            // Wine 8 has no ShutdownBlockReasonQuery: a call there aborts the program.
-            if (!RunningUnderWine()) {
-                wchar_t text[MAX_STR_BLOCKREASON] = L"";
-                DWORD size = MAX_STR_BLOCKREASON;
-                if (ShutdownBlockReasonQuery(d.m_hWnd, text, &size))
-                    reason = text;
-            }
-            foreign::Press(box.found, IDOK);
-        });
-        d.OnStartInstallation();
-        session.join();
-        after = QueryEndSession(d.m_hWnd);
-        d.EndDialog(IDOK);
-    };
-    dialog.DoModal();
-    EXPECT_EQ(TRUE, before) << "the default answer outside a pass";
-    EXPECT_EQ(FALSE, during);
-    EXPECT_EQ(TRUE, after);
-    EXPECT_EQ("v2", testfs::ReadFile(korvo / "korvo.dat"));
-    SKIP_UNDER_WINE("ShutdownBlockReasonCreate is a stub and ShutdownBlockReasonQuery missing in "
-                    "Wine 8; the host stand-in's ControllerTest reads the reason");
-    EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reason);
 }
