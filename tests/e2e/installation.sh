@@ -297,6 +297,7 @@ kq_check "the long pass reports the installation complete" box_completed
 kq_check "logoff refused while the pass is up" [ "$(kq_drive endsession "$caption")" = 0 ]
 kq_check "OK closes the message box" kq_confirm
 kq_check "logoff allowed after the pass" [ "$(kq_drive endsession "$caption")" = 1 ]
+echo "accepted Wine difference: no ShutdownBlockReasonQuery in Wine 8; ControllerTest reads the reason"
 kq_check "no second pass, no folder browser: the presses were dropped" \
     eval '! kq_drive message "$caption" 2000 >/dev/null && ! kq_drive browser "$caption" 500 >/dev/null'
 kq_check "the window still open, its start button as before the pass" \

@@ -183,7 +183,6 @@ static BOOL WINAPI RecordMitigation(int policy, PVOID buffer, SIZE_T length) {
     return TRUE;
 }
 
-// Under Wine too the function is there, a stub, and found.
 TEST(ApplicationObject, RedirectionGuardIsAskedForWheneverTheSystemHasTheFunction) {
     EXPECT_EQ(reinterpret_cast<void*>(
                   GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessMitigationPolicy")),
