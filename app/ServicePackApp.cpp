@@ -1,5 +1,6 @@
 #include "ServicePackApp.h"
 
+#include "app/RedirectionGuard.h"
 #include "ui/ServicePackDlg.h"
 
 // The one application object; WinMain finds it through AfxGetApp().
@@ -10,6 +11,8 @@ ON_COMMAND(CServicePackApp, ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 BOOL CServicePackApp::InitInstance() {
+    // Before the first file is touched.
+    TurnOnRedirectionGuard(optional_api::SetProcessMitigationPolicy());
     AfxEnableControlContainer();
     Enable3dControls();
 

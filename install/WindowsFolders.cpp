@@ -4,10 +4,14 @@
 
 namespace {
 
+// The last character, not the last byte: under a double-byte code page a backslash byte may be
+// the second half of a character ("\x95\x5C" in 932), and the name would lose half of it.
 CString WithoutClosingBackslash(const char* path) {
     CString folder = path;
     const int length = folder.GetLength();
-    return length > 3 && folder[length - 1] == '\\' ? folder.Left(length - 1) : folder;
+    const char* begin = folder;
+    return length > 3 && *CharPrevA(begin, begin + length) == '\\' ? folder.Left(length - 1)
+                                                                   : folder;
 }
 
 // length: what the lookup answered; 0 (none, such as no 32-bit system folder on 32-bit
@@ -25,7 +29,9 @@ bool Matches(const CString& folder, UINT length, const char* buffer) {
 bool IsWindowsOwnFolder(const CString& folder) {
     const CString candidate = WithoutClosingBackslash(folder);
     char buffer[MAX_PATH];
-    if (Matches(candidate, GetWindowsDirectoryA(buffer, MAX_PATH), buffer))
+    // The system's own: for a program that is not terminal-server aware, GetWindowsDirectoryA
+    // answers a folder of the user's on a Remote Desktop session host.
+    if (Matches(candidate, GetSystemWindowsDirectoryA(buffer, MAX_PATH), buffer))
         return true;
     if (Matches(candidate, GetSystemDirectoryA(buffer, MAX_PATH), buffer))
         return true;

@@ -50,6 +50,9 @@ bool DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam, LPARAM 
     case HandlerKind::QueryDragIcon:
         result = reinterpret_cast<LRESULT>((target->*e->handler.queryDragIcon)());
         break;
+    case HandlerKind::QueryEndSession:
+        result = (target->*e->handler.queryEndSession)();
+        break;
     }
     return true;
 }

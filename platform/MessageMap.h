@@ -13,6 +13,7 @@ enum class HandlerKind {
     EraseBackground, // BOOL OnEraseBkgnd(CDC* dc)
     SysCommand,      // void OnSysCommand(UINT id, LPARAM lParam)
     QueryDragIcon,   // HCURSOR OnQueryDragIcon()
+    QueryEndSession, // BOOL OnQueryEndSession()            its answer is the message's result
 };
 
 union MessageHandler {
@@ -20,11 +21,13 @@ union MessageHandler {
     BOOL (CCmdTarget::*eraseBackground)(CDC*);
     void (CCmdTarget::*sysCommand)(UINT, LPARAM);
     HCURSOR (CCmdTarget::*queryDragIcon)();
+    BOOL (CCmdTarget::*queryEndSession)();
 
     constexpr MessageHandler(void (CCmdTarget::*f)()) : command(f) {}
     constexpr MessageHandler(BOOL (CCmdTarget::*f)(CDC*)) : eraseBackground(f) {}
     constexpr MessageHandler(void (CCmdTarget::*f)(UINT, LPARAM)) : sysCommand(f) {}
     constexpr MessageHandler(HCURSOR (CCmdTarget::*f)()) : queryDragIcon(f) {}
+    constexpr MessageHandler(BOOL (CCmdTarget::*f)()) : queryEndSession(f) {}
 };
 
 struct MessageMapEntry {
@@ -86,3 +89,6 @@ public:                                                                         
 #define ON_WM_QUERYDRAGICON(theClass)                                                              \
     {WM_QUERYDRAGICON, 0, 0, HandlerKind::QueryDragIcon,                                           \
      MessageHandler(static_cast<HCURSOR (CCmdTarget::*)()>(&theClass::OnQueryDragIcon))},
+#define ON_WM_QUERYENDSESSION(theClass)                                                            \
+    {WM_QUERYENDSESSION, 0, 0, HandlerKind::QueryEndSession,                                       \
+     MessageHandler(static_cast<BOOL (CCmdTarget::*)()>(&theClass::OnQueryEndSession))},

@@ -3,21 +3,28 @@
 
 #include "WaitCursor.h"
 #include "install/InstallationPass.h"
+#include "install/PackPresence.h"
+#include "install/PassRules.h"
 #include "ui/FolderPicker.h"
 
 namespace {
 
 const char kBrowseTitle[] = "Bitte Korvo-Installationsordner ausw\xE4hlen";
 
-// A folder that the ANSI code page cannot name comes with '?' for what it lacks: the pass then
-// cannot list it and names it in its failure message, rather than install from a look-alike.
-CString CurrentDirectory() {
+const char kNotKorvoFolder[] = "Der gew\xE4hlte Ordner enth\xE4lt keine Datei dieses "
+                               "Service-Packs. Ist er wirklich der Korvo-Hauptordner?";
+const wchar_t kShutdownReason[] = L"Das Korvo-Service-Pack wird installiert.";
+
+// A folder as the system answers it into a buffer: a folder that the ANSI code page cannot
+// name comes with '?' for what it lacks, and the pass then cannot list it and names it in its
+// failure message, rather than install from a look-alike.
+CString ReadFolder(DWORD (*read)(DWORD size, LPSTR buffer)) {
     CString folder;
     DWORD size = MAX_PATH;
     // A folder may be longer than MAX_PATH: then the call says how much room it needs, and a
     // folder renamed in between can ask for more again.
     for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD length = GetCurrentDirectoryExactA(size, folder.GetBuffer(static_cast<int>(size)));
+        DWORD length = read(size, folder.GetBuffer(static_cast<int>(size)));
         if (length == 0) {
             folder.ReleaseBuffer(0);
             return folder;
@@ -32,6 +39,38 @@ CString CurrentDirectory() {
     return folder;
 }
 
+// The pack is the folder that holds this program. The current directory stays the source
+// where it holds the program's own file (started from the pack's folder, as the pack says),
+// spelt as the user reached it; any other start, by full path from elsewhere or from a
+// shortcut, takes the program's folder.
+CString PackFolder() {
+    const CString current = ReadFolder(GetCurrentDirectoryExactA);
+    if (!current.IsEmpty() && IsProgramFileA(current + '\\' + kInstallerName))
+        return current;
+    const CString program = ReadFolder(GetProgramFolderExactA);
+    return program.IsEmpty() ? current : program;
+}
+
+// While it lives, Windows does not end the session under a pass: the dialog answers "no", and
+// the reason shows where Windows lists what holds up the logoff.
+class SessionHold {
+public:
+    SessionHold(HWND window, bool& held) : m_window(window), m_held(held) {
+        m_held = true;
+        ShutdownBlockReasonCreate(m_window, kShutdownReason);
+    }
+    ~SessionHold() {
+        ShutdownBlockReasonDestroy(m_window);
+        m_held = false;
+    }
+    SessionHold(const SessionHold&) = delete;
+    SessionHold& operator=(const SessionHold&) = delete;
+
+private:
+    HWND m_window;
+    bool& m_held;
+};
+
 } // namespace
 
 const char CServicePackDlg::kCaption[] = "Korvo-Quenda Service-Pack";
@@ -41,13 +80,14 @@ ON_WM_ERASEBKGND(CServicePackDlg)
 ON_WM_SYSCOMMAND(CServicePackDlg)
 ON_WM_PAINT(CServicePackDlg)
 ON_WM_QUERYDRAGICON(CServicePackDlg)
+ON_WM_QUERYENDSESSION(CServicePackDlg)
 ON_BN_CLICKED(CServicePackDlg, IDC_CHOOSE_FOLDER, OnChooseFolder)
 ON_BN_CLICKED(CServicePackDlg, IDC_START_INSTALLATION, OnStartInstallation)
 END_MESSAGE_MAP()
 
 void CServicePackDlg::InitialiseController() {
     GetDlgItem(IDC_START_INSTALLATION)->EnableWindow(FALSE);
-    m_sourceFolder = CurrentDirectory();
+    m_sourceFolder = PackFolder();
     SetDisplayText(kCaption);
 }
 
@@ -69,10 +109,21 @@ void CServicePackDlg::OnChooseFolder() {
 void CServicePackDlg::OnStartInstallation() {
     if (m_installing)
         return;
-    CWaitCursor wait;
+    // Also while the question is up: a command sent meanwhile must not start a pass.
     m_installing = true;
-    RunInstallationPass(m_sourceFolder, m_targetFolder, this, GetDlgItem(IDC_START_INSTALLATION));
+    if (!WouldOnlyAddFiles(m_sourceFolder, m_targetFolder) ||
+        ShowMessageBox(kNotKorvoFolder, kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
+            IDYES) {
+        CWaitCursor wait;
+        SessionHold hold(m_hWnd, m_holdingSession);
+        RunInstallationPass(m_sourceFolder, m_targetFolder, this,
+                            GetDlgItem(IDC_START_INSTALLATION));
+    }
     m_installing = false;
+}
+
+BOOL CServicePackDlg::OnQueryEndSession() {
+    return m_holdingSession ? FALSE : static_cast<BOOL>(Default());
 }
 
 void CServicePackDlg::OnCancel() {

@@ -32,6 +32,8 @@ public:
     void OnPaint();
     // Called when the minimised window is dragged.
     HCURSOR OnQueryDragIcon();
+    // Called when Windows asks whether the session may end (logoff, shutdown, restart).
+    BOOL OnQueryEndSession();
 
     const CString& TargetFolder() const { return m_targetFolder; }
     const CString& SourceFolder() const { return m_sourceFolder; }
@@ -46,8 +48,11 @@ protected:
     RECT m_clientRect = {};
     CString m_targetFolder;
     CString m_sourceFolder;
-    // While the pass runs: its window is served, and a command must not start another.
+    // While the start command runs: the pass serves its window, and a command must not start
+    // another.
     bool m_installing = false;
+    // While the pass runs: the session must not end under it.
+    bool m_holdingSession = false;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -14,6 +14,15 @@ std::function<void(CDialog&)>& ModalScript() {
     static std::function<void(CDialog&)> script;
     return script;
 }
+std::function<int(const HeadlessMessageBox&)>& MessageBoxScript() {
+    static std::function<int(const HeadlessMessageBox&)> script;
+    return script;
+}
+int DefaultButton(UINT type) {
+    if ((type & 0xF) == MB_YESNO)
+        return (type & MB_DEFBUTTON2) ? IDNO : IDYES;
+    return IDOK;
+}
 int waitCursorDepth = 0;
 } // namespace
 
@@ -30,6 +39,10 @@ void RegisterHeadlessTemplate(UINT templateId, std::vector<HeadlessControl> cont
 
 void SetHeadlessModalScript(std::function<void(CDialog&)> script) {
     ModalScript() = std::move(script);
+}
+
+void SetHeadlessMessageBoxScript(std::function<int(const HeadlessMessageBox&)> script) {
+    MessageBoxScript() = std::move(script);
 }
 
 std::unique_ptr<HeadlessWindow> MakeHeadlessWindow(CWnd& wnd) {
@@ -85,10 +98,11 @@ BOOL CWnd::UpdateData(BOOL) {
 }
 
 int CWnd::ShowMessageBox(const CDisplayText& text, const CDisplayText& caption, UINT type) {
-    m_hWnd->messageBoxes.push_back({static_cast<const char*>(text.Bytes()),
-                                    static_cast<const char*>(caption.Bytes()), type,
-                                    HeadlessWaitCursorShown()});
-    return IDOK;
+    const HeadlessMessageBox box{static_cast<const char*>(text.Bytes()),
+                                 static_cast<const char*>(caption.Bytes()), type,
+                                 HeadlessWaitCursorShown()};
+    m_hWnd->messageBoxes.push_back(box);
+    return MessageBoxScript() ? MessageBoxScript()(box) : DefaultButton(type);
 }
 
 LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -96,8 +110,19 @@ LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) {
     return target->WindowProc(message, wParam, lParam);
 }
 
+// As DefWindowProc answers: the session may end.
 LRESULT CWnd::Default() {
-    return 0;
+    return m_current.message == WM_QUERYENDSESSION ? TRUE : 0;
+}
+
+extern "C" BOOL ShutdownBlockReasonCreate(HWND window, LPCWSTR reason) {
+    window->shutdownBlockReason = reason;
+    return TRUE;
+}
+
+extern "C" BOOL ShutdownBlockReasonDestroy(HWND window) {
+    window->shutdownBlockReason.clear();
+    return TRUE;
 }
 
 INT_PTR CDialog::DoModal() {

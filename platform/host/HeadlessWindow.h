@@ -27,6 +27,7 @@ struct HeadlessWindow {
     CWnd* wnd = nullptr; // takes the window's messages
     bool ended = false;
     int endResult = 0;
+    std::wstring shutdownBlockReason; // empty: none
 
     HeadlessWindow* Child(int childId) const;
 };
@@ -42,6 +43,10 @@ void RegisterHeadlessTemplate(UINT templateId, std::vector<HeadlessControl> cont
 // DoModal makes the window, runs OnInitDialog and then this script, which stands for the user
 // while the dialog is up; the window goes away when the script returns.
 void SetHeadlessModalScript(std::function<void(CDialog&)> script);
+
+// Answers each message box from then on, after it is recorded; null (the default) answers with
+// the box's default button, as Enter would.
+void SetHeadlessMessageBoxScript(std::function<int(const HeadlessMessageBox&)> script);
 
 // Attaches a fresh headless window to wnd, for code that needs a window of its own.
 std::unique_ptr<HeadlessWindow> MakeHeadlessWindow(CWnd& wnd);

@@ -63,3 +63,7 @@ extern "C" int _mbsicmp(const unsigned char* a, const unsigned char* b) {
     const unsigned char x = hostfs::FoldCase(*a), y = hostfs::FoldCase(*b);
     return x < y ? -1 : (x > y ? 1 : 0);
 }
+
+extern "C" LPSTR CharPrevA(LPCSTR start, LPCSTR current) {
+    return const_cast<LPSTR>(current > start ? current - 1 : start);
+}

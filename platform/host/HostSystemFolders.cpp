@@ -1,4 +1,4 @@
-// GetWindowsDirectoryA and the system folders, below a Windows folder that tests may move.
+// The Windows folder and the system folders, below a Windows folder that tests may move.
 #include "HostSystemFolders.h"
 
 #include <string>
@@ -20,6 +20,11 @@ void SetHostWindowsFolder(const char* windowsPath) {
 
 extern "C" UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
     return hostfs::CopyAnswer(WindowsFolder(), buffer, size);
+}
+
+// No terminal server here: every user has the one Windows folder.
+extern "C" UINT GetSystemWindowsDirectoryA(LPSTR buffer, UINT size) {
+    return GetWindowsDirectoryA(buffer, size);
 }
 
 extern "C" UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {

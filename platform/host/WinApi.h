@@ -14,6 +14,7 @@ typedef long LONG;
 typedef void* HANDLE;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
+typedef const wchar_t* LPCWSTR;
 typedef void* LPVOID;
 typedef intptr_t LPARAM;
 typedef uintptr_t WPARAM;
@@ -81,15 +82,21 @@ typedef struct HCURSOR__* HCURSOR;
 #define ERROR_CANT_RESOLVE_FILENAME 1921
 
 #define MB_OK 0x00000000u
+#define MB_YESNO 0x00000004u
 #define MB_ICONERROR 0x00000010u
+#define MB_ICONQUESTION 0x00000020u
 #define MB_ICONWARNING 0x00000030u
 #define MB_ICONINFORMATION 0x00000040u
+#define MB_DEFBUTTON2 0x00000100u
 #define IDOK 1
 #define IDCANCEL 2
+#define IDYES 6
+#define IDNO 7
 
 #define WM_USER 0x0400
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
+#define WM_QUERYENDSESSION 0x0011
 #define WM_ERASEBKGND 0x0014
 #define WM_QUERYDRAGICON 0x0037
 #define WM_INITDIALOG 0x0110
@@ -155,6 +162,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD
 BOOL CloseHandle(HANDLE handle);
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+UINT GetSystemWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
 UINT GetSystemWow64DirectoryA(LPSTR buffer, UINT size);
 
@@ -162,6 +170,12 @@ void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext
 size_t _mbslen(const unsigned char* text);
 int _mbscmp(const unsigned char* a, const unsigned char* b);
 int _mbsicmp(const unsigned char* a, const unsigned char* b);
+// Characters are bytes in Windows-1252: the one before current, or start itself.
+LPSTR CharPrevA(LPCSTR start, LPCSTR current);
+
+// The window's reason for holding up the end of the session, recorded by the headless window.
+BOOL ShutdownBlockReasonCreate(HWND window, LPCWSTR reason);
+BOOL ShutdownBlockReasonDestroy(HWND window);
 }
 
 // As their A namesakes, but a character of a name that the ANSI code page cannot hold is '?',
@@ -175,6 +189,10 @@ inline HANDLE FindFirstFileExactA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
 inline BOOL FindNextFileExactA(HANDLE find, WIN32_FIND_DATAA* data) {
     return FindNextFileA(find, data);
 }
+// The running program is a stand-in too (HostProgramFile.h): the folder that holds it, as
+// GetCurrentDirectoryExactA answers; whether a path names that very file, however spelt.
+DWORD GetProgramFolderExactA(DWORD size, LPSTR buffer);
+BOOL IsProgramFileA(LPCSTR path);
 
 typedef void* HGDIOBJ;
 typedef struct HBITMAP__* HBITMAP;

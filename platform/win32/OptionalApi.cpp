@@ -21,4 +21,10 @@ SetDefaultDllDirectoriesFn SetDefaultDllDirectories() {
     return fn;
 }
 
+SetProcessMitigationPolicyFn SetProcessMitigationPolicy() {
+    static const SetProcessMitigationPolicyFn fn =
+        Lookup<SetProcessMitigationPolicyFn>("kernel32.dll", "SetProcessMitigationPolicy");
+    return fn;
+}
+
 } // namespace optional_api

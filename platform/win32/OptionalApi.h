@@ -11,4 +11,10 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD directoryFlags);
 // kernel32!SetDefaultDllDirectories: Windows 8, or Windows 7 with KB2533623.
 SetDefaultDllDirectoriesFn SetDefaultDllDirectories();
 
+// The policy as a plain int: older headers declare the function for Windows 8 and later only.
+using SetProcessMitigationPolicyFn = BOOL(WINAPI*)(int policy, PVOID buffer, SIZE_T length);
+
+// kernel32!SetProcessMitigationPolicy: Windows 8; RedirectionGuard from Windows 10 22H2 on.
+SetProcessMitigationPolicyFn SetProcessMitigationPolicy();
+
 } // namespace optional_api

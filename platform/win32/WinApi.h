@@ -13,3 +13,8 @@
 DWORD GetCurrentDirectoryExactA(DWORD size, LPSTR buffer);
 HANDLE FindFirstFileExactA(LPCSTR pattern, WIN32_FIND_DATAA* data);
 BOOL FindNextFileExactA(HANDLE find, WIN32_FIND_DATAA* data);
+
+// The folder that holds the running program (GetModuleFileNameW), spelt as above; and whether
+// a path names the running program's own file, however spelt (ProgramFile.cpp).
+DWORD GetProgramFolderExactA(DWORD size, LPSTR buffer);
+BOOL IsProgramFileA(LPCSTR path);

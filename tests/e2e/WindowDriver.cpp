@@ -10,6 +10,7 @@
 //   WindowDriver focus <caption> <id> <ms>   until the keyboard focus is on control id
 //   WindowDriver state <caption>             caption, focus, controls and where the window
 //                                            and its client area are on the screen
+//   WindowDriver endsession <caption>        its answer to WM_QUERYENDSESSION, as at logoff
 //   WindowDriver alive <caption> <ms> <id>...  while the window's pass runs, until a message
 //                                            box of it is up: its slowest answer, whether the
 //                                            system took it for hung, what its start button
@@ -450,6 +451,13 @@ int Drive(int argc, char** argv) {
     }
     if (command == "alive" && argc >= 4)
         return Alive(window, Number(argv[3]), argv + 4, argc - 4);
+    if (command == "endsession" && argc == 3) {
+        DWORD_PTR answer = 2;
+        SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                            kReplyMs, &answer);
+        printf("%lu\n", static_cast<unsigned long>(answer));
+        return 0;
+    }
     if (command == "state" && argc == 3) {
         PrintState(window);
         return 0;

@@ -83,9 +83,10 @@ kq_drive() {
     return $status
 }
 
-# kq_start_app <folder> <log>: starts <folder>/install.exe from that folder, in the background.
+# kq_start_app <folder> <log> [program]: starts <folder>/install.exe, or the program given by
+# its path, from that folder, in the background.
 kq_start_app() {
-    (cd "$1" && exec wine install.exe </dev/null >"$2" 2>&1 8>&-) &
+    (cd "$1" && exec wine "${3:-install.exe}" </dev/null >"$2" 2>&1 8>&-) &
     KQ_APP_PID=$!
 }
 

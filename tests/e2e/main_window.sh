@@ -134,7 +134,10 @@ kq_check "browser title" kq_has_line "$browser" "title=$(utf8 'Bitte Korvo-Insta
 kq_check "browser takes the Korvo folder" picked "$target"
 kq_check "chosen path on the button" \
     kq_has_line "$(state "$caption")" "control 1000 enabled=1 text=$(kq_windows_path "$target")"
-box=$(kq_start_pass)
+question=$(kq_start_pass)
+kq_check "asked first: the folder holds no file of the pack" kq_has_line "$question" "text=$KQ_NOT_KORVO"
+kq_check "Ja starts the pass" kq_drive message-press "$caption" 6 10000
+box=$(kq_drive message "$caption" 55000)
 kq_check "message box caption" kq_has_line "$box" "caption=$caption"
 for line in "$(utf8 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig!')" \
     "Folgende Dateien konnten nicht kopiert werden:" "$blocked" "${listed[@]}" \

@@ -43,10 +43,11 @@ kq_wait_ready() {
     kq_drive wait "$KQ_CAPTION" 60000 >/dev/null && kq_drive focus "$KQ_CAPTION" 2 10000
 }
 
-# kq_start_installer <folder> <log>: starts install.exe from the folder, until it is ready.
-# Not in a subshell: the installer's process id is kept for kq_wait_app and kq_stop_app.
+# kq_start_installer <folder> <log> [program]: starts install.exe (or the program) from the
+# folder, until it is ready. Not in a subshell: the installer's process id is kept for
+# kq_wait_app and kq_stop_app.
 kq_start_installer() {
-    kq_start_app "$1" "$2" && kq_wait_ready
+    kq_start_app "$@" && kq_wait_ready
 }
 
 # kq_open_browser: presses the choose-folder button; the browser's state once it is up.
@@ -84,6 +85,9 @@ kq_choose_folder() {
 kq_start_pass() {
     kq_drive click "$KQ_CAPTION" 1001 >/dev/null && kq_drive message "$KQ_CAPTION" 55000
 }
+
+# The question before a pass into a folder that holds none of the pack's files.
+KQ_NOT_KORVO=$(utf8 'Der gew\xe4hlte Ordner enth\xe4lt keine Datei dieses Service-Packs. Ist er wirklich der Korvo-Hauptordner?')
 
 # kq_confirm: presses OK on the message box, until it is gone.
 kq_confirm() {

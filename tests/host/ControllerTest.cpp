@@ -1,8 +1,11 @@
 // The main dialog's controller driven through its message map, with the folder browser scripted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "HeadlessWindow.h"
 #include "PassTexts.h"
+#include "HostProgramFile.h"
 #include "HostSystemFolders.h"
 #include "ScriptedFolderPicker.h"
 #include "TestFs.h"
@@ -38,10 +41,14 @@ protected:
         ASSERT_TRUE(SetCurrentDirectoryA(pack.Path()));
         testfs::WriteFile(pack / "install.exe", "installer");
         testfs::WriteFile(pack / "korvo.dat", "v2");
+        SetHostProgramFile(pack / "install.exe");
+        testfs::WriteFile(korvo / "korvo.dat", "v1");
     }
     void TearDown() override {
         SetCurrentDirectoryA(startDirectory);
         SetHeadlessModalScript(nullptr);
+        SetHeadlessMessageBoxScript(nullptr);
+        SetHostProgramFile(nullptr);
         ScriptPicker({});
     }
     // Runs the dialog with script standing for the user; returns DoModal's result.
@@ -72,7 +79,7 @@ TEST_F(Controller, StartsWithoutTargetAndTheCurrentDirectoryAsSource) {
     });
 }
 
-TEST_F(Controller, SourceIsWhateverTheCurrentDirectoryIsAtInitialisation) {
+TEST_F(Controller, SourceIsTheCurrentDirectoryOnlyWhereItHoldsTheRunningProgram) {
     // Longer than MAX_PATH, too: the folder is read whole.
     CString deep = other.Path();
     while (deep.GetLength() <= 300) {
@@ -80,15 +87,18 @@ TEST_F(Controller, SourceIsWhateverTheCurrentDirectoryIsAtInitialisation) {
         testfs::MakeDir(deep);
     }
     ASSERT_TRUE(SetCurrentDirectoryA(deep));
-    testfs::WriteFile(deep / "stray.txt", "not from the pack");
-    ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
-    Show([&](CServicePackDlg& dlg, View&) {
-        ASSERT_TRUE(SetCurrentDirectoryA(pack.Path()));
-        EXPECT_EQ(std::string(deep), std::string(dlg.SourceFolder()));
-        Click(dlg, IDC_CHOOSE_FOLDER);
-        Click(dlg, IDC_START_INSTALLATION);
-    });
-    EXPECT_EQ(std::vector<std::string>{"stray.txt"}, testfs::List(korvo.Path()));
+    testfs::WriteFile(deep / "install.exe", "another program of that name");
+    std::string upper = std::string(deep / "install.exe");
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    // Its file however spelt; started by full path from that folder.
+    const CString programs[] = {upper.c_str(), pack / "install.exe"},
+                  sources[] = {deep, pack.Path()};
+    for (int i = 0; i < 2; ++i) {
+        SetHostProgramFile(programs[i]);
+        Show([&](CServicePackDlg& dlg, View&) {
+            EXPECT_EQ(std::string(sources[i]), std::string(dlg.SourceFolder()));
+        });
+    }
 }
 
 TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
@@ -104,7 +114,18 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
 
         const HeadlessWindow& start = *view.window.Child(IDC_START_INSTALLATION);
         const int changes = start.textChanges;
+        LRESULT endDuring = TRUE;
+        std::wstring reason;
+        SetHeadlessMessageBoxScript([&](const HeadlessMessageBox&) {
+            endDuring = dlg.SendMessageA(WM_QUERYENDSESSION); // logoff while the pass is up
+            reason = view.window.shutdownBlockReason;
+            return IDOK;
+        });
         Click(dlg, IDC_START_INSTALLATION);
+        EXPECT_EQ(FALSE, endDuring);
+        EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reason);
+        EXPECT_EQ(TRUE, dlg.SendMessageA(WM_QUERYENDSESSION)) << "nor held after it";
+        EXPECT_EQ(L"", view.window.shutdownBlockReason);
         EXPECT_EQ(changes + 2, start.textChanges) << "the one file shown, then the text put back";
         EXPECT_EQ("3. Starte Installation", start.text);
         ASSERT_EQ(1u, view.window.messageBoxes.size());
@@ -143,7 +164,7 @@ TEST_F(Controller, CancellingALaterChoiceKeepsTheEarlierTarget) {
     });
 }
 
-TEST_F(Controller, ASecondChoiceReplacesTheFirst) {
+TEST_F(Controller, ASecondChoiceWithoutThePacksFilesReplacesTheFirstOnceConfirmed) {
     ScriptPicker(
         {{true, std::string(korvo.Path()), nullptr}, {true, std::string(other.Path()), nullptr}});
     Show([&](CServicePackDlg& dlg, View& view) {
@@ -152,9 +173,19 @@ TEST_F(Controller, ASecondChoiceReplacesTheFirst) {
         EXPECT_EQ(std::string(other.Path()), std::string(dlg.TargetFolder()));
         EXPECT_EQ(std::string(other.Path()), view.ChooseText());
         Click(dlg, IDC_START_INSTALLATION);
+        ASSERT_EQ(1u, view.window.messageBoxes.size());
+        EXPECT_EQ("Der gew\xE4hlte Ordner enth\xE4lt keine Datei dieses Service-Packs. Ist er "
+                  "wirklich der Korvo-Hauptordner?",
+                  view.window.messageBoxes[0].text);
+        EXPECT_EQ(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, view.window.messageBoxes[0].type);
+        EXPECT_FALSE(testfs::Exists(other / "korvo.dat")) << "the default, Nein, copies nothing";
+        SetHeadlessMessageBoxScript([](const HeadlessMessageBox& box) {
+            return (box.type & 0xF) == MB_YESNO ? IDYES : IDOK;
+        });
+        Click(dlg, IDC_START_INSTALLATION);
     });
     EXPECT_TRUE(testfs::Exists(other / "korvo.dat"));
-    EXPECT_FALSE(testfs::Exists(korvo / "korvo.dat"));
+    EXPECT_EQ("v1", testfs::ReadFile(korvo / "korvo.dat"));
 }
 
 TEST_F(Controller, StartingTwiceRunsTheWholePassTwice) {
@@ -200,6 +231,8 @@ TEST_F(Controller, StartedInTheSystemFolderInstallsNothingButFromAFolderBelowIt)
     testfs::WriteFile(below / "korvo.dat", "v3");
     SetHostWindowsFolder(other.Path());
     for (const CString& folder : {system, below}) {
+        testfs::WriteFile(folder / "install.exe", "installer");
+        SetHostProgramFile(folder / "install.exe");
         ASSERT_TRUE(SetCurrentDirectoryA(folder));
         ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
         Show([&](CServicePackDlg& dlg, View&) {

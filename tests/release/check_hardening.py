@@ -61,6 +61,7 @@ relocations = dirs[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]].Si
 check(flags & 0x0040 and relocations and not header.Characteristics & 0x0001,
       f"ASLR: DYNAMIC_BASE with a relocation table of {relocations} bytes")
 check(flags & 0x0100, "DEP: NX_COMPAT")
+check(flags & 0x8000, "TERMINAL_SERVER_AWARE: the system's Windows folder on a session host")
 
 # NO_SEH, no SafeSEH table, and no code that links a handler into fs:[0]
 # (mov fs:[0], reg or mov fs:[0], eax).

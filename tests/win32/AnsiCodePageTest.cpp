@@ -20,6 +20,7 @@
 #include "TestWindow.h"
 #include "disk/DiskObject.h"
 #include "install/InstallationPass.h"
+#include "install/WindowsFolders.h"
 
 using testfs::operator/;
 
@@ -133,6 +134,13 @@ TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
     EXPECT_EQ("library", testfs::ReadFile(target / "VOZORADI.DLL"));
     EXPECT_EQ((std::vector<std::string>{"VOZORADI.DLL", name}), testfs::List(target));
     EXPECT_EQ(kCaption, window.Caption());
+}
+
+TEST_F(CodePage932, AFolderEndingInSuchACharacterIsNotWindowsOwn) {
+    char windows[MAX_PATH] = "";
+    ASSERT_LT(0u, GetSystemWindowsDirectoryA(windows, MAX_PATH));
+    EXPECT_FALSE(IsWindowsOwnFolder(CString(windows) + kHyou)) << windows;
+    EXPECT_TRUE(IsWindowsOwnFolder(CString(windows) + "\\")) << windows;
 }
 
 std::wstring Wide(const CString& ansi) {

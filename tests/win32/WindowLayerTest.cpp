@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "DC.h"
+#include "app/RedirectionGuard.h"
 #include "WaitCursor.h"
 #include "WinApp.h"
 #include "Wnd.h"
@@ -169,6 +170,29 @@ TEST(ApplicationObject, NullNameIsTheExecutablesName) {
 TEST(ApplicationObject, ResourcesComeFromTheExecutableByDefault) {
     CWinApp app;
     EXPECT_EQ(AfxGetResourceHandle(), GetModuleHandleA(nullptr));
+}
+
+static struct {
+    int calls, policy;
+    DWORD flags;
+    SIZE_T length;
+} asked;
+
+static BOOL WINAPI RecordMitigation(int policy, PVOID buffer, SIZE_T length) {
+    asked = {asked.calls + 1, policy, *static_cast<DWORD*>(buffer), length};
+    return TRUE;
+}
+
+TEST(ApplicationObject, RedirectionGuardIsAskedForWheneverTheSystemHasTheFunction) {
+    EXPECT_EQ(reinterpret_cast<void*>(
+                  GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessMitigationPolicy")),
+              reinterpret_cast<void*>(optional_api::SetProcessMitigationPolicy()));
+    EXPECT_FALSE(TurnOnRedirectionGuard(nullptr)) << "nothing to ask, and the start goes on";
+    EXPECT_TRUE(TurnOnRedirectionGuard(RecordMitigation));
+    EXPECT_EQ(1, asked.calls);
+    EXPECT_EQ(16, asked.policy) << "ProcessRedirectionTrustPolicy";
+    EXPECT_EQ(1u, asked.flags) << "EnforceRedirectionTrust alone";
+    EXPECT_EQ(sizeof(DWORD), asked.length);
 }
 
 TEST(WindowMembers, DlgItemWrapsTheChildOnce) {
