@@ -9,6 +9,7 @@
 #include "install/PackList.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "AnsiName.h"
@@ -17,10 +18,6 @@
 #include "res/resource.h"
 
 namespace {
-
-bool ByName(const CString& a, const CString& b) {
-    return std::strcmp(a, b) < 0;
-}
 
 int HexDigit(char c) {
     return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
@@ -45,20 +42,22 @@ CPackList::CPackList() {
     m_carried = FindProgramData(IDR_PACK_LIST, text);
     if (m_carried && !Parse(text)) {
         m_malformed = true;
-        m_entries.clear();
+        m_count = 0;
     }
 }
 
 bool CPackList::Parse(std::string_view text) {
+    m_count = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    m_entries.reset(new Entry[m_count]());
     std::string_view previous;
-    while (!text.empty()) {
+    for (size_t at = 0; at < m_count; ++at) {
+        Entry& entry = m_entries[at];
         const size_t end = text.find('\n');
         if (end == std::string_view::npos)
             return false;
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end + 1);
 
-        Entry entry{};
         if (line.size() < 64 + 3 || line[64] != ' ')
             return false;
         for (int i = 0; i < 32; ++i) {
@@ -83,23 +82,34 @@ bool CPackList::Parse(std::string_view text) {
         previous = name;
         entry.held =
             AnsiNameFrom1252(CString(name.data(), static_cast<int>(name.size())), entry.name);
-        m_entries.push_back(entry);
     }
-    // In the ANSI code page's byte order, to be found as a listing spells the names.
-    std::sort(m_entries.begin(), m_entries.end(),
-              [](const Entry& a, const Entry& b) { return ByName(a.name, b.name); });
+    if (!text.empty())
+        return false;
+    // In the ANSI code page's byte order, to be found as a listing spells the names. The
+    // runtime's qsort costs the program no code of its own.
+    m_byName.reset(new Entry*[m_count]);
+    for (size_t i = 0; i < m_count; ++i)
+        m_byName[i] = &m_entries[i];
+    std::qsort(m_byName.get(), m_count, sizeof(Entry*), [](const void* a, const void* b) {
+        return std::strcmp((*static_cast<Entry* const*>(a))->name,
+                           (*static_cast<Entry* const*>(b))->name);
+    });
     return true;
 }
 
 CPackList::Entry* CPackList::Find(const char* name) {
-    const CString key(name);
-    auto found =
-        std::lower_bound(m_entries.begin(), m_entries.end(), key,
-                         [](const Entry& e, const CString& k) { return ByName(e.name, k); });
+    size_t low = 0, high = m_count;
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (std::strcmp(m_byName[middle]->name, name) < 0)
+            low = middle + 1;
+        else
+            high = middle;
+    }
     // One the code page cannot hold reads with '?', as a name no file function can use.
-    for (; found != m_entries.end() && !ByName(key, found->name); ++found)
-        if (found->held)
-            return &*found;
+    for (; low < m_count && std::strcmp(m_byName[low]->name, name) == 0; ++low)
+        if (m_byName[low]->held)
+            return m_byName[low];
     return nullptr;
 }
 
@@ -129,10 +139,12 @@ CPackList::Copy CPackList::CheckStagedCopy(const char* name, const CString& stag
                : Copy::Differs;
 }
 
-std::vector<CString> CPackList::Unseen() const {
-    std::vector<CString> names;
-    for (const Entry& entry : m_entries)
-        if (!entry.seen)
-            names.push_back(entry.name);
-    return names;
+int CPackList::ReportUnseen(PassOutcome& outcome) const {
+    int unseen = 0;
+    for (size_t i = 0; i < m_count; ++i)
+        if (!m_entries[i].seen) {
+            outcome.CopyFailed(m_entries[i].name, Cause::NotAsShipped);
+            ++unseen;
+        }
+    return unseen;
 }

@@ -5,12 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 #include "CString.h"
 #include "KeepAlive.h"
 #include "Sha256.h"
+#include "install/PassOutcome.h"
 
 class CPackList {
 public:
@@ -34,9 +35,9 @@ public:
     // error as the last error.
     Copy CheckStagedCopy(const char* name, const CString& stagedPath, CKeepAlive& alive);
 
-    // The listed files that no listing entry met: missing from the pack folder. Spelt in the
-    // ANSI code page, with '?' for what it lacks.
-    std::vector<CString> Unseen() const;
+    // Names the listed files that no listing entry met (missing from the pack folder) as not
+    // as shipped, spelt in the ANSI code page with '?' for what it lacks; returns how many.
+    int ReportUnseen(PassOutcome& outcome) const;
 
 private:
     struct Entry {
@@ -49,7 +50,10 @@ private:
     bool Parse(std::string_view text);
     Entry* Find(const char* name);
 
-    std::vector<Entry> m_entries; // by name, byte order
+    // Arrays rather than vectors: install.exe is to stay small.
+    std::unique_ptr<Entry[]> m_entries;
+    size_t m_count = 0;
+    std::unique_ptr<Entry*[]> m_byName; // m_entries in the byte order of their names
     bool m_carried = false;
     bool m_malformed = false;
     CSha256 m_hash;

@@ -16,16 +16,17 @@ DWORD CSha256::HashFile(const char* path, Sha256Digest& digest, uint64_t& size, 
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError();
-    m_buffer.resize(kChunk);
+    if (!m_buffer)
+        m_buffer.reset(new unsigned char[kChunk]);
     DWORD error = Start();
     for (DWORD read = 0; error == ERROR_SUCCESS; size += read) {
         alive.Serve();
-        if (!ReadFile(file, m_buffer.data(), kChunk, &read, nullptr))
+        if (!ReadFile(file, m_buffer.get(), kChunk, &read, nullptr))
             error = GetLastError();
         else if (read == 0)
             break;
         else
-            error = Add(m_buffer.data(), read);
+            error = Add(m_buffer.get(), read);
     }
     if (error == ERROR_SUCCESS)
         error = Finish(digest);

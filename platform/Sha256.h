@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "KeepAlive.h"
 #include "WinApi.h"
@@ -33,5 +33,5 @@ private:
     DWORD Finish(Sha256Digest& digest);
 
     Provider* m_provider;
-    std::vector<unsigned char> m_buffer;
+    std::unique_ptr<unsigned char[]> m_buffer;
 };

@@ -1,9 +1,10 @@
 // SHA-256 from Windows' CNG. bcrypt.dll is loaded at run time from the system folder, never
 // from beside the program (an import would let a planted copy in the Downloads folder load).
+#include "Sha256.h"
+
 #include <bcrypt.h>
 
 #include "OptionalApi.h"
-#include "Sha256.h"
 
 namespace {
 
@@ -75,12 +76,13 @@ DWORD ErrorOf(NTSTATUS status) {
 } // namespace
 
 struct CSha256::Provider {
+    const Cng* cng = nullptr; // set with the algorithm
     BCRYPT_ALG_HANDLE algorithm = nullptr;
     BCRYPT_HASH_HANDLE hash = nullptr;
 
     void DropHash() {
         if (hash)
-            Functions().destroyHash(hash);
+            cng->destroyHash(hash);
         hash = nullptr;
     }
 };
@@ -90,16 +92,16 @@ CSha256::CSha256() : m_provider(new Provider) {}
 CSha256::~CSha256() {
     m_provider->DropHash();
     if (m_provider->algorithm)
-        Functions().closeAlgorithm(m_provider->algorithm, 0);
+        m_provider->cng->closeAlgorithm(m_provider->algorithm, 0);
     delete m_provider;
 }
 
 DWORD CSha256::Start() {
-    const Cng& cng = Functions();
-    if (cng.error != ERROR_SUCCESS)
-        return cng.error;
-    m_provider->DropHash();
     if (!m_provider->algorithm) {
+        const Cng& cng = Functions();
+        if (cng.error != ERROR_SUCCESS)
+            return cng.error;
+        m_provider->cng = &cng;
         const NTSTATUS status =
             cng.openAlgorithm(&m_provider->algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
         if (status < 0) {
@@ -107,19 +109,20 @@ DWORD CSha256::Start() {
             return ErrorOf(status);
         }
     }
+    m_provider->DropHash();
     // CNG keeps the hash object itself (Windows 7 and later).
-    return ErrorOf(
-        cng.createHash(m_provider->algorithm, &m_provider->hash, nullptr, 0, nullptr, 0, 0));
+    return ErrorOf(m_provider->cng->createHash(m_provider->algorithm, &m_provider->hash, nullptr, 0,
+                                               nullptr, 0, 0));
 }
 
 DWORD CSha256::Add(const unsigned char* data, DWORD length) {
     return ErrorOf(
-        Functions().hashData(m_provider->hash, const_cast<unsigned char*>(data), length, 0));
+        m_provider->cng->hashData(m_provider->hash, const_cast<unsigned char*>(data), length, 0));
 }
 
 DWORD CSha256::Finish(Sha256Digest& digest) {
-    const DWORD error =
-        ErrorOf(Functions().finishHash(m_provider->hash, digest.bytes, sizeof digest.bytes, 0));
+    const DWORD error = ErrorOf(
+        m_provider->cng->finishHash(m_provider->hash, digest.bytes, sizeof digest.bytes, 0));
     m_provider->DropHash();
     return error;
 }
