@@ -131,7 +131,7 @@ if [ -n "$sign_p12" ]; then
     # Nothing is fetched: a signing machine has no internet access, and osslsigncode would fail
     # on every certificate that names where its revocation list lies. Windows checks that itself.
     offline=()
-    osslsigncode verify --help 2>&1 | grep -q -- -ignore-crl && offline=(-ignore-crl)
+    [[ $(osslsigncode verify --help 2>&1) == *-ignore-crl* ]] && offline=(-ignore-crl)
     verify_log=$LOGS/release-verify.log
     osslsigncode verify "${offline[@]}" -CAfile "$STAGE/trusted.pem" \
         -TSA-CAfile "$STAGE/trusted.pem" -in "$STAGE/signed.exe" </dev/null >"$verify_log" 2>&1 \
@@ -151,6 +151,8 @@ if [ -n "$sign_p12" ]; then
             cause="the certificate is not valid now (expired, or not yet valid)"
         elif grep -qi "revoked" "$verify_log"; then
             cause="the certificate is revoked"
+        elif grep -q "CRLfile" "$verify_log"; then
+            cause="a revocation list could not be had (this osslsigncode fetches them)"
         else
             cause="the signature does not verify (osslsigncode's reasons above)"
         fi
