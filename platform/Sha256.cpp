@@ -19,14 +19,16 @@ DWORD CSha256::HashFile(const char* path, Sha256Digest& digest, uint64_t& size, 
     if (!m_buffer)
         m_buffer.reset(new unsigned char[kChunk]);
     DWORD error = Start();
-    for (DWORD read = 0; error == ERROR_SUCCESS; size += read) {
+    while (error == ERROR_SUCCESS) {
         alive.Serve();
+        DWORD read = 0;
         if (!ReadFile(file, m_buffer.get(), kChunk, &read, nullptr))
             error = GetLastError();
         else if (read == 0)
             break;
         else
             error = Add(m_buffer.get(), read);
+        size += read;
     }
     if (error == ERROR_SUCCESS)
         error = Finish(digest);
