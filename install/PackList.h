@@ -35,8 +35,8 @@ public:
     // error as the last error.
     Copy CheckStagedCopy(const char* name, const CString& stagedPath, CKeepAlive& alive);
 
-    // Names the listed files that no listing entry met (missing from the pack folder) as not
-    // as shipped, spelt in the ANSI code page with '?' for what it lacks; returns how many.
+    // Reports each listed file that no listing entry met (missing from the pack folder) to the
+    // outcome, spelt in the ANSI code page with '?' for what it lacks; returns how many.
     int ReportUnseen(PassOutcome& outcome) const;
 
 private:
