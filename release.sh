@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program as it is shipped: dist/install.exe, stripped and reproducible (the PE time
 # stamp is the commit's), signed when a certificate is named. With a pack folder it checks the
-# pack first and lays out dist/Service-Pack/ (install.exe and the pack's files) and
+# pack first, builds the list of its files (name, size, SHA-256) into install.exe, where the
+# signature covers it, and lays out dist/Service-Pack/ (install.exe and the pack's files) and
 # dist/Service-Pack.zip (the same folder, reproducible). Installs what is missing first; works as
 # root and without stdin.
 #
@@ -81,12 +82,16 @@ build() { # dir, target, cmake arguments...
     return 0
 }
 
+# The pack's list of files, which install.exe carries: none without a pack.
+list=
 if [ -n "$pack" ]; then
     build build/release-host kq_pack_check
     check=$(find build/release-host -name kq_pack_check -type f -perm -u+x | head -n1)
     [ -n "$check" ] || die "the pack check (CMake target kq_pack_check) was not built"
-    echo "== check the pack $pack"
-    "$check" "$pack" 9>&-
+    echo "== check the pack $pack and list its files"
+    list=$ROOT/build/release-pack-list.txt
+    rm -f "$list"
+    "$check" "$pack" "$list" 9>&-
     case $? in
     0) ;;
     1) die "pack refused (see above); dist/ left as it was" ;;
@@ -94,7 +99,8 @@ if [ -n "$pack" ]; then
     esac
 fi
 
-build build/release-win32 kq_installer -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+build build/release-win32 kq_installer -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+    -DKQ_PACK_LIST="$list"
 rm -rf "$STAGE" && mkdir -p "$STAGE" || exit 1
 exe=$STAGE/install.exe
 i686-w64-mingw32-strip -o "$exe" build/release-win32/install.exe || die "strip failed"
@@ -122,13 +128,35 @@ if [ -n "$sign_p12" ]; then
     # file brings (a self-signed certificate would "verify" against itself).
     [ -s "$system_cas" ] || die "no system CAs in $system_cas (package ca-certificates)"
     cat "$system_cas" ${sign_ca:+"$sign_ca"} >"$STAGE/trusted.pem" || exit 1
-    osslsigncode verify -CAfile "$STAGE/trusted.pem" -TSA-CAfile "$STAGE/trusted.pem" \
-        -in "$STAGE/signed.exe" </dev/null >>"$LOGS/release-sign.log" 2>&1 9>&- || {
-        grep -E "error|failed|MISMATCH" "$LOGS/release-sign.log" | sed 's/^/  /'
-        die "the signature does not verify against the system's CAs${sign_ca:+ and $sign_ca}:" \
-            "a certificate that does not chain to a trusted root (self-signed, or from a company" \
-            "CA not named in KQ_SIGN_CAFILE) makes Windows show \"Unbekannter Herausgeber\"" \
-            "(log: $LOGS/release-sign.log); dist/ left as it was"
+    # Nothing is fetched: a signing machine has no internet access, and osslsigncode would fail
+    # on every certificate that names where its revocation list lies. Windows checks that itself.
+    offline=()
+    [[ $(osslsigncode verify --help 2>&1) == *-ignore-crl* ]] && offline=(-ignore-crl)
+    verify_log=$LOGS/release-verify.log
+    osslsigncode verify "${offline[@]}" -CAfile "$STAGE/trusted.pem" \
+        -TSA-CAfile "$STAGE/trusted.pem" -in "$STAGE/signed.exe" </dev/null >"$verify_log" 2>&1 \
+        9>&- || {
+        grep -E "[Ee]rror|failed|MISMATCH" "$verify_log" | sed 's/^/  /'
+        # osslsigncode's own words for each cause.
+        untrusted="local issuer|self.signed certificate|not found in local repository"
+        if grep -q "MISMATCH" "$verify_log"; then
+            cause="the signature does not match the program: install.exe changed after it was"
+            cause+=" signed"
+        elif grep -qiE "$untrusted" "$verify_log"; then
+            cause="the signature does not verify against the system's CAs${sign_ca:+ and $sign_ca}:"
+            cause+=" a certificate that does not chain to a trusted root (self-signed, or from a"
+            cause+=" company CA not named in KQ_SIGN_CAFILE) makes Windows show \"Unbekannter"
+            cause+=" Herausgeber\""
+        elif grep -qiE "certificate has expired|not yet valid" "$verify_log"; then
+            cause="the certificate is not valid now (expired, or not yet valid)"
+        elif grep -qi "revoked" "$verify_log"; then
+            cause="the certificate is revoked"
+        elif grep -q "CRLfile" "$verify_log"; then
+            cause="a revocation list could not be had (this osslsigncode fetches them)"
+        else
+            cause="the signature does not verify (osslsigncode's reasons above)"
+        fi
+        die "$cause (log: $verify_log); dist/ left as it was"
     }
     mv "$STAGE/signed.exe" "$exe" || exit 1
     leaf=$(openssl pkcs12 -in "$sign_p12" -passin "file:$sign_pass" -nokeys -clcerts 2>/dev/null)
@@ -156,13 +184,23 @@ if [ -n "$pack" ]; then
     /usr/bin/python3 - "$STAGE" <<'EOF' 9>&- || die "could not write the archive; dist/ left as is"
 import os, stat, struct, sys, time, zipfile
 os.chdir(sys.argv[1])
+# What an entry's DOS time holds; Windows reads no other.
+FIRST, LAST = (1980, 1, 1, 0, 0, 0), (2107, 12, 31, 23, 59, 59)
 def info(name, mode):
     mtime = os.stat(name).st_mtime
-    zi = zipfile.ZipInfo(name, max(time.gmtime(mtime)[:6], (1980, 1, 1, 0, 0, 0)))
+    utc = time.gmtime(mtime)[:6]
+    dos = min(max(utc, FIRST), LAST)
+    if dos != utc:
+        shown = lambda t: "%04d-%02d-%02d %02d:%02d:%02d" % t
+        print(f"release: WARNING: {name}: its time, {shown(utc)} UTC, lies outside what a ZIP "
+              f"entry holds (1980 to 2107): the archive gives it {shown(dos)}", file=sys.stderr)
+    zi = zipfile.ZipInfo(name, dos)
     zi.create_system = 3
     # The Unix mode for unzip; the DOS read-only (0x01) and folder (0x10) bits for Windows.
     zi.external_attr = mode << 16 | (0 if mode & 0o200 else 1) | (stat.S_ISDIR(mode) and 0x10)
-    zi.extra = struct.pack("<HHBL", 0x5455, 5, 1, int(mtime) & 0xFFFFFFFF)
+    # The exact time for unzip, where its 32 bits hold it (until 2106).
+    zi.extra = (struct.pack("<HHBL", 0x5455, 5, 1, int(mtime) & 0xFFFFFFFF)
+                if int(mtime) < 2**32 else b"")
     zi.compress_type = zipfile.ZIP_DEFLATED
     return zi
 with zipfile.ZipFile("Service-Pack.zip", "w") as z:

@@ -1,9 +1,14 @@
 #include "install/PassOutcome.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
 const char kNotCopied[] = "Folgende Dateien konnten nicht kopiert werden:";
+const char kNotAsShipped[] = "Folgende Dateien des Service-Packs fehlen oder sind besch\xE4"
+                             "digt:";
 const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
 
 // The advice for each cause, in the order they are given: ending Korvo and starting again
@@ -17,6 +22,8 @@ const struct {
                       "Sie Platz und starten Sie die Installation erneut."},
     {Cause::PathTooLong, "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des "
                          "Korvo-Ordners."},
+    {Cause::NotAsShipped, "Bitte laden Sie das Service-Pack erneut herunter und entpacken Sie es "
+                          "vollst\xE4ndig."},
     {Cause::Other, "Bitte starten Sie die Installation erneut."},
 };
 
@@ -37,7 +44,10 @@ void PassOutcome::ListingBroken() {
 CDisplayText PassOutcome::IncompleteText() const {
     CDisplayText text = kIncomplete;
     if (m_failures > 0) {
-        text.Text("\n\n").Text(kNotCopied);
+        // A pack not as released is all that is named when it is the only cause.
+        const bool onlyPack = m_causes[static_cast<int>(Cause::NotAsShipped)] &&
+                              std::count(std::begin(m_causes), std::end(m_causes), true) == 1;
+        text.Text("\n\n").Text(onlyPack ? kNotAsShipped : kNotCopied);
         for (int i = 0; i < m_failures && i < kNamesShown; ++i)
             text.Text("\n").Name(m_names[i]);
         if (m_failures > kNamesShown) {

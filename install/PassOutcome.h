@@ -5,7 +5,8 @@
 #include "DisplayText.h"
 
 // Why a file was not installed; each cause has its own advice.
-enum class Cause { None, InUse, DiskFull, PathTooLong, Other };
+// NotAsShipped: missing from the pack folder, or its copy is not the file the release listed.
+enum class Cause { None, InUse, DiskFull, PathTooLong, NotAsShipped, Other };
 
 class PassOutcome {
 public:

@@ -6,7 +6,7 @@ packages=(cmake g++ make googletest
   mingw-w64 gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
   wine wine32:i386 xvfb x11-utils xdotool imagemagick
   clang-14 libclang-rt-14-dev attr locales
-  osslsigncode openssl ca-certificates unzip python3-pefile)
+  osslsigncode openssl ca-certificates unzip python3-pefile libssl-dev)
 
 missing=()
 for p in "${packages[@]}"; do

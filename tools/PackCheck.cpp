@@ -1,13 +1,18 @@
-// kq_pack_check PACK_FOLDER: whether the installation pass would install a service pack's
-// files as the vendor expects. The rules come from install/PassRules and the host platform's
-// mapping of Linux names to Windows ones, the same code the pass runs on.
+// kq_pack_check PACK_FOLDER [LIST_FILE]: whether the installation pass would install a service
+// pack's files as the vendor expects. The rules come from install/PassRules and the host
+// platform's mapping of Linux names to Windows ones, the same code the pass runs on. With
+// LIST_FILE, an accepted pack's list of files is written there, for the release to build into
+// install.exe (format: install/PackList.cpp).
 //
-// Exit status: 0 accepted (warnings possible), 1 refused, 2 the folder cannot be read.
+// Exit status: 0 accepted (warnings possible), 1 refused, 2 the folder cannot be read (or the
+// list cannot be written).
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
@@ -18,6 +23,8 @@
 
 #include "HostAttributes.h"
 #include "HostNames.h"
+#include "HostPath.h"
+#include "Sha256.h"
 #include "install/PassRules.h"
 
 namespace {
@@ -229,11 +236,38 @@ void CheckCaseTwins(const std::vector<Entry>& entries, Report& report) {
                                           "\" regardless of letter case: Windows keeps one");
 }
 
+// Every file of an accepted pack is installed: one line each, by its Windows-1252 name's bytes.
+bool WriteList(const std::string& folder, std::vector<Entry> entries, const char* path) {
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.cp1252 < b.cp1252; });
+    char absolute[PATH_MAX];
+    if (!realpath(folder.c_str(), absolute))
+        return false;
+    std::string list;
+    CSha256 hash;
+    CKeepAlive alive(nullptr);
+    for (const Entry& e : entries) {
+        Sha256Digest digest;
+        uint64_t size = 0;
+        const std::string file = hostfs::ToWindowsPath(std::string(absolute) + '/' + e.name);
+        if (hash.HashFile(file.c_str(), digest, size, alive) != ERROR_SUCCESS)
+            return false;
+        for (unsigned char b : digest.bytes) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02x", b);
+            list += hex;
+        }
+        list += ' ' + std::to_string(size) + ' ' + e.cp1252 + '\n';
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(out << list) && static_cast<bool>(out.flush());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kq_pack_check PACK_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: kq_pack_check PACK_FOLDER [LIST_FILE]\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -274,5 +308,12 @@ int main(int argc, char** argv) {
     CheckCaseTwins(entries, report);
     std::printf("pack %s: %d refusals, %d warnings\n", report.Refused() ? "refused" : "accepted",
                 report.Refused(), report.Warnings());
-    return report.Refused() ? 1 : 0;
+    if (report.Refused())
+        return 1;
+    if (argc == 3 && !WriteList(folder, entries, argv[2])) {
+        std::fprintf(stderr, "kq_pack_check: cannot write the list of %s to %s\n", folder.c_str(),
+                     argv[2]);
+        return 2;
+    }
+    return 0;
 }

@@ -60,3 +60,19 @@ extern "C" BOOL CloseHandle(HANDLE handle) {
         close(file.fd);
     });
 }
+
+extern "C" BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD size, DWORD* read,
+                         void* /*overlapped*/) {
+    *read = 0;
+    auto* file = static_cast<OpenFile*>(LookupHandle(handle, HandleKind::File));
+    if (!file)
+        return Fail(ERROR_INVALID_HANDLE);
+    ssize_t n;
+    do
+        n = ::read(file->fd, buffer, size);
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return Fail(errno == EIO ? ERROR_READ_FAULT : ErrorFromErrno(errno));
+    *read = static_cast<DWORD>(n);
+    return TRUE;
+}

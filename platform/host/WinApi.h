@@ -58,6 +58,7 @@ typedef struct HCURSOR__* HCURSOR;
 #define OPEN_EXISTING 3
 #define MOVEFILE_REPLACE_EXISTING 0x1
 #define COPY_FILE_FAIL_IF_EXISTS 0x1
+#define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000
 #define PROGRESS_CONTINUE 0
 
 #define ERROR_SUCCESS 0
@@ -160,6 +161,7 @@ BOOL DeleteFileA(LPCSTR path);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, DWORD* read, void* overlapped);
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT GetSystemWindowsDirectoryA(LPSTR buffer, UINT size);

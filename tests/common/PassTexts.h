@@ -17,3 +17,9 @@ inline constexpr char kDiskFull[] = "Auf dem Laufwerk des Korvo-Ordners ist nich
 inline constexpr char kPathTooLong[] =
     "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des Korvo-Ordners.";
 inline constexpr char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
+// A pack whose files are not those its program lists: the heading of the names, the advice.
+inline constexpr char kNotAsShipped[] = "Folgende Dateien des Service-Packs fehlen oder sind "
+                                        "besch\xE4"
+                                        "digt:";
+inline constexpr char kDownloadAgain[] =
+    "Bitte laden Sie das Service-Pack erneut herunter und entpacken Sie es vollst\xE4ndig.";

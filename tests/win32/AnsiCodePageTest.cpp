@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "AnsiName.h"
 #include "PassTexts.h"
 #include "TestFs.h"
 #include "TestWindow.h"
@@ -178,6 +179,24 @@ TEST(CodePageTexts, SourceFolderTheCodePageCannotNameIsNamedInTheFailure) {
                   std::string(spelt),
               window.MessageBoxes()[0].text);
     EXPECT_EQ(std::vector<std::string>{}, testfs::List(target.Path()));
+}
+
+// A name of the pack's list (Windows-1252) reads as the listing spells the same file; where the
+// code page cannot hold it, the pass never meets it.
+TEST(CodePageTexts, ListedNameIsSpeltAsTheListingSpellsIt) {
+    testfs::TempDir dir;
+    const std::wstring path = Wide(dir.Path()) + L"\\L\u00F6sung.txt";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileExactA(dir / "L*", &entry);
+    ASSERT_NE(INVALID_HANDLE_VALUE, listing);
+    FindClose(listing);
+    CString listed;
+    EXPECT_EQ(GetACP() != 932, AnsiNameFrom1252("L\xF6sung.txt", listed))
+        << "code page " << GetACP();
+    EXPECT_EQ(CString(entry.cFileName), listed);
 }
 
 } // namespace

@@ -1,0 +1,91 @@
+// The pack's list of files as the program reads it: from install.exe's resource on Windows, here
+// from what the test gives as program data.
+#include <gtest/gtest.h>
+
+#include "HostProgramData.h"
+#include "PassTexts.h"
+#include "TestFs.h"
+#include "install/PackList.h"
+#include "res/resource.h"
+
+using testfs::operator/;
+
+namespace {
+
+const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+const std::string kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+class PackList : public ::testing::Test {
+protected:
+    void Carry(const std::string& list) { SetHostProgramData(IDR_PACK_LIST, &list); }
+    void TearDown() override { SetHostProgramData(IDR_PACK_LIST, nullptr); }
+    testfs::TempDir dir;
+    CKeepAlive alive{nullptr};
+};
+
+TEST_F(PackList, WithoutOneEveryFileIsInstalledAsBefore) {
+    testfs::WriteFile(dir / "a.txt", "abc");
+    CPackList list;
+    EXPECT_FALSE(list.Carried());
+    EXPECT_TRUE(list.Lists("a.txt"));
+    EXPECT_EQ(CPackList::Copy::Matches, list.CheckStagedCopy("a.txt", dir / "a.txt", alive));
+    PassOutcome outcome;
+    EXPECT_EQ(0, list.ReportUnseen(outcome));
+}
+
+TEST_F(PackList, ListedFilesAreCheckedByContentAndMissingOnesNamed) {
+    // In byte order, capitals first; a Windows-1252 name as the stand-in's listings spell it.
+    Carry(kAbc + " 3 Hilfe.txt\n" + kAbc + " 3 L\xF6sung.txt\n" + kEmpty + " 0 leer.dat\n");
+    CPackList list;
+    ASSERT_TRUE(list.Carried());
+    ASSERT_FALSE(list.Malformed());
+    EXPECT_FALSE(list.Lists("fremd.dll")) << "a file the release did not list";
+    EXPECT_FALSE(list.Lists("hilfe.txt")) << "names compare exactly";
+    EXPECT_TRUE(list.Lists("Hilfe.txt"));
+    EXPECT_TRUE(list.Lists("L\xF6sung.txt"));
+
+    testfs::WriteFile(dir / "same", "abc");
+    testfs::WriteFile(dir / "changed", "abd");
+    testfs::WriteFile(dir / "longer", "abc\n");
+    EXPECT_EQ(CPackList::Copy::Matches, list.CheckStagedCopy("Hilfe.txt", dir / "same", alive));
+    EXPECT_EQ(CPackList::Copy::Differs, list.CheckStagedCopy("Hilfe.txt", dir / "changed", alive));
+    EXPECT_EQ(CPackList::Copy::Differs, list.CheckStagedCopy("Hilfe.txt", dir / "longer", alive));
+    EXPECT_EQ(CPackList::Copy::Differs, list.CheckStagedCopy("fremd.dll", dir / "same", alive));
+    EXPECT_EQ(CPackList::Copy::Unreadable, list.CheckStagedCopy("Hilfe.txt", dir / "x", alive));
+    EXPECT_EQ(DWORD{ERROR_FILE_NOT_FOUND}, GetLastError());
+
+    PassOutcome outcome;
+    EXPECT_EQ(1, list.ReportUnseen(outcome));
+    EXPECT_EQ(kIncomplete + std::string("\n\n") + kNotAsShipped + "\nleer.dat\n\n" + kDownloadAgain,
+              std::string(outcome.IncompleteText().Bytes()));
+}
+
+TEST_F(PackList, MalformedListRefusesEveryFile) {
+    const std::string good = kAbc + " 3 a.txt\n";
+    const std::string bad[] = {
+        kAbc + " 3 a.txt",                          // cut short
+        kAbc + " 3 a.txt\r\n",                      // CR in the name
+        kAbc.substr(1) + " 3 a.txt\n",              // 63 digits
+        "BA7816BF" + kAbc.substr(8) + " 3 a.txt\n", // upper case
+        kAbc + " 03 a.txt\n",                       // leading zero
+        kAbc + "  a.txt\n",                         // no size
+        kAbc + " 3 \n",                             // no name
+        kAbc + " 3 b.txt\n" + good,                 // out of order
+        good + good,                                // twice
+        kAbc + " 3 sub\\a.txt\n",                   // a path
+        kAbc + " 3 install.exe\n",                  // never installed
+        kAbc + " 3 a.txt.\n",                       // Windows drops the dot
+    };
+    for (const std::string& text : bad) {
+        Carry(text);
+        CPackList list;
+        EXPECT_TRUE(list.Malformed()) << text;
+        EXPECT_FALSE(list.Lists("a.txt")) << text;
+    }
+    Carry(good);
+    EXPECT_FALSE(CPackList().Malformed());
+    Carry("");
+    EXPECT_FALSE(CPackList().Malformed()) << "a pack of no files";
+}
+
+} // namespace
