@@ -64,6 +64,11 @@ TEST_F(DiskObject, ExistenceTestClosesEveryHandleItOpens) {
         EXPECT_FALSE(Present(folder / "DOZADARU.DLL"));
     }
     EXPECT_EQ(before, testfs::OpenHandles());
+    // Open for writing in another program, the library is there all the same.
+    HANDLE writer = CreateFileA(folder / "VOZORADI.DLL", GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, 0);
+    EXPECT_TRUE(Present(folder / "VOZORADI.DLL"));
+    CloseHandle(writer);
     // A handle left open would keep Windows from deleting the file.
     EXPECT_TRUE(DeleteFileA(folder / "VOZORADI.DLL")) << GetLastError();
 }

@@ -42,6 +42,7 @@ protected:
     void TearDown() override {
         SetCurrentDirectoryA(startDirectory);
         SetHeadlessModalScript(nullptr);
+        SetHeadlessServeHook(nullptr);
         ScriptPicker({});
     }
     // Runs the dialog with script standing for the user; returns DoModal's result.
@@ -104,7 +105,15 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
 
         const HeadlessWindow& start = *view.window.Child(IDC_START_INSTALLATION);
         const int changes = start.textChanges;
+        // Commands sent straight to the window during the pass (another program) are ignored.
+        SetHeadlessServeHook([&](DWORD) {
+            for (int id : {IDC_START_INSTALLATION, IDC_CHOOSE_FOLDER, IDCANCEL})
+                dlg.SendMessageA(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        });
         Click(dlg, IDC_START_INSTALLATION);
+        SetHeadlessServeHook(nullptr);
+        EXPECT_EQ(1u, PickerTitles().size()) << "no browser during the pass";
+        EXPECT_FALSE(view.window.ended);
         EXPECT_EQ(changes + 2, start.textChanges) << "the one file shown, then the text put back";
         EXPECT_EQ("3. Starte Installation", start.text);
         ASSERT_EQ(1u, view.window.messageBoxes.size());

@@ -251,9 +251,14 @@ TEST_F(InstallationFaults, KilledInTheMiddleOfALargeFileLeavesTheOldTargetWhole)
     // The killed copy's temporary file, which the next pass over the same file finds and removes.
     EXPECT_EQ(Names{"big.bin.~kq"}, stray);
 
-    // The next pass completes the file, whatever the killed one left.
+    // The next pass completes the file, whatever the killed one left, and keeps its window
+    // answering inside the copy.
     TestWindow window;
+    int served = 0;
+    SetHeadlessServeHook([&served](DWORD) { ++served; });
     RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    SetHeadlessServeHook(nullptr);
+    EXPECT_GT(served, 100) << "served once a megabyte or so";
     ASSERT_EQ(1u, window.MessageBoxes().size());
     PassReport report = ParseReport(window.MessageBoxes()[0]);
     EXPECT_TRUE(report.complete) << report.text;

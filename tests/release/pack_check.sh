@@ -12,7 +12,7 @@ tool=${1:-$root/build/host/tools/kq_pack_check}
     echo "$0: no such program: $tool" >&2
     exit 2
 }
-work=$(mktemp -d /tmp/kq-pack-check.XXXXXX) || exit 1
+work=$(mktemp -d "${TMPDIR:-/tmp}/kq-pack-check.XXXXXX") || exit 1
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 
 # kq_check and its tally; nothing of Wine is started.
