@@ -1,13 +1,18 @@
 // The Windows backend of the window classes: where commands go, the window members the logic
-// calls on real windows, drawing contexts, the wait cursor and the application object.
+// calls on real windows, drawing contexts, the wait cursor, the application object and the
+// pump that keeps a window answering during a pass.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "DC.h"
+#include "KeepAlive.h"
 #include "WaitCursor.h"
 #include "WinApp.h"
 #include "Wnd.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -310,4 +315,39 @@ TEST(WaitCursor, ShownWhileAliveThenThePreviousCursorReturns) {
         EXPECT_EQ(GetCursor(), wait) << "an inner wait cursor ended the outer one";
     }
     EXPECT_EQ(GetCursor(), arrow);
+}
+
+static std::vector<UINT> g_arrived;
+
+static LRESULT CALLBACK Recording(HWND window, UINT message, WPARAM w, LPARAM l) {
+    g_arrived.push_back(message);
+    return DefWindowProcA(window, message, w, l);
+}
+
+// During a pass: what the controller does not guard (keys, the system menu's About item) never
+// reaches the window, the rest does, and the progress text changes a few times a second.
+TEST(KeepAlive, DropsInputServesTheRestAndShowsAtMostFourTextsASecond) {
+    RealWindow window;
+    const HWND top = window.wnd.m_hWnd;
+    SetWindowLongPtrA(top, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Recording));
+    PostMessageA(top, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageA(top, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    PostMessageA(top, WM_APP, 0, 0);
+    CWnd button;
+    button.m_hWnd = window.Child();
+    int shown = 0;
+    {
+        CKeepAlive alive(&button);
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 600; alive.Wait(10))
+            if (alive.ShowDue()) {
+                alive.Show("Datei");
+                ++shown;
+            }
+    }
+    button.m_hWnd = nullptr;
+    for (UINT dropped : {WM_KEYDOWN, WM_SYSCOMMAND})
+        EXPECT_EQ(0, std::count(g_arrived.begin(), g_arrived.end(), dropped)) << dropped;
+    EXPECT_EQ(1, std::count(g_arrived.begin(), g_arrived.end(), UINT(WM_APP)));
+    EXPECT_GE(shown, 2);
+    EXPECT_LE(shown, 3) << "at most four texts a second";
 }
