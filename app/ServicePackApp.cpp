@@ -2,9 +2,6 @@
 
 #include "ui/ServicePackDlg.h"
 
-// The one application object; WinMain finds it through AfxGetApp().
-CServicePackApp theServicePackApp;
-
 BEGIN_MESSAGE_MAP(CServicePackApp, CWinApp)
 ON_COMMAND(CServicePackApp, ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()
