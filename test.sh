@@ -109,7 +109,7 @@ end_session() { # session id, temporary folder
   fi
   # An Xvfb that had to be killed leaves its display's lock behind.
   for i in "${displays[@]}"; do
-    pid=$(tr -d ' ' <"/tmp/.X$i-lock" 2>/dev/null)
+    pid=$(tr -d ' ' 2>/dev/null <"/tmp/.X$i-lock")
     [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && continue
     rm -f "/tmp/.X$i-lock" "/tmp/.X11-unix/X$i"
   done
@@ -145,7 +145,7 @@ run_logged() { # name, command...
     sleep 0.2
   done
   end_session "$SUITE_SID" "$SUITE_TMP"
-  wait "$SUITE_SID"
+  wait "$SUITE_SID" 2>/dev/null
   status=$? # the suite's own
   SUITE_SID= SUITE_TMP=
   # The log is complete once its last writer is gone.
