@@ -126,8 +126,8 @@ run_logged() { # name, command...
   shift
   [[ $name == fuzz-* ]] && limit=$FUZZ_LIMIT
   echo "== $name"
-  SUITE_TMP=$ROOT/build/tmp/$name
-  rm -rf "$SUITE_TMP" && mkdir -p "$SUITE_TMP"
+  # Outside the tree: a copy of the tree made there must find no git history around it.
+  SUITE_TMP=$(mktemp -d "${TMPDIR:-/tmp}/kq-suite-$name.XXXXXX") || return 1
   local out writer why= status
   exec {out}> >(exec head -c "$LOG_CAP" >"$log")
   writer=$!
