@@ -111,7 +111,6 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
                 dlg.SendMessageA(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
         });
         Click(dlg, IDC_START_INSTALLATION);
-        SetHeadlessServeHook(nullptr);
         EXPECT_EQ(1u, PickerTitles().size()) << "no browser during the pass";
         EXPECT_FALSE(view.window.ended);
         EXPECT_EQ(changes + 2, start.textChanges) << "the one file shown, then the text put back";

@@ -63,8 +63,7 @@ mkdir -p "$bad/Extras" && cd "$bad" &&
     echo s >nurlesen.txt && chmod 444 nurlesen.txt &&
     echo t >versteckt.txt && setfattr -n user.DOSATTRIB -v '"0x2"' versteckt.txt &&
     cp "$dlls/x64.dll" modul64.dat && cp "$dlls/x86.dll" ohne.dll && cp ohne.dll arm64.dll &&
-    printf '\x64\xAA' | dd of=arm64.dll bs=1 conv=notrunc status=none \
-        seek=$(($(od -An -tu4 -j60 -N4 ohne.dll) + 4)) &&
+    printf '\x64\xAA' | dd of=arm64.dll bs=1 seek=$(($(od -An -tu4 -j60 -N4 ohne.dll) + 4)) conv=notrunc status=none &&
     cd "$root" || exit 1
 run "$bad"
 kq_check "a pack with offenders is refused (status $status)" [ "$status" = 1 ]

@@ -165,7 +165,6 @@ TEST_F(ListingFaults, ListingsThatWindowsMayGiveAreTakenAsTheyCome) {
     // A folder without "." and ".." (a drive root on FAT): the first entry is a file.
     {
         ScopedFindFirstHook hook([](HANDLE found, WIN32_FIND_DATAA* data) {
-            // Stops where the listing ends, dots or not.
             while (IsDots(data->cFileName) && __real_FindNextFileA(found, data))
                 continue;
             return found;
