@@ -3,9 +3,6 @@
 #include "app/RedirectionGuard.h"
 #include "ui/ServicePackDlg.h"
 
-// The one application object; WinMain finds it through AfxGetApp().
-CServicePackApp theServicePackApp;
-
 BEGIN_MESSAGE_MAP(CServicePackApp, CWinApp)
 ON_COMMAND(CServicePackApp, ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()

@@ -51,5 +51,10 @@ void SetHeadlessMessageBoxScript(std::function<int(const HeadlessMessageBox&)> s
 // Attaches a fresh headless window to wnd, for code that needs a window of its own.
 std::unique_ptr<HeadlessWindow> MakeHeadlessWindow(CWnd& wnd);
 
+// Called whenever a long job serves its windows: by CKeepAlive::Serve with 0, by
+// CKeepAlive::Wait with the milliseconds it waits. Stands for what reaches the windows meanwhile
+// (a command another program sends); tests also count the calls. nullptr: nothing.
+void SetHeadlessServeHook(std::function<void(DWORD waitMs)> hook);
+
 // True while a CWaitCursor lives.
 bool HeadlessWaitCursorShown();

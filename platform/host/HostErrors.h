@@ -11,6 +11,7 @@
 #define ERROR_NOT_SUPPORTED 50
 #define ERROR_BAD_NETPATH 53
 #define ERROR_NOT_SAME_DEVICE 17
+#define ERROR_REQUEST_ABORTED 1235
 
 namespace hostfs {
 

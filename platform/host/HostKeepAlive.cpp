@@ -1,5 +1,6 @@
-// The headless window needs no serving; waits are real, so that another thread can let go of
-// a file meanwhile, and progress lands in the display's recorded text.
+// The headless window needs no serving, but a test may act whenever it is served (the hook);
+// waits are real, so that another thread can let go of a file meanwhile, and progress lands in
+// the display's recorded text.
 #include "KeepAlive.h"
 
 #include <chrono>
@@ -7,6 +8,17 @@
 #include <thread>
 
 #include "HeadlessWindow.h"
+
+namespace {
+std::function<void(DWORD)>& ServeHook() {
+    static std::function<void(DWORD)> hook;
+    return hook;
+}
+} // namespace
+
+void SetHeadlessServeHook(std::function<void(DWORD waitMs)> hook) {
+    ServeHook() = std::move(hook);
+}
 
 struct CKeepAlive::State {
     CWnd* display;
@@ -25,9 +37,14 @@ CKeepAlive::~CKeepAlive() {
     delete m_state;
 }
 
-void CKeepAlive::Serve() {}
+void CKeepAlive::Serve() {
+    if (ServeHook())
+        ServeHook()(0);
+}
 
 void CKeepAlive::Wait(DWORD ms) {
+    if (ServeHook())
+        ServeHook()(ms);
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 

@@ -1,5 +1,6 @@
 // MoveFileExA and DeleteFileA with Windows' refusals: a read-only file is neither replaced nor
-// deleted, a folder is neither, and a hidden file may be replaced by a rename.
+// deleted, a folder is neither, an open file is not replaced, and a hidden file may be replaced
+// by a rename.
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,10 +27,11 @@ extern "C" BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
             return TRUE;
         if (!(flags & MOVEFILE_REPLACE_EXISTING))
             return Fail(ERROR_ALREADY_EXISTS);
-        if (S_ISDIR(toStat.st_mode) || S_ISDIR(fromStat.st_mode) || IsReadOnly(toStat))
+        // A target that another program holds is refused as NTFS and Wine refuse it: access
+        // denied, not a sharing violation.
+        if (S_ISDIR(toStat.st_mode) || S_ISDIR(fromStat.st_mode) || IsReadOnly(toStat) ||
+            IsOpen(toStat))
             return Fail(ERROR_ACCESS_DENIED);
-        if (const DWORD error = CheckShares(toStat, FILE_SHARE_DELETE))
-            return Fail(error);
     }
     if (const DWORD error = CheckShares(fromStat, FILE_SHARE_DELETE))
         return Fail(error);

@@ -1,4 +1,4 @@
-// Opening existing files for reading, and the handles that come of it.
+// Opening existing files, and the handles that come of it.
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,25 +17,26 @@ struct OpenFile {
     int fd;
 };
 
-int OpenForReading(const std::string& posixPath) {
+int OpenExisting(const std::string& posixPath, DWORD access) {
     // Non-blocking so a FIFO can't hang the open; it is refused below anyway.
-    return open(posixPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    return open(posixPath.c_str(),
+                (access & GENERIC_WRITE ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
 
 } // namespace
 
 extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* /*security*/,
                               DWORD disposition, DWORD /*flags*/, HANDLE /*templateFile*/) {
-    // Only what the installer asks for: an existing file, opened to read.
-    if ((access & ~GENERIC_READ) != 0 || disposition != OPEN_EXISTING)
+    // An existing file: the installer reads, the tests also hold files as writers do.
+    if ((access & ~(GENERIC_READ | GENERIC_WRITE)) != 0 || disposition != OPEN_EXISTING)
         return FailHandle(ERROR_NOT_SUPPORTED);
     std::string posixPath;
     if (const DWORD error = ToPosixPath(path, posixPath))
         return FailHandle(error);
-    int fd = OpenForReading(posixPath);
+    int fd = OpenExisting(posixPath, access);
     if (fd < 0 && (errno == ENOENT || errno == ENOTDIR) &&
         FindRegardlessOfCase(posixPath, Leaf::FoldCase))
-        fd = OpenForReading(posixPath);
+        fd = OpenExisting(posixPath, access);
     if (fd < 0)
         return FailHandle(PathError(errno, posixPath));
     struct stat st;

@@ -63,4 +63,12 @@ DWORD CheckShares(const struct stat& st, DWORD need) {
     return Conflict(st, need, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
 }
 
+bool IsOpen(const struct stat& st) {
+    std::lock_guard<std::mutex> lock(All().mutex);
+    for (const auto& entry : All().byHandle)
+        if (entry.second.dev == st.st_dev && entry.second.ino == st.st_ino)
+            return true;
+    return false;
+}
+
 } // namespace hostfs

@@ -21,4 +21,8 @@ void ReleaseFile(const void* handle);
 // FILE_SHARE_WRITE or FILE_SHARE_DELETE, as the operation would open the file for reading,
 // writing or deleting); else ERROR_SUCCESS.
 DWORD CheckShares(const struct stat& st, DWORD need);
+
+// Whether any handle holds the file, whatever it shares: NTFS replaces no open file by a
+// rename, even when its holder shares delete.
+bool IsOpen(const struct stat& st);
 } // namespace hostfs

@@ -64,6 +64,11 @@ TEST_F(DiskObject, ExistenceTestClosesEveryHandleItOpens) {
         EXPECT_FALSE(Present(folder / "DOZADARU.DLL"));
     }
     EXPECT_EQ(before, testfs::OpenHandles());
+    HANDLE writer = CreateFileA(folder / "VOZORADI.DLL", GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, 0);
+    EXPECT_TRUE(Present(folder / "VOZORADI.DLL")) << "open for writing in another program";
+    EXPECT_FALSE(DeleteFileA(folder / "VOZORADI.DLL")) << "held without sharing delete";
+    CloseHandle(writer);
     // A handle left open would keep Windows from deleting the file.
     EXPECT_TRUE(DeleteFileA(folder / "VOZORADI.DLL")) << GetLastError();
 }

@@ -41,7 +41,7 @@ kq_e2e_begin() {
     trap kq_e2e_end EXIT
     trap 'exit 130' INT
     trap 'exit 143' TERM HUP
-    KQ_WORK=$(mktemp -d /tmp/kq-e2e.XXXXXX) || return 1
+    KQ_WORK=$(mktemp -d "${TMPDIR:-/tmp}/kq-e2e.XXXXXX") || return 1
     # Every Wine process here is started without descriptor 8, the run lock's.
     kq_begin_wine_run 900 || return 1
     KQ_SERVER_USED=1

@@ -49,6 +49,7 @@ protected:
         SetHeadlessModalScript(nullptr);
         SetHeadlessMessageBoxScript(nullptr);
         SetHostProgramFile(nullptr);
+        SetHeadlessServeHook(nullptr);
         ScriptPicker({});
     }
     // Runs the dialog with script standing for the user; returns DoModal's result.
@@ -116,6 +117,11 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
         const int changes = start.textChanges;
         LRESULT endDuring = TRUE;
         std::wstring reason;
+        // Commands sent straight to the window during the pass (another program) are ignored.
+        SetHeadlessServeHook([&](DWORD) {
+            for (int id : {IDC_START_INSTALLATION, IDC_CHOOSE_FOLDER, IDCANCEL})
+                dlg.SendMessageA(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        });
         SetHeadlessMessageBoxScript([&](const HeadlessMessageBox&) {
             endDuring = dlg.SendMessageA(WM_QUERYENDSESSION); // logoff while the pass is up
             reason = view.window.shutdownBlockReason;
@@ -126,6 +132,8 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
         EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reason);
         EXPECT_EQ(TRUE, dlg.SendMessageA(WM_QUERYENDSESSION)) << "nor held after it";
         EXPECT_EQ(L"", view.window.shutdownBlockReason);
+        EXPECT_EQ(1u, PickerTitles().size()) << "no browser during the pass";
+        EXPECT_FALSE(view.window.ended);
         EXPECT_EQ(changes + 2, start.textChanges) << "the one file shown, then the text put back";
         EXPECT_EQ("3. Starte Installation", start.text);
         ASSERT_EQ(1u, view.window.messageBoxes.size());

@@ -181,6 +181,12 @@ TEST_F(CopyFile, MoveAndDeleteRefuseWhatWindowsRefuses) {
     EXPECT_FALSE(MoveFileExA(dir / "a.txt", dir / "hidden.txt", 0));
     EXPECT_EQ(DWORD(ERROR_ALREADY_EXISTS), GetLastError());
     EXPECT_EQ(names, testfs::List(dir.Path()));
+    // An open file is not replaced even when its holder shares delete (NTFS).
+    HANDLE held = CreateFileA(dir / "hidden.txt", GENERIC_READ, FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_FALSE(MoveFileExA(dir / "a.txt", dir / "hidden.txt", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
+    CloseHandle(held);
 
     ASSERT_TRUE(MoveFileExA(dir / "a.txt", dir / "hidden.txt", MOVEFILE_REPLACE_EXISTING))
         << GetLastError();

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <numeric>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -27,6 +28,7 @@
 #include "PassReport.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
+#include "install/Retry.h"
 
 using testfs::operator/;
 using testfs::Posix;
@@ -251,9 +253,13 @@ TEST_F(InstallationFaults, KilledInTheMiddleOfALargeFileLeavesTheOldTargetWhole)
     // The killed copy's temporary file, which the next pass over the same file finds and removes.
     EXPECT_EQ(Names{"big.bin.~kq"}, stray);
 
-    // The next pass completes the file, whatever the killed one left.
+    // The next pass completes the file, whatever the killed one left, serving its window inside.
     TestWindow window;
+    int served = 0;
+    SetHeadlessServeHook([&served](DWORD) { ++served; });
     RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    SetHeadlessServeHook(nullptr);
+    EXPECT_GT(served, 100) << "served once a megabyte or so";
     ASSERT_EQ(1u, window.MessageBoxes().size());
     PassReport report = ParseReport(window.MessageBoxes()[0]);
     EXPECT_TRUE(report.complete) << report.text;
@@ -299,6 +305,33 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
     EXPECT_EQ("old dangling", testfs::ReadFile(target / "dangling"));
     EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "fifo", "fine.txt", "z-last.txt"}),
               testfs::List(target.Path()));
+}
+
+// Holds alone are waited for: a quarter second at most at a time, 1.1 s a file, 2 s a pass.
+TEST_F(InstallationFaults, OnlyHoldsAreWaitedForWithinTheirBudgets) {
+    const CString plain = target / "korvo.dll", readOnly = target / "ro.dll";
+    testfs::WriteFile(plain, "");
+    testfs::WriteFile(readOnly, "");
+    testfs::SetAttributes(readOnly, FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Cause::InUse, CauseOf(ERROR_LOCK_VIOLATION, plain)) << "advised to end Korvo";
+    std::vector<DWORD> waits;
+    SetHeadlessServeHook([&](DWORD ms) { waits.push_back(ms); });
+    CKeepAlive alive(nullptr);
+    CRetryBudget retry(alive);
+    const auto waitsFor = [&](DWORD error, const CString& path) { // one file failing for good
+        waits.clear();
+        retry.StartFile();
+        do
+            SetLastError(error);
+        while (retry.Again(path));
+        EXPECT_GE(250u, waits.empty() ? 0 : *std::max_element(waits.begin(), waits.end()));
+        return std::accumulate(waits.begin(), waits.end(), 0u);
+    };
+    EXPECT_EQ(0u, waitsFor(ERROR_ACCESS_DENIED, readOnly));
+    EXPECT_EQ(1100u, waitsFor(ERROR_LOCK_VIOLATION, plain));
+    EXPECT_EQ(900u, waitsFor(ERROR_ACCESS_DENIED, plain));
+    EXPECT_EQ(0u, waitsFor(ERROR_SHARING_VIOLATION, plain));
+    SetHeadlessServeHook(nullptr);
 }
 
 } // namespace

@@ -12,7 +12,7 @@ tool=${1:-$root/build/host/tools/kq_pack_check}
     echo "$0: no such program: $tool" >&2
     exit 2
 }
-work=$(mktemp -d /tmp/kq-pack-check.XXXXXX) || exit 1
+work=$(mktemp -d "${TMPDIR:-/tmp}/kq-pack-check.XXXXXX") || exit 1
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 
 # kq_check and its tally; nothing of Wine is started.
@@ -62,7 +62,8 @@ mkdir -p "$bad/Extras" && cd "$bad" &&
     echo q >dozadaru.dll && echo r >VOZORADI.DLL && ln -s liesmich.txt verweis && mkfifo rohr &&
     echo s >nurlesen.txt && chmod 444 nurlesen.txt &&
     echo t >versteckt.txt && setfattr -n user.DOSATTRIB -v '"0x2"' versteckt.txt &&
-    cp "$dlls/x64.dll" modul64.dat && cp "$dlls/x86.dll" ohne.dll &&
+    cp "$dlls/x64.dll" modul64.dat && cp "$dlls/x86.dll" ohne.dll && cp ohne.dll arm64.dll &&
+    printf '\x64\xAA' | dd of=arm64.dll bs=1 seek=$(($(od -An -tu4 -j60 -N4 ohne.dll) + 4)) conv=notrunc status=none &&
     cd "$root" || exit 1
 run "$bad"
 kq_check "a pack with offenders is refused (status $status)" [ "$status" = 1 ]
@@ -82,13 +83,14 @@ kq_check "names equal regardless of case" eval 'says REFUSED Hilfe.txt "HILFE.TX
 kq_check "an optional library in another case" says REFUSED dozadaru.dll "DOZADARU.DLL"
 kq_check "not regular files" eval 'says REFUSED verweis "regular" && says REFUSED rohr "regular"'
 kq_check "a 64-bit PE file, by its content" says REFUSED modul64.dat "x64 (64-bit), not 32-bit x86"
+kq_check "a PE file for ARM64" says REFUSED arm64.dll "ARM64, not 32-bit x86"
 kq_check "an unsigned PE file: a warning" says WARNING ohne.dll "Authenticode"
 kq_check "read-only and hidden: warnings" eval 'says WARNING nurlesen.txt "read-only" &&
     says WARNING versteckt.txt "hidden"'
 kq_check "the optional library present" says NOTE VOZORADI.DLL "only where"
 kq_check "installable names are not named" eval 'is_not liesmich.txt && is_not "$cafe" &&
     is_not "$fits"'
-kq_check "the summary counts every refusal" grep -qx "pack refused: 20 refusals, 3 warnings" <<<"$out"
+kq_check "the summary counts every refusal" grep -qx "pack refused: 21 refusals, 3 warnings" <<<"$out"
 
 good=$work/good
 mkdir "$good" && cp -p "$bad/liesmich.txt" "$bad/$cafe" "$bad/VOZORADI.DLL" "$bad/nurlesen.txt" \

@@ -15,6 +15,7 @@
 
 #include "ForeignWindow.h"
 #include "WinApp.h"
+#include "app/ServicePackApp.h"
 #include "Wnd.h"
 #include "res/resource.h"
 #include "ui/ServicePackDlg.h"
@@ -352,6 +353,7 @@ static BOOL CALLBACK KeepVisibleDialog(HWND window, LPARAM found) {
 
 // Out of the whole program: WinMain ends it with a box under the program's own caption.
 TEST(UnexpectedError, EndsTheProgramWithABoxUnderTheProgramsCaption) {
+    EXPECT_STREQ(CServicePackDlg::kCaption, CServicePackApp().ErrorCaption().Bytes());
     struct ThrowingApp : CWinApp {
         ThrowingApp() : CWinApp("DialogTest") {}
         BOOL InitInstance() override { throw std::runtime_error("unerwartet"); }

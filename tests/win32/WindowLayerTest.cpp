@@ -1,14 +1,16 @@
 // The Windows backend of the window classes: where commands go, the window members the logic
-// calls on real windows, drawing contexts, the wait cursor and the application object.
+// calls on real windows, drawing contexts, the wait cursor, the application object, keep-alive.
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "DC.h"
-#include "app/RedirectionGuard.h"
+#include "KeepAlive.h"
 #include "WaitCursor.h"
 #include "WinApp.h"
 #include "Wnd.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -334,4 +336,29 @@ TEST(WaitCursor, ShownWhileAliveThenThePreviousCursorReturns) {
         EXPECT_EQ(GetCursor(), wait) << "an inner wait cursor ended the outer one";
     }
     EXPECT_EQ(GetCursor(), arrow);
+}
+
+static std::vector<UINT> g_arrived;
+static LRESULT CALLBACK Recording(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (l == 21) // posted by the test
+        g_arrived.push_back(message);
+    return DefWindowProcA(window, message, w, l);
+}
+
+// During a pass what the controller does not guard (keys, the system menu's About item) never
+// reaches the window, the rest does, and the progress text changes at most four times a second.
+TEST(KeepAlive, DropsInputServesTheRestAndShowsAtMostFourTextsASecond) {
+    RealWindow window;
+    SetWindowLongPtrA(window.wnd.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Recording));
+    for (UINT message : {UINT(WM_KEYDOWN), UINT(WM_SYSCOMMAND), UINT(WM_APP)})
+        PostMessageA(window.wnd.m_hWnd, message, message == WM_SYSCOMMAND ? IDM_ABOUTBOX : 0, 21);
+    int shown = 0;
+    {
+        CKeepAlive alive(&window.wnd);
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 600; alive.Wait(10))
+            if (alive.ShowDue() && ++shown)
+                alive.Show("Datei");
+    }
+    EXPECT_EQ(std::vector<UINT>{WM_APP}, g_arrived) << "keys and the system menu dropped";
+    EXPECT_TRUE(shown == 2 || shown == 3) << shown << " texts in 0.6 s";
 }
