@@ -65,8 +65,8 @@ Cause Inspect(const CString& target, DWORD& attributes, DWORD& links) {
 // it); tried again within the budget.
 Cause FindHold(const CString& target, CRetryBudget& retry) {
     for (;;) {
-        HANDLE file = CreateFileA(target, DELETE | GENERIC_WRITE, kShareAll, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        HANDLE file = CreateFileA(target, DELETE | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
             return Cause::None;
@@ -123,10 +123,10 @@ FilePaths::FilePaths(const CString& sourceFolder, const CString& targetFolder, c
 Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepAlive& alive,
                 CRetryBudget& retry) {
     // Beyond MAX_PATH a file cannot be named safely; it is reported instead.
-    if (paths.source.GetLength() >= MAX_PATH)
-        return Cause::SourcePathTooLong;
     if (paths.second.GetLength() >= MAX_PATH)
         return Cause::PathTooLong;
+    if (paths.source.GetLength() >= MAX_PATH)
+        return Cause::SourcePathTooLong;
     DWORD attributes = 0, links = 0;
     if (const Cause cause = Inspect(paths.target, attributes, links); cause != Cause::None)
         return cause;

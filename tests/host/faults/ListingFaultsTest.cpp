@@ -126,7 +126,9 @@ TEST_F(ListingFaults, ListingBreaksOffWithAnErrorOtherThanNoMoreFiles) {
 
     PassReport report = Run();
 
-    EXPECT_EQ(std::string(kIncomplete) + "\n\n" + kListingBroken + "\n\n" + kTryAgain, report.text);
+    EXPECT_EQ(std::string(kFailed) + "\n\n" + kListingBroken + "\n\n" + kNotChanged + "\n\n" +
+                  kTryAgain,
+              report.text);
     ASSERT_EQ(2u, seen.size());
     for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat", "e.dat", "f.dat"}) {
         const bool installed = std::count(seen.begin(), seen.end(), name) > 0;
