@@ -1,6 +1,8 @@
 // This executable is linked with -Wl,--wrap=FindFirstFileA,--wrap=FindNextFileA,--wrap=readdir:
 // every call reaches a wrapper, which calls the real function and then the hook, if one is set.
-// The hook sees the real answer and may act on the world or change the answer.
+// The hook sees the real answer and may act on the world or change the answer. The file
+// functions that change the disk (MoveFileExA, CopyFileExA, DeleteFileA, SetFileAttributesA,
+// WriteFile) are wrapped too, so that a process can be ended at a chosen one of them.
 #pragma once
 
 #include <dirent.h>
@@ -30,3 +32,8 @@ typedef ScopedHook<ReaddirHook> ScopedReaddirHook;
 
 // The real FindNextFileA, for hooks that read on.
 extern "C" BOOL __real_FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
+
+// From now on, the process ends with status kStopStatus, as a kill would end it, just before
+// the stop-th call (1 for the next) that would change the disk.
+void StopBeforeChange(int stop);
+const int kStopStatus = 9;

@@ -1,0 +1,88 @@
+// The installation pass killed before each change it makes to the disk, one run per change:
+// the Korvo folder is then as before (but for the pass's own names), or the commit's record
+// is there; either way the next pass leaves it as a whole pass does.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "HeadlessWindow.h"
+#include "HostTestFs.h"
+#include "ListingHooks.h"
+#include "PassReport.h"
+#include "TestWindow.h"
+#include "install/InstallationPass.h"
+#include "install/PassRules.h"
+
+using testfs::operator/;
+
+namespace {
+
+typedef std::map<std::string, std::string> Contents;
+
+// Every file of the folder with its content; the pass's own names only when asked for.
+Contents Read(const CString& folder, bool passNames) {
+    Contents contents;
+    for (const std::string& name : testfs::List(folder))
+        if (passNames || !IsPassName(name.c_str()))
+            contents[name] = testfs::ReadFile(folder / name.c_str());
+    return contents;
+}
+
+TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesIt) {
+    testfs::TempDir source, target;
+    testfs::WriteFile(source / "a.dat", "new a");
+    testfs::WriteFile(source / "b.dat", "new b");
+    testfs::SetAttributes(source / "b.dat", FILE_ATTRIBUTE_HIDDEN);
+    testfs::WriteFile(source / "c.dat", "new c");
+    const auto setUp = [&] {
+        testfs::RemoveTree(target.Path());
+        testfs::MakeDir(target.Path());
+        testfs::WriteFile(target / "a.dat", "old a");
+        testfs::SetAttributes(target / "a.dat", FILE_ATTRIBUTE_READONLY);
+        testfs::WriteFile(target / "b.dat", "old b");
+        testfs::WriteFile(target / "keep.txt", "not in the pack");
+    };
+    const auto pass = [&] {
+        TestWindow window;
+        RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+        return ParseReport(window.MessageBoxes().back());
+    };
+    setUp();
+    const Contents before = Read(target.Path(), true);
+    ASSERT_TRUE(pass().complete);
+    const Contents after = Read(target.Path(), true);
+
+    int stop = 1;
+    for (;; ++stop) {
+        setUp();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            StopBeforeChange(stop);
+            CWnd wnd;
+            std::unique_ptr<HeadlessWindow> window = MakeHeadlessWindow(wnd);
+            RunInstallationPass(source.Path(), target.Path(), &wnd);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 0)
+            break; // the pass made fewer changes
+        ASSERT_EQ(kStopStatus, WEXITSTATUS(status));
+        // Marks a kill leaves reset are not compared: the next pass replaces their files.
+        if (!testfs::Exists(target / kRecordName)) {
+            EXPECT_EQ(before, Read(target.Path(), false)) << "killed before change " << stop;
+        }
+        const PassReport next = pass();
+        EXPECT_TRUE(next.complete) << "after change " << stop << ": " << next.text;
+        EXPECT_EQ(after, Read(target.Path(), true)) << "after change " << stop;
+        for (const char* name : {"a.dat", "b.dat", "c.dat"})
+            EXPECT_EQ(DWORD(FILE_ATTRIBUTE_NORMAL), testfs::Attributes(target / name))
+                << name << " after change " << stop;
+    }
+    EXPECT_GT(stop, 10) << "the pass was stopped at too few changes";
+}
+
+} // namespace
