@@ -273,9 +273,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             renamed.insert(OnDisk(at));
     }
     const bool complete = listing.empty() && refused.empty() && unreadable.empty();
-    // The listing's failures end the pass before staging; then every refused target is named,
-    // and the first file that cannot be copied stops the copying.
-    std::vector<std::string> named = listing.empty() ? refused : listing;
+    // After the listing's failures staging only checks: every refused target is named; the
+    // first file that cannot be copied stops the copying.
+    std::vector<std::string> named = listing;
+    named.insert(named.end(), refused.begin(), refused.end());
     std::vector<std::string> possible = named;
     if (listing.empty())
         possible.insert(possible.end(), unreadable.begin(), unreadable.end());

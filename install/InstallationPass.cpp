@@ -23,7 +23,8 @@ const char kUnpackFirst[] = "Bitte entpacken Sie das Service-Pack vollst\xE4ndig
                             "install.exe aus seinem Ordner.";
 const char kWindowsFolder[] = "Das Programm wurde in einem Ordner von Windows gestartet:";
 const char kStartFromPack[] = "Bitte starten Sie install.exe aus dem Ordner des Service-Packs.";
-const char kNotHeld[] = "Der Korvo-Ordner konnte nicht ge\xF6" "ffnet werden:";
+const char kNotHeld[] = "Der Korvo-Ordner konnte nicht ge\xF6"
+                        "ffnet werden:";
 const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
 
 // A pass that cannot start: the failure, what is wrong, the folder, and what to do if anything.
@@ -111,12 +112,10 @@ Listed Pass::Run() {
     if (!ListPack(sourceFolder, targetFolder, owner, alive, retry, files, outcome) &&
         GetLastError() != ERROR_FILE_NOT_FOUND)
         return Listed::Unreadable;
-    // Nothing staged when the listing already failed: the pass cannot succeed.
-    if (!outcome.Complete() || files.Count() == 0)
-        return Listed::Files;
+    // After a failure of the listing, staging only checks the targets.
     Stage();
     // Each staged copy is checked against the pack's list of files here, before the commit.
-    if (outcome.Complete())
+    if (outcome.Complete() && files.Count() > 0)
         Commit(targetFolder, files, retry, outcome);
     return Listed::Files;
 }
