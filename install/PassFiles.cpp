@@ -16,9 +16,13 @@ CPassFiles::~CPassFiles() {
 }
 
 bool CPassFiles::Add(const char* name, bool sourceMarked) {
-    const size_t size = 2 + std::strlen(name);
-    if (size > kBlockSize)
+    const size_t length = std::strlen(name);
+    if (length >= MAX_PATH)
         return false;
+    size_t shared = 0;
+    while (shared < 255 && name[shared] && name[shared] == m_last[shared])
+        ++shared;
+    const size_t size = 3 + length - shared;
     if (m_blocks.empty() || m_used.back() + size > kBlockSize) {
         auto* block = static_cast<unsigned char*>(std::malloc(kBlockSize));
         if (!block)
@@ -28,7 +32,9 @@ bool CPassFiles::Add(const char* name, bool sourceMarked) {
     }
     unsigned char* at = m_blocks.back() + m_used.back();
     at[0] = sourceMarked ? File::kSourceMarked : 0;
-    std::memcpy(at + 1, name, size - 1);
+    at[1] = static_cast<unsigned char>(shared);
+    std::memcpy(at + 2, name + shared, length - shared + 1);
+    std::memcpy(m_last, name, length + 1);
     m_used.back() += size;
     ++m_count;
     return true;
