@@ -114,7 +114,8 @@ Listed Pass::Run() {
         return Listed::Unreadable;
     // After a failure of the listing, staging only checks the targets.
     Stage();
-    // Each staged copy is checked against the pack's list of files here, before the commit.
+    // Where each staged copy is to be checked against the pack's list of files: after staging,
+    // before the commit.
     if (outcome.Complete() && files.Count() > 0)
         Commit(targetFolder, files, retry, outcome);
     return Listed::Files;

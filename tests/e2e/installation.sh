@@ -161,18 +161,9 @@ kq_check "OK closes the message box" kq_confirm
 kq_check "second pass replaced the changed files" pack_installed
 kq_check "nothing written into the cancelled folder" [ -z "$(ls -A "$other")" ]
 
-# A listing of the Korvo folder with every file's checksum, mode and DOS marks.
-snapshot() {
-    (cd "$1" && for f in * .[!.]*; do
-        [ -e "$f" ] || [ -L "$f" ] || continue
-        if [ -L "$f" ]; then echo "$f -> $(readlink "$f")"; elif [ -d "$f" ]; then echo "$f/"
-        else echo "$f $(md5sum <"$f" | cut -c1-32) $(stat -c %a "$f") $(getfattr --only-values -n user.DOSATTRIB "$f" 2>/dev/null)"; fi
-    done)
-}
-unchanged() { [ "$(snapshot "$korvo")" = "$1" ] || {
-    diff <(echo "$1") <(snapshot "$korvo") | sed 's/^/  /'
-    return 1
-}; }
+# Every entry of a folder with its kind, mode, DOS marks and checksum.
+snapshot() { (cd "$1" && stat -c '%n %F %a' -- * && getfattr -d -- * && md5sum -- *) 2>/dev/null; }
+unchanged() { [ "$(snapshot "$korvo")" = "$1" ] || diff <(echo "$1") <(snapshot "$korvo"); }
 # The names the message box in $box lists as not copied, sorted, on one line.
 listed() { box_text | sed -n "/^$not_copied\$/,/^\$/p" | sed '1d;/^$/d' | sort | tr '\n' ' '; }
 

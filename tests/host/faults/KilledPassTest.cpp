@@ -32,10 +32,9 @@ Contents Read(const CString& folder, bool passNames) {
 
 TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesIt) {
     testfs::TempDir source, target;
-    testfs::WriteFile(source / "a.dat", "new a");
-    testfs::WriteFile(source / "b.dat", "new b");
+    for (const char* name : {"a.dat", "b.dat", "c.dat"})
+        testfs::WriteFile(source / name, std::string("new ") + name);
     testfs::SetAttributes(source / "b.dat", FILE_ATTRIBUTE_HIDDEN);
-    testfs::WriteFile(source / "c.dat", "new c");
     const auto setUp = [&] {
         testfs::RemoveTree(target.Path());
         testfs::MakeDir(target.Path());
@@ -78,9 +77,6 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
         const PassReport next = pass();
         EXPECT_TRUE(next.complete) << "after change " << stop << ": " << next.text;
         EXPECT_EQ(after, Read(target.Path(), true)) << "after change " << stop;
-        for (const char* name : {"a.dat", "b.dat", "c.dat"})
-            EXPECT_EQ(DWORD(FILE_ATTRIBUTE_NORMAL), testfs::Attributes(target / name))
-                << name << " after change " << stop;
     }
     EXPECT_GT(stop, 10) << "the pass was stopped at too few changes";
 }

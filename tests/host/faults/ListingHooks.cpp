@@ -59,31 +59,16 @@ void StopBeforeChange(int stop) {
     changesLeft = stop;
 }
 
-extern "C" BOOL __real_MoveFileExA(LPCSTR, LPCSTR, DWORD);
-extern "C" BOOL __real_CopyFileExA(LPCSTR, LPCSTR, LPPROGRESS_ROUTINE, LPVOID, BOOL*, DWORD);
-extern "C" BOOL __real_DeleteFileA(LPCSTR);
-extern "C" BOOL __real_SetFileAttributesA(LPCSTR, DWORD);
-extern "C" BOOL __real_WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, OVERLAPPED*);
-
-extern "C" BOOL __wrap_MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
-    Change();
-    return __real_MoveFileExA(from, to, flags);
-}
-extern "C" BOOL __wrap_CopyFileExA(LPCSTR from, LPCSTR to, LPPROGRESS_ROUTINE progress, LPVOID data,
-                                   BOOL* cancel, DWORD flags) {
-    Change();
-    return __real_CopyFileExA(from, to, progress, data, cancel, flags);
-}
-extern "C" BOOL __wrap_DeleteFileA(LPCSTR path) {
-    Change();
-    return __real_DeleteFileA(path);
-}
-extern "C" BOOL __wrap_SetFileAttributesA(LPCSTR path, DWORD attributes) {
-    Change();
-    return __real_SetFileAttributesA(path, attributes);
-}
-extern "C" BOOL __wrap_WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
-                                 OVERLAPPED* overlapped) {
-    Change();
-    return __real_WriteFile(file, data, size, written, overlapped);
-}
+// Each wrapper counts the change, then makes it.
+#define KQ_STOPPABLE(name, params, args)                                                           \
+    extern "C" BOOL __real_##name params;                                                          \
+    extern "C" BOOL __wrap_##name params {                                                         \
+        Change();                                                                                  \
+        return __real_##name args;                                                                 \
+    }
+KQ_STOPPABLE(MoveFileExA, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c))
+KQ_STOPPABLE(CopyFileExA, (LPCSTR a, LPCSTR b, LPPROGRESS_ROUTINE c, LPVOID d, BOOL* e, DWORD f),
+             (a, b, c, d, e, f))
+KQ_STOPPABLE(DeleteFileA, (LPCSTR a), (a))
+KQ_STOPPABLE(SetFileAttributesA, (LPCSTR a, DWORD b), (a, b))
+KQ_STOPPABLE(WriteFile, (HANDLE a, LPCVOID b, DWORD c, LPDWORD d, OVERLAPPED* e), (a, b, c, d, e))
