@@ -212,8 +212,9 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string to = target + "\\" + names[i];
         if (old[i])
-            MoveFileExA(to.c_str(), (to + kSecondSuffix).c_str(), MOVEFILE_REPLACE_EXISTING);
-        MoveFileExA((to + kTemporarySuffix).c_str(), to.c_str(), 0);
+            CreateHardLinkA((to + kSecondSuffix).c_str(), to.c_str(), nullptr);
+        MoveFileExA((to + kTemporarySuffix).c_str(), to.c_str(),
+                    old[i] ? MOVEFILE_REPLACE_EXISTING : 0);
     }
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string second = target + "\\" + names[i] + kSecondSuffix;

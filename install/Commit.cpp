@@ -30,15 +30,31 @@ FilePaths PathsOf(const CString& targetFolder, CPassFiles::File file) {
     return FilePaths(CString(), targetFolder, file.Name());
 }
 
-// How far the commit of one file went: its old file renamed aside, its copy in place.
-enum Step { kNothing, kOldAside, kInPlace };
+// How far the commit of one file went: its old file kept under the second name, its copy in
+// place.
+enum Step { kNothing, kOldKept, kInPlace };
 
 // Takes one file's commit back from step; false when a rename back fails.
 bool Undo(const FilePaths& paths, CPassFiles::File file, Step step, CRetryBudget& retry) {
-    if (step == kInPlace && !Rename(paths.target, paths.temporary, 0, paths.target, retry))
-        return false;
-    return step == kNothing || !file.OldKept() ||
-           Rename(paths.second, paths.target, 0, paths.target, retry);
+    if (step == kNothing)
+        return true;
+    if (!file.OldKept())
+        return step != kInPlace || Rename(paths.target, paths.temporary, 0, paths.target, retry);
+    if (step == kInPlace)
+        return Rename(paths.second, paths.target, MOVEFILE_REPLACE_EXISTING, paths.target, retry);
+    // Kept as a second name made by this pass, the target still there; or renamed aside.
+    if (GetFileAttributesA(paths.target) != INVALID_FILE_ATTRIBUTES)
+        return DeleteFileA(paths.second) != FALSE;
+    return Rename(paths.second, paths.target, 0, paths.target, retry);
+}
+
+// Keeps the old target under its second name: a hard link, so that the copy then replaces the
+// target by name, which costs no new name; where the volume has none (FAT) or something is
+// under that name, a rename aside, which replaces that entry whatever it is.
+bool KeepOld(const FilePaths& paths, CRetryBudget& retry, bool& linked) {
+    linked = CreateHardLinkA(paths.second, paths.target, nullptr) != FALSE;
+    return linked ||
+           Rename(paths.target, paths.second, MOVEFILE_REPLACE_EXISTING, paths.target, retry);
 }
 
 } // namespace
@@ -65,12 +81,12 @@ void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
         const FilePaths paths = PathsOf(targetFolder, file);
         retry.StartFile();
         failedStep = kNothing;
-        // A rename replaces the entry under the second name, whatever it is.
-        bool done = !file.OldKept() || Rename(paths.target, paths.second,
-                                              MOVEFILE_REPLACE_EXISTING, paths.target, retry);
+        bool linked = false;
+        bool done = !file.OldKept() || KeepOld(paths, retry, linked);
         if (done) {
-            failedStep = kOldAside;
-            done = Rename(paths.temporary, paths.target, 0, paths.target, retry);
+            failedStep = kOldKept;
+            done = Rename(paths.temporary, paths.target, linked ? MOVEFILE_REPLACE_EXISTING : 0,
+                          paths.target, retry);
         }
         if (done) {
             ++index;
@@ -111,8 +127,7 @@ void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
     RemoveCommitRecord(targetFolder);
 }
 
-bool CompleteKilledCommit(const CString& targetFolder, CRetryBudget& retry,
-                          PassOutcome& outcome) {
+bool CompleteKilledCommit(const CString& targetFolder, CRetryBudget& retry, PassOutcome& outcome) {
     CPassFiles files;
     switch (ReadCommitRecord(targetFolder, files)) {
     case RecordRead::None:
@@ -133,13 +148,10 @@ bool CompleteKilledCommit(const CString& targetFolder, CRetryBudget& retry,
         const FilePaths paths = PathsOf(targetFolder, file);
         retry.StartFile();
         bool done = true;
-        // The copy not yet in place: the old file, if still there, goes aside first.
-        if (IsPlainFile(paths.temporary)) {
-            if (GetFileAttributesA(paths.target) != INVALID_FILE_ATTRIBUTES)
-                done = Rename(paths.target, paths.second, MOVEFILE_REPLACE_EXISTING,
-                              paths.target, retry);
-            done = done && Rename(paths.temporary, paths.target, 0, paths.target, retry);
-        }
+        // The copy not yet in place replaces the target, old or gone.
+        if (IsPlainFile(paths.temporary))
+            done = Rename(paths.temporary, paths.target, MOVEFILE_REPLACE_EXISTING, paths.target,
+                          retry);
         if (done && GetFileAttributesA(paths.second) != INVALID_FILE_ATTRIBUTES)
             done = RemoveKept(paths.second, retry);
         if (!done)

@@ -173,6 +173,7 @@ DWORD GetFileAttributesA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 BOOL DeleteFileA(LPCSTR path);
+BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existing, void* security);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
