@@ -191,9 +191,7 @@ holder=$!
 for i in $(seq 1 400); do grep -q held "$KQ_WORK/hold.out" 2>/dev/null && break; sleep 0.05; done
 kq_check "KORVO.EXE held" grep -q held "$KQ_WORK/hold.out"
 box=$(kq_start_pass)
-kq_check "message box after the pass" [ $? -eq 0 ]
-kill $holder 2>/dev/null
-wait $holder 2>/dev/null
+kill $holder 2>/dev/null && wait $holder 2>/dev/null
 kq_check "it names KORVO.EXE and daten.dat ($(listed))" [ "$(listed)" = "KORVO.EXE daten.dat " ]
 kq_check "its advice: Korvo in use, then the plain sentence for the folder, each once" \
     [ "$(box_text | tail -n 2 | tr '\n' '|')" = "$in_use|$try_again|" ]
@@ -212,7 +210,6 @@ rmdir "$korvo/daten.dat" && mkdir -p "$outside" && echo eins >"$outside/eins" &&
     ln "$outside/geschuetzt" "$korvo/hilfe.txt" || exit 1
 outside_before=$(snapshot "$outside")
 box=$(kq_start_pass)
-kq_check "message box after the pass" [ $? -eq 0 ]
 kq_check "it names the second name of the read-only file, hilfe.txt ($(listed))" \
     [ "$(listed)" = "hilfe.txt " ]
 kq_check "OK closes the message box" kq_confirm

@@ -58,7 +58,7 @@ TEST_F(ListingFaults, SourceFilesDisappearBetweenListingAndCopy) {
     MakePack(pack);
     // The first file listed goes, so every other one comes after it; so does the optional
     // library, which the target has and which thus passes its existence test. The first copy
-    // that fails ends the copying, and the pass changes nothing.
+    // that fails ends the copying.
     std::set<std::string> gone;
     std::string first;
     ScopedFindNextHook hook([&](BOOL ok, WIN32_FIND_DATAA* data) {
@@ -85,8 +85,7 @@ TEST_F(ListingFaults, SourceFilesDisappearBetweenListingAndCopy) {
 TEST_F(ListingFaults, TargetFolderDisappearsDuringThePass) {
     MakePack({"a.dat", "b.dat", "c.dat", "d.dat", "e.dat", "f.dat", "VOZORADI.DLL"});
     testfs::MakeDir(source / "sub");
-    // Gone before the third entry after the dots is handled: no file can be staged. Folders are
-    // no failure, and the optional library is absent when it is listed after that.
+    // Gone at the third entry: nothing can be staged; the library listed after it is absent.
     int entries = 0;
     Names failing;
     ScopedFindNextHook hook([&](BOOL ok, WIN32_FIND_DATAA* data) {
