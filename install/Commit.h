@@ -20,5 +20,4 @@ void Unstage(const CString& targetFolder, CPassFiles& files, int staged);
 
 // Completes the commit a killed pass recorded in targetFolder, if any. False, with outcome
 // saying why, when the folder is not left as a whole pass leaves it.
-bool CompleteKilledCommit(const CString& targetFolder, CRetryBudget& retry,
-                          PassOutcome& outcome);
+bool CompleteKilledCommit(const CString& targetFolder, CRetryBudget& retry, PassOutcome& outcome);

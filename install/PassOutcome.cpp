@@ -16,7 +16,7 @@ const struct {
 } kAdvice[] = {
     {Cause::InUse, "Bitte beenden Sie Korvo und starten Sie die Installation erneut."},
     {Cause::SourceInUse, "Ein anderes Programm verwendet eine Datei des Service-Packs. Bitte "
-                         "schlie\xDF" "en Sie es und starten Sie die Installation erneut."},
+                         "beenden Sie es und starten Sie die Installation erneut."},
     {Cause::DiskFull, "Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. Bitte schaffen "
                       "Sie Platz und starten Sie die Installation erneut."},
     {Cause::PathTooLong, "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des "

@@ -5,15 +5,7 @@
 #include "DisplayText.h"
 
 // Why a file was not installed; each cause has its own advice.
-enum class Cause {
-    None,
-    InUse,
-    SourceInUse,
-    DiskFull,
-    PathTooLong,
-    SourcePathTooLong,
-    Other
-};
+enum class Cause { None, InUse, SourceInUse, DiskFull, PathTooLong, SourcePathTooLong, Other };
 
 class PassOutcome {
 public:

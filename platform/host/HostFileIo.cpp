@@ -84,7 +84,8 @@ extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD don
         return Fail(ERROR_ACCESS_DENIED);
     DWORD written = 0;
     while (written < size) {
-        const ssize_t n = write(file->fd, static_cast<const char*>(buffer) + written, size - written);
+        const ssize_t n =
+            write(file->fd, static_cast<const char*>(buffer) + written, size - written);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {

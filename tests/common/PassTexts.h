@@ -12,9 +12,9 @@ inline constexpr char kListingBroken[] =
 
 // The closing advice, one sentence per cause, in the order the pass gives them.
 inline constexpr char kInUse[] = "Bitte beenden Sie Korvo und starten Sie die Installation erneut.";
-inline constexpr char kSourceInUse[] =
-    "Ein anderes Programm verwendet eine Datei des Service-Packs. Bitte schlie\xDF"
-    "en Sie es und starten Sie die Installation erneut.";
+inline constexpr char kSourceInUse[] = "Ein anderes Programm verwendet eine Datei des "
+                                       "Service-Packs. Bitte beenden Sie es und starten Sie die "
+                                       "Installation erneut.";
 inline constexpr char kDiskFull[] = "Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. "
                                     "Bitte schaffen Sie Platz und starten Sie die Installation "
                                     "erneut.";

@@ -87,7 +87,6 @@ TEST_F(Controller, SourceIsWhateverTheCurrentDirectoryIsAtInitialisation) {
         EXPECT_EQ(std::string(deep), std::string(dlg.SourceFolder()));
         Click(dlg, IDC_CHOOSE_FOLDER);
         Click(dlg, IDC_START_INSTALLATION);
-        // Beyond Windows' MAX_PATH: the pass says to move the pack.
         ASSERT_EQ(1u, view.window.messageBoxes.size());
         EXPECT_NE(std::string::npos, view.window.messageBoxes[0].text.find(kSourcePathTooLong));
     });

@@ -1,8 +1,6 @@
 // This executable is linked with -Wl,--wrap=FindFirstFileA,--wrap=FindNextFileA,--wrap=readdir:
 // every call reaches a wrapper, which calls the real function and then the hook, if one is set.
-// The hook sees the real answer and may act on the world or change the answer. The file
-// functions that change the disk (MoveFileExA, CopyFileExA, DeleteFileA, SetFileAttributesA,
-// WriteFile) are wrapped too, so that a process can be ended at a chosen one of them.
+// The hook sees the real answer and may act on the world or change the answer.
 #pragma once
 
 #include <dirent.h>
@@ -33,7 +31,7 @@ typedef ScopedHook<ReaddirHook> ScopedReaddirHook;
 // The real FindNextFileA, for hooks that read on.
 extern "C" BOOL __real_FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
 
-// From now on, the process ends with status kStopStatus, as a kill would end it, just before
-// the stop-th call (1 for the next) that would change the disk.
+// The file functions that change the disk are wrapped too (see ListingHooks.cpp): from now on
+// the process ends with kStopStatus, as a kill would end it, before the stop-th of them.
 void StopBeforeChange(int stop);
 const int kStopStatus = 9;
