@@ -173,19 +173,16 @@ PassTime TimePass(const std::string& source, const std::string& target, CWnd& ow
 
 enum class Loop { CopyOnly, Staged, SingleRename };
 
-// What the staged pass does to one target before its copy: looked at without following, its
-// number of names read, opened as the commit's rename would need it.
+// What the staged pass does to one target before its copy: looked at without following, then
+// opened as the commit's rename needs it, its number of names read.
 bool CheckTarget(const std::string& to) {
     if (GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES)
         return false;
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE file = CreateFileA(to.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file = CreateFileA(to.c_str(), DELETE | GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     BY_HANDLE_FILE_INFORMATION info;
     GetFileInformationByHandle(file, &info);
-    CloseHandle(file);
-    file = CreateFileA(to.c_str(), DELETE | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     CloseHandle(file);
     return true;
 }

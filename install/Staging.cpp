@@ -31,21 +31,18 @@ Cause CopyCause(DWORD error, const CString& temporary) {
     return CauseOf(error, temporary);
 }
 
-// The target as it is, looked at without following: its attributes and its number of names.
-// Cause::None with attributes INVALID_FILE_ATTRIBUTES when there is none.
-Cause Inspect(const CString& target, DWORD& attributes, DWORD& links) {
-    attributes = GetFileAttributesA(target);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND ? Cause::None : CauseOf(error, target);
-    }
-    // A link, a junction or a folder is never installed over.
-    if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
-        return Cause::Other;
-    HANDLE file = CreateFileA(target, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return CauseOf(GetLastError(), target);
+// Opens the target itself, never what a link points to, for access and with every share, and
+// reads its attributes and number of names. With retry, a hold is tried again within the
+// budget: asked for DELETE and GENERIC_WRITE, an open fails for a holder that does not share
+// them (and, on Windows, for a running program), as the commit's rename would.
+Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attributes,
+           DWORD& links) {
+    HANDLE file;
+    while ((file = CreateFileA(target, access | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) ==
+           INVALID_HANDLE_VALUE)
+        if (!retry || !retry->Again(target))
+            return CauseOf(GetLastError(), target);
     BY_HANDLE_FILE_INFORMATION info;
     const bool known = GetFileInformationByHandle(file, &info) != FALSE;
     const DWORD error = GetLastError();
@@ -54,26 +51,8 @@ Cause Inspect(const CString& target, DWORD& attributes, DWORD& links) {
         return CauseOf(error, target);
     attributes = info.dwFileAttributes;
     links = info.nNumberOfLinks;
-    if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
-        return Cause::Other;
-    // The marks of a file with other names are those of the file elsewhere too: never reset,
-    // so a read-only one cannot be replaced.
-    return links > 1 && (attributes & FILE_ATTRIBUTE_READONLY) ? Cause::Other : Cause::None;
-}
-
-// Whether another program holds the target against the commit's rename (or, on Windows, runs
-// it); tried again within the budget.
-Cause FindHold(const CString& target, CRetryBudget& retry) {
-    for (;;) {
-        HANDLE file = CreateFileA(target, DELETE | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
-            return Cause::None;
-        }
-        if (!retry.Again(target))
-            return CauseOf(GetLastError(), target);
-    }
+    return attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY) ? Cause::Other
+                                                                                  : Cause::None;
 }
 
 // Copies the source under the temporary name. A leftover there (of a killed pass, or
@@ -127,25 +106,42 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepA
         return Cause::PathTooLong;
     if (paths.source.GetLength() >= MAX_PATH)
         return Cause::SourcePathTooLong;
-    DWORD attributes = 0, links = 0;
-    if (const Cause cause = Inspect(paths.target, attributes, links); cause != Cause::None)
-        return cause;
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        file.SetOldKept();
-        if (attributes & kMarks) {
-            if (!copy && (attributes & FILE_ATTRIBUTE_READONLY))
-                return Cause::None; // no write access to ask for; told in a pass that copies
-            // Only a file with no other name, so that nothing elsewhere changes with it.
-            if (copy && links == 1) {
-                file.SetResetMarks(attributes);
-                if (!SetFileAttributesA(paths.target, FILE_ATTRIBUTE_NORMAL))
-                    return CauseOf(GetLastError(), paths.target);
-            }
-        }
-        if (const Cause cause = FindHold(paths.target, retry); cause != Cause::None)
-            return cause;
+    DWORD attributes = GetFileAttributesA(paths.target);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND)
+            return CauseOf(error, paths.target);
+        return copy ? Copy(paths, file.SourceMarked(), alive, retry) : Cause::None;
     }
-    return copy ? Copy(paths, file.SourceMarked(), alive, retry) : Cause::None;
+    // A link, a junction or a folder is never installed over.
+    if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+        return Cause::Other;
+    file.SetOldKept();
+    // One open checks a target for a hold and counts its names; a read-only one refuses write
+    // access, so it is first looked at alone.
+    const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
+    DWORD links = 0;
+    const DWORD hold = DELETE | GENERIC_WRITE;
+    if (const Cause cause =
+            Look(paths.target, readOnly ? 0 : hold, readOnly ? nullptr : &retry, attributes, links);
+        cause != Cause::None)
+        return cause;
+    // The marks of a file with other names are those of the file elsewhere too: never reset,
+    // so a read-only one cannot be replaced.
+    if (links > 1 && (attributes & FILE_ATTRIBUTE_READONLY))
+        return Cause::Other;
+    if (!copy)
+        return Cause::None; // a read-only target's hold is told in a pass that copies
+    if ((attributes & kMarks) && links == 1) {
+        file.SetResetMarks(attributes);
+        if (!SetFileAttributesA(paths.target, FILE_ATTRIBUTE_NORMAL))
+            return CauseOf(GetLastError(), paths.target);
+    }
+    if (readOnly)
+        if (const Cause cause = Look(paths.target, hold, &retry, attributes, links);
+            cause != Cause::None)
+            return cause;
+    return Copy(paths, file.SourceMarked(), alive, retry);
 }
 
 void UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {
