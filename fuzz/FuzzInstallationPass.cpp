@@ -1,10 +1,11 @@
 // The installation pass over a pack and a Korvo folder built from the input: for each of a
 // fixed set of names, what the source holds under it (nothing, a file, a read-only, hidden or
 // linked file, a folder, a dangling link, a FIFO) and what the target holds (nothing, an old
-// file, a read-only, hidden or system one, a folder). After the pass: one message box in the
-// pass's form; a file is named in it exactly when it was not installed; each target is its old
-// or its new version; nothing else appears in the target; no internal error. A pack with no
-// file to install is refused.
+// file, a read-only, hidden or system one, a folder, a link to a file elsewhere). After the
+// pass: one message box in the pass's form; either every file is installed, or none is and
+// the Korvo folder is as it was, marks included, and the message names only files that could
+// not be installed (every refused target among them when the listing passed); files elsewhere
+// keep bytes and marks; no internal error. A pack with no file to install is refused.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -43,7 +44,7 @@ const char* const kNames[] = {
 const size_t kCount = sizeof kNames / sizeof kNames[0];
 
 enum Source { kNoSource, kFile, kReadOnlyFile, kHiddenFile, kFolder, kDangling, kFifo, kLinked };
-enum Target { kNoTarget, kOld, kReadOnlyOld, kHiddenOld, kFolderInTheWay, kSystemOld };
+enum Target { kNoTarget, kOld, kReadOnlyOld, kHiddenOld, kFolderInTheWay, kSystemOld, kLink };
 
 std::string base;
 
@@ -90,14 +91,22 @@ void RemoveBase() {
     RemoveTree(base);
 }
 
-// What a target entry is: "" absent, "/" a folder, else the file's content.
+// What an entry is: "" absent, "/" a folder, "->" and where a link points, else the file's
+// marks and content.
 std::string State(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         return "";
     if (S_ISDIR(st.st_mode))
         return "/";
-    std::string content;
+    char to[4096];
+    if (S_ISLNK(st.st_mode)) {
+        const ssize_t n = readlink(path.c_str(), to, sizeof to);
+        return "->" + std::string(to, n > 0 ? size_t(n) : 0);
+    }
+    const ssize_t bits = getxattr(path.c_str(), "user.DOSATTRIB", to, sizeof to);
+    std::string content =
+        std::to_string(st.st_mode) + ":" + std::string(to, bits > 0 ? size_t(bits) : 0) + ":";
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     char buffer[256];
     ssize_t n;
@@ -149,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Target target[kCount] = {};
     for (size_t i = 0; i < kCount; ++i) {
         source[i] = Source(2 * i < size ? data[2 * i] % 8 : kNoSource);
-        target[i] = Target(2 * i + 1 < size ? data[2 * i + 1] % 6 : kNoTarget);
+        target[i] = Target(2 * i + 1 < size ? data[2 * i + 1] % 7 : kNoTarget);
     }
     // A Windows folder holds one of two names that differ only in letter case, never both.
     for (size_t i = 0; i < kCount; ++i)
@@ -200,11 +209,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case kFolderInTheWay:
             mkdir(to.c_str(), 0755);
             break;
+        case kLink:
+            WriteMarked(linked + "/old" + std::to_string(i), old, nullptr, i % 2);
+            symlink((linked + "/old" + std::to_string(i)).c_str(), to.c_str());
+            break;
         }
     }
-    std::map<std::string, std::string> before;
+    std::map<std::string, std::string> before, elsewhere;
     for (const std::string& name : Entries(dst))
         before[name] = State(dst + "/" + name);
+    for (const std::string& name : Entries(linked))
+        elsewhere[name] = State(linked + "/" + name);
 
     CWnd wnd;
     std::unique_ptr<HeadlessWindow> window = MakeHeadlessWindow(wnd);
@@ -213,8 +228,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         &wnd);
     wnd.m_hWnd = nullptr;
 
-    // The pass's rules, worked out from what was set up.
-    std::vector<std::string> notCopied;
+    // The pass's rules, worked out from what was set up: what the listing refuses, what
+    // staging refuses at the target, what it cannot copy.
+    std::vector<std::string> listing, refused, unreadable;
     std::map<std::string, std::string> installed; // on-disk name, new content
     bool anyFile = false;                         // that the pass would install
     for (size_t i = 0; i < kCount; ++i) {
@@ -222,6 +238,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (source[i] == kNoSource || source[i] == kFolder || name == "install.exe")
             continue;
         anyFile = true;
+        if (kNames[i] == kUnholdable || source[i] == kDangling || source[i] == kLinked) {
+            listing.push_back(name);
+            continue;
+        }
         if (name == "VOZORADI.DLL" || name == "DOZADARU.DLL") {
             // Present: as spelled, or else in another letter case (only one other is made).
             const std::string exact = dst + "/" + OnDisk(i);
@@ -235,7 +255,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!present)
                 continue;
         }
-        const bool readable = source[i] != kDangling && source[i] != kFifo;
         // The target as Windows finds it: under this name, or else in another letter case,
         // which the new file then replaces under that name.
         size_t at = i;
@@ -243,15 +262,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (target[at] == kNoTarget && target[j] != kNoTarget &&
                 hostfs::EqualIgnoringCase(kNames[j], kNames[i]))
                 at = j;
-        const Target seen = target[at];
-        const bool refused = seen == kFolderInTheWay || seen == kReadOnlyOld ||
-                             seen == kSystemOld || (seen == kHiddenOld && source[i] != kHiddenFile);
-        if (kNames[i] == kUnholdable || !readable || refused)
-            notCopied.push_back(name);
+        if (target[at] == kFolderInTheWay || target[at] == kLink)
+            refused.push_back(name);
+        else if (source[i] == kFifo)
+            unreadable.push_back(name);
         else
             installed[OnDisk(at)] = "new " + std::to_string(i);
     }
-    std::sort(notCopied.begin(), notCopied.end());
+    const bool complete = listing.empty() && refused.empty() && unreadable.empty();
+    // After the listing's failures staging only checks: every refused target is named; the
+    // first file that cannot be copied stops the copying.
+    std::vector<std::string> named = listing;
+    named.insert(named.end(), refused.begin(), refused.end());
+    std::vector<std::string> possible = named;
+    if (listing.empty())
+        possible.insert(possible.end(), unreadable.begin(), unreadable.end());
+    for (auto* names : {&named, &possible})
+        std::sort(names->begin(), names->end());
 
     if (window->messageBoxes.size() != 1)
         Fail("not exactly one message box", data, size);
@@ -263,35 +290,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (!report.wellFormed) {
         Fail("message not in the pass's form:\n" + box.text, data, size);
     }
-    if (anyFile && (report.complete != notCopied.empty() || report.listingBroken))
+    if (anyFile && (report.complete != complete || report.listingBroken || report.partly))
         Fail("message does not match what happened:\n" + box.text, data, size);
-    const size_t shown = std::min<size_t>(notCopied.size(), 10);
-    if (report.notCopied.size() != shown || report.more != int(notCopied.size() - shown) ||
-        !std::includes(notCopied.begin(), notCopied.end(), report.notCopied.begin(),
-                       report.notCopied.end()))
+    const int count = int(report.notCopied.size()) + report.more;
+    if (anyFile && !complete &&
+        (!std::includes(possible.begin(), possible.end(), report.notCopied.begin(),
+                        report.notCopied.end()) ||
+         count < int(named.size()) || count > int(possible.size()) ||
+         (named.size() <= 10 && !std::includes(report.notCopied.begin(), report.notCopied.end(),
+                                               named.begin(), named.end()))))
         Fail("wrong files named:\n" + box.text, data, size);
     if (window->text != kCaption || window->textChanges != 0)
         Fail("internal error", data, size);
 
+    for (const auto& entry : elsewhere)
+        if (State(linked + "/" + entry.first) != entry.second)
+            Fail("a file elsewhere changed: " + entry.first, data, size);
     std::set<std::string> expected;
     for (const auto& entry : before)
         expected.insert(entry.first);
-    for (const auto& entry : installed)
-        expected.insert(entry.first);
+    if (complete)
+        for (const auto& entry : installed)
+            expected.insert(entry.first);
     if (Entries(dst) != expected)
         Fail("the target holds other entries than expected", data, size);
     for (const std::string& name : expected) {
         const std::string now = State(dst + "/" + name);
-        const auto old = before.find(name);
         const auto fresh = installed.find(name);
-        if (fresh != installed.end()) {
-            if (now != fresh->second)
-                Fail("an installed file is not its new version: " + name, data, size);
-            struct stat st;
-            if (stat((dst + "/" + name).c_str(), &st) != 0 || (st.st_mode & 0200) == 0 ||
-                getxattr((dst + "/" + name).c_str(), "user.DOSATTRIB", nullptr, 0) > 0)
-                Fail("an installed file is not left with normal attributes: " + name, data, size);
-        } else if (old == before.end() || now != old->second) {
+        if (complete && fresh != installed.end()) {
+            if (now != std::to_string(S_IFREG | 0644) + "::" + fresh->second) // no marks
+                Fail("an installed file is not its new version with normal marks: " + name, data,
+                     size);
+        } else if (now != before[name]) {
             Fail("a file not installed changed: " + name, data, size);
         }
     }

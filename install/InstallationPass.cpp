@@ -1,11 +1,15 @@
+// The pass as a transaction: listing and rules decide what to install; staging copies each
+// file beside its target and checks the target; only when every copy is there does the
+// commit rename them into place, and any failure leaves the Korvo folder as it was.
 #include "install/InstallationPass.h"
 
 #include "KeepAlive.h"
-#include "disk/DiskObject.h"
+#include "install/Commit.h"
+#include "install/PassListing.h"
 #include "install/PassOutcome.h"
 #include "install/PassRules.h"
 #include "install/Retry.h"
-#include "install/WholeFile.h"
+#include "install/Staging.h"
 #include "install/WindowsFolders.h"
 
 namespace {
@@ -19,6 +23,9 @@ const char kUnpackFirst[] = "Bitte entpacken Sie das Service-Pack vollst\xE4ndig
                             "install.exe aus seinem Ordner.";
 const char kWindowsFolder[] = "Das Programm wurde in einem Ordner von Windows gestartet:";
 const char kStartFromPack[] = "Bitte starten Sie install.exe aus dem Ordner des Service-Packs.";
+const char kNotHeld[] = "Der Korvo-Ordner konnte nicht ge\xF6"
+                        "ffnet werden:";
+const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
 
 // A pass that cannot start: the failure, what is wrong, the folder, and what to do if anything.
 void ShowFailed(CWnd* owner, const char* what, const CString& folder, const char* advice) {
@@ -29,65 +36,89 @@ void ShowFailed(CWnd* owner, const char* what, const CString& folder, const char
     owner->ShowMessageBox(text, kCaption, MB_OK | MB_ICONERROR);
 }
 
+// The Korvo folder held for the whole pass, so that it cannot be renamed away and something
+// else put in its place meanwhile: its handle does not share delete.
+class FolderHold {
+public:
+    explicit FolderHold(const CString& folder)
+        : m_handle(CreateFileA(folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
+    ~FolderHold() {
+        if (Held())
+            CloseHandle(m_handle);
+    }
+    FolderHold(const FolderHold&) = delete;
+    FolderHold& operator=(const FolderHold&) = delete;
+    bool Held() const { return m_handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_handle;
+};
+
+enum class Listed { Files, Unreadable };
+
 struct Pass {
+    Pass(const CString& source, const CString& target, CWnd* window, CKeepAlive& keepAlive,
+         PassOutcome& passOutcome)
+        : sourceFolder(source), targetFolder(target), owner(window), alive(keepAlive),
+          outcome(passOutcome) {}
+
     const CString& sourceFolder;
     const CString& targetFolder;
     CWnd* owner;
     CKeepAlive& alive;
     PassOutcome& outcome;
     CRetryBudget retry{alive};
-    bool expectNew = false;
+    CPassFiles files;
 
-    void Install(const WIN32_FIND_DATAA& entry);
-    void ShowProgress(const char* name);
+    Listed Run();
+    void Stage();
+    void ShowProgress(int number, const char* name);
 };
 
-void Pass::ShowProgress(const char* name) {
+void Pass::ShowProgress(int number, const char* name) {
     if (!alive.ShowDue())
         return;
-    CString number;
-    number.Format("Datei %d: ", outcome.Candidates());
-    alive.Show(CDisplayText(number).Name(name));
+    CString text;
+    text.Format("Datei %d: ", number);
+    alive.Show(CDisplayText(text).Name(name));
 }
 
-void Pass::Install(const WIN32_FIND_DATAA& entry) {
-    alive.Serve();
-    const char* name = entry.cFileName;
-    // A subfolder cannot be copied and is not meant to be.
-    const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (IsSkippedName(name))
-        return;
-    if (!folder)
-        outcome.Candidate();
-    if (!IsInstallableName(name) || !IsHeldName(name)) {
-        // A subfolder is not meant to be installed, whatever its name.
-        if (!folder)
-            outcome.CopyFailed(name, Cause::Other);
-        return;
-    }
-    // The backslash is added even after a drive root; Windows takes the doubled one.
-    CString sourcePath = sourceFolder + '\\' + name;
-    CString targetPath = targetFolder + '\\' + name;
-    if (IsOptionalLibrary(name)) {
-        CDiskObject disk(owner);
-        if (!disk.IsFilePresent(targetPath)) {
-            const DWORD error = GetLastError();
-            // There, so meant to be replaced, but it cannot be opened.
-            if (IsFile(targetPath))
-                outcome.CopyFailed(name, CauseOf(error, targetPath));
-            return;
-        }
-    }
-    if (!folder)
-        ShowProgress(name);
-    retry.StartFile();
-    const Cause cause = folder ? Cause::None
-                               : ReplaceWhole(sourcePath, targetPath, entry.dwFileAttributes,
-                                              expectNew, alive, retry);
-    // Even when the copy was refused: a read-only or hidden target is then free for the next pass.
-    SetFileAttributesA(targetPath, FILE_ATTRIBUTE_NORMAL);
-    if (cause != Cause::None)
-        outcome.CopyFailed(name, cause);
+// Every file staged before any is committed. After the first failure the pass copies no more
+// but still checks the other targets, so that the message names all it can.
+void Pass::Stage() {
+    int staged = 0, number = 0;
+    files.ForEach([&](CPassFiles::File file) {
+        alive.Serve();
+        const bool copy = outcome.Complete();
+        if (copy)
+            ShowProgress(++number, file.Name());
+        retry.StartFile();
+        const FilePaths paths(sourceFolder, targetFolder, file.Name());
+        const Cause cause = StageFile(paths, file, copy, alive, retry);
+        if (cause != Cause::None)
+            outcome.CopyFailed(file.Name(), cause);
+        else if (copy)
+            ++staged;
+        return true;
+    });
+    if (!outcome.Complete())
+        Unstage(targetFolder, files, staged);
+}
+
+Listed Pass::Run() {
+    if (!CompleteKilledCommit(targetFolder, retry, outcome))
+        return Listed::Files;
+    if (!ListPack(sourceFolder, targetFolder, owner, alive, retry, files, outcome) &&
+        GetLastError() != ERROR_FILE_NOT_FOUND)
+        return Listed::Unreadable;
+    // After a failure of the listing, staging only checks the targets.
+    Stage();
+    // Where each staged copy is to be checked against the pack's list of files: after staging,
+    // before the commit.
+    if (outcome.Complete() && files.Count() > 0)
+        Commit(targetFolder, files, retry, outcome);
+    return Listed::Files;
 }
 
 } // namespace
@@ -102,35 +133,28 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
         ShowFailed(owner, kWindowsFolder, sourceFolder, kStartFromPack);
         return;
     }
-
-    CString pattern;
-    pattern.Format("%s\\*.*", static_cast<const char*>(sourceFolder));
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileExactA(pattern, &entry);
-    if (listing == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        ShowFailed(owner, kUnreadable, sourceFolder, nullptr);
+    FolderHold hold(targetFolder);
+    if (!hold.Held()) {
+        ShowFailed(owner, kNotHeld, targetFolder, kTryAgain);
         return;
     }
 
-    // ERROR_FILE_NOT_FOUND: the folder was read and holds nothing (an empty drive root).
     PassOutcome outcome;
-    if (listing != INVALID_HANDLE_VALUE) {
+    Listed listed;
+    {
         // Gone before the message box, which the window shows as it was.
         CKeepAlive alive(display);
         Pass pass{sourceFolder, targetFolder, owner, alive, outcome};
-        do {
-            pass.Install(entry);
-        } while (FindNextFileExactA(listing, &entry));
-        if (GetLastError() != ERROR_NO_MORE_FILES)
-            outcome.ListingBroken();
-        FindClose(listing);
+        listed = pass.Run();
     }
 
     // Only the installer (a program started from inside a ZIP archive), or nothing at all.
-    if (outcome.NothingToInstall())
+    if (listed == Listed::Unreadable)
+        ShowFailed(owner, kUnreadable, sourceFolder, nullptr);
+    else if (outcome.NothingToInstall())
         ShowFailed(owner, kNothingToInstall, sourceFolder, kUnpackFirst);
     else if (outcome.Complete())
         owner->ShowMessageBox(kCompleted, kCaption, MB_OK | MB_ICONINFORMATION);
     else
-        owner->ShowMessageBox(outcome.IncompleteText(), kCaption, MB_OK | MB_ICONWARNING);
+        owner->ShowMessageBox(outcome.FailedText(), kCaption, MB_OK | MB_ICONERROR);
 }

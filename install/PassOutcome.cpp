@@ -5,11 +5,13 @@
 
 namespace {
 
-const char kIncomplete[] = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!";
+const char kFailedHeading[] = "Korvo-Quenda Service-Pack - Installation fehlgeschlagen!";
 const char kNotCopied[] = "Folgende Dateien konnten nicht kopiert werden:";
 const char kNotAsShipped[] = "Folgende Dateien des Service-Packs fehlen oder sind besch\xE4"
                              "digt:";
 const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
+const char kNotChanged[] = "Korvo wurde nicht ver\xE4ndert.";
+const char kPartly[] = "Korvo wurde nur teilweise aktualisiert.";
 
 // The advice for each cause, in the order they are given: ending Korvo and starting again
 // helps only with files in use.
@@ -18,10 +20,15 @@ const struct {
     const char* text;
 } kAdvice[] = {
     {Cause::InUse, "Bitte beenden Sie Korvo und starten Sie die Installation erneut."},
+    {Cause::SourceInUse, "Ein anderes Programm verwendet eine Datei des Service-Packs. Bitte "
+                         "beenden Sie es und starten Sie die Installation erneut."},
     {Cause::DiskFull, "Auf dem Laufwerk des Korvo-Ordners ist nicht genug Platz. Bitte schaffen "
                       "Sie Platz und starten Sie die Installation erneut."},
     {Cause::PathTooLong, "Der Pfad ist f\xFCr Windows zu lang. Bitte k\xFCrzen Sie den Pfad des "
                          "Korvo-Ordners."},
+    {Cause::SourcePathTooLong, "Der Pfad des Service-Packs ist f\xFCr Windows zu lang. Bitte "
+                               "verschieben Sie das Service-Pack in einen Ordner mit k\xFCrzerem "
+                               "Pfad."},
     {Cause::NotAsShipped, "Bitte laden Sie das Service-Pack erneut herunter und entpacken Sie es "
                           "vollst\xE4ndig."},
     {Cause::Other, "Bitte starten Sie die Installation erneut."},
@@ -33,16 +40,26 @@ void PassOutcome::CopyFailed(const char* name, Cause cause) {
     if (m_failures < kNamesShown)
         m_names[m_failures] = name;
     ++m_failures;
+    Failed(cause);
+}
+
+void PassOutcome::Failed(Cause cause) {
+    m_failed = true;
     m_causes[static_cast<int>(cause)] = true;
 }
 
 void PassOutcome::ListingBroken() {
     m_listingBroken = true;
-    m_causes[static_cast<int>(Cause::Other)] = true;
+    Failed(Cause::Other);
 }
 
-CDisplayText PassOutcome::IncompleteText() const {
-    CDisplayText text = kIncomplete;
+void PassOutcome::PartlyUpdated() {
+    m_partly = true;
+    Failed(Cause::Other);
+}
+
+CDisplayText PassOutcome::FailedText() const {
+    CDisplayText text = kFailedHeading;
     if (m_failures > 0) {
         // A pack not as released is all that is named when it is the only cause.
         const bool onlyPack = m_causes[static_cast<int>(Cause::NotAsShipped)] &&
@@ -58,6 +75,7 @@ CDisplayText PassOutcome::IncompleteText() const {
     }
     if (m_listingBroken)
         text.Text("\n\n").Text(kListingBroken);
+    text.Text("\n\n").Text(m_partly ? kPartly : kNotChanged);
     const char* separator = "\n\n";
     for (const auto& advice : kAdvice)
         if (m_causes[static_cast<int>(advice.cause)]) {

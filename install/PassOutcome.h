@@ -6,25 +6,41 @@
 
 // Why a file was not installed; each cause has its own advice.
 // NotAsShipped: missing from the pack folder, or its copy is not the file the release listed.
-enum class Cause { None, InUse, DiskFull, PathTooLong, NotAsShipped, Other };
+enum class Cause {
+    None,
+    InUse,
+    SourceInUse,
+    DiskFull,
+    PathTooLong,
+    SourcePathTooLong,
+    NotAsShipped,
+    Other
+};
 
 class PassOutcome {
 public:
     // A file the pass would install; a pass over none has nothing to do.
     void Candidate() { ++m_candidates; }
     void CopyFailed(const char* name, Cause cause);
+    // A failure of the pass as a whole, not of one file (its record could not be written).
+    void Failed(Cause cause);
     void ListingBroken();
+    // The Korvo folder could not be put back as it was, or a killed pass's commit not be
+    // completed: it holds new files beside old ones until a pass completes.
+    void PartlyUpdated();
 
-    bool Complete() const { return m_failures == 0 && !m_listingBroken; }
+    bool Complete() const { return !m_failed; }
     bool NothingToInstall() const { return Complete() && m_candidates == 0; }
     int Candidates() const { return m_candidates; }
-    CDisplayText IncompleteText() const;
+    CDisplayText FailedText() const;
 
 private:
     static const int kNamesShown = 10;
     CString m_names[kNamesShown];
     int m_failures = 0;
     int m_candidates = 0;
+    bool m_failed = false;
     bool m_listingBroken = false;
+    bool m_partly = false;
     bool m_causes[static_cast<int>(Cause::Other) + 1] = {};
 };

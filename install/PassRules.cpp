@@ -1,5 +1,6 @@
 #include "install/PassRules.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "WinApi.h"
@@ -16,6 +17,9 @@ bool IsName(const char* name, const char* fixed) {
 const char* const kOptionalLibraryNames[2] = {"VOZORADI.DLL", "DOZADARU.DLL"};
 // Derived from the target's name, so a pass finds a leftover of an earlier, killed pass.
 const char kTemporarySuffix[] = ".~kq";
+const char kSecondSuffix[] = ".~kq.~kq";
+// Its stem is empty, which no pack file can have.
+const char kRecordName[] = ".~kq";
 
 const char kInstallerName[] = "install.exe";
 
@@ -39,6 +43,28 @@ bool IsHeldName(const char* name) {
     return std::strchr(name, '?') == nullptr;
 }
 
+bool IsPassName(const char* name) {
+    // ASCII at the end: '.' is no trail byte of a double-byte code page.
+    const size_t length = std::strlen(name), suffix = sizeof kTemporarySuffix - 1;
+    if (length < suffix)
+        return false;
+    for (size_t i = 0; i < suffix; ++i)
+        if (std::tolower(static_cast<unsigned char>(name[length - suffix + i])) !=
+            kTemporarySuffix[i])
+            return false;
+    return true;
+}
+
 CString TemporaryPathFor(const CString& targetPath) {
     return targetPath + kTemporarySuffix;
+}
+
+CString SecondPathFor(const CString& targetPath) {
+    return targetPath + kSecondSuffix;
+}
+
+bool IsPlainFile(const CString& path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
 }

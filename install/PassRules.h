@@ -21,6 +21,21 @@ bool IsInstallableName(const char* name);
 // function can name it.
 bool IsHeldName(const char* name);
 
-// The file a target is written to before it is renamed over the target, beside it.
+// The pass's own names beside the targets all end in kTemporarySuffix (".~kq"), so that no
+// installable name is one of them:
+// - the staged copy, target + ".~kq", renamed over the target in the commit;
+// - the second name, target + ".~kq.~kq": the old file kept until the commit is done, and a
+//   copy made beside a leftover under the first;
+// - the record of a commit in progress, kRecordName.
 CString TemporaryPathFor(const CString& targetPath);
+CString SecondPathFor(const CString& targetPath);
 extern const char kTemporarySuffix[];
+extern const char kSecondSuffix[];
+extern const char kRecordName[];
+
+// Whether name ends in kTemporarySuffix, in any letter case: one of the pass's own names,
+// never installed.
+bool IsPassName(const char* name);
+
+// Whether a file that is neither a link nor a folder is under path, looked at without following.
+bool IsPlainFile(const CString& path);

@@ -77,12 +77,6 @@ std::string Folded(std::string text) {
     return text;
 }
 
-bool EndsWithIgnoringCase(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           hostfs::EqualIgnoringCase(std::string_view(text).substr(text.size() - tail.size()),
-                                     tail);
-}
-
 // CON, PRN, AUX, NUL, COM and LPT with a digit or a superscript 1-3 (Windows-1252 bytes) name
 // devices, with any extension and letter case.
 bool IsReservedDeviceName(const std::string& name) {
@@ -186,14 +180,14 @@ void CheckName(const Entry& e, Report& report) {
     if (!IsInstallableName(e.cp1252.c_str()))
         report.Refuse(e, "ends in a dot or a space, which Windows drops: the pass never installs "
                          "it");
-    if (EndsWithIgnoringCase(e.cp1252, kTemporarySuffix))
+    if (IsPassName(e.cp1252.c_str()))
         report.Refuse(e, std::string("ends in ") + kTemporarySuffix +
-                             ", the pass's temporary files: it would be taken for a leftover");
+                             ", the pass's own names: it would be taken for a leftover");
     const CString target = CString(kTypicalKorvoFolder) + '\\' + e.cp1252.c_str();
-    const int length = TemporaryPathFor(target).GetLength();
+    const int length = SecondPathFor(target).GetLength();
     if (length >= MAX_PATH)
         report.Refuse(e, "too long: the pass writes " + std::string(kTypicalKorvoFolder) +
-                             "\\<name>" + kTemporarySuffix + ", " + std::to_string(length) +
+                             "\\<name>" + kSecondSuffix + ", " + std::to_string(length) +
                              " characters, over Windows' limit of " + std::to_string(MAX_PATH - 1));
 }
 

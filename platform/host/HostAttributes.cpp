@@ -89,6 +89,12 @@ DWORD AttributesOf(const struct stat& st, DWORD xattrBits) {
     return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
+DWORD LinkAttributes(const char* posixPath) {
+    struct stat to;
+    const bool folder = stat(posixPath, &to) == 0 && S_ISDIR(to.st_mode);
+    return FILE_ATTRIBUTE_REPARSE_POINT | (folder ? FILE_ATTRIBUTE_DIRECTORY : 0);
+}
+
 FILETIME ToFileTime(const struct timespec& time) {
     // 100 ns steps since 1601-01-01; earlier times are clamped to that start.
     constexpr int64_t kSecondsTo1970 = 11644473600LL;
@@ -98,10 +104,10 @@ FILETIME ToFileTime(const struct timespec& time) {
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st) {
+DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st, bool followLinks) {
     if (const DWORD error = ToPosixPath(path, posixPath))
         return error;
-    const int err = StatRegardlessOfCase(posixPath, st);
+    const int err = StatRegardlessOfCase(posixPath, st, followLinks);
     return err ? PathError(err, posixPath) : ERROR_SUCCESS;
 }
 
@@ -112,10 +118,13 @@ using namespace hostfs;
 extern "C" DWORD GetFileAttributesA(LPCSTR path) {
     std::string posixPath;
     struct stat st;
-    if (const DWORD error = StatPath(path, posixPath, st)) {
+    // The link itself, as Windows answers.
+    if (const DWORD error = StatPath(path, posixPath, st, false)) {
         SetLastError(error);
         return INVALID_FILE_ATTRIBUTES;
     }
+    if (S_ISLNK(st.st_mode))
+        return LinkAttributes(posixPath.c_str());
     return AttributesOf(st, ReadXattrBits(posixPath.c_str()));
 }
 

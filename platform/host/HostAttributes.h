@@ -22,10 +22,15 @@ bool IsReadOnly(const struct stat& st);
 // What GetFileAttributesA reports: FILE_ATTRIBUTE_NORMAL when no other bit is set.
 DWORD AttributesOf(const struct stat& st, DWORD xattrBits);
 
+// What Windows shows for a symbolic link itself: a reparse point, and a folder when it points
+// to one (a directory link).
+DWORD LinkAttributes(const char* posixPath);
+
 FILETIME ToFileTime(const struct timespec& time);
 
 // The POSIX path of a Windows path, found regardless of case if need be, and what stat says of
 // it; ERROR_SUCCESS or the error the Windows functions give.
-DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st);
+// followLinks false: a link is stat'ed itself.
+DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st, bool followLinks = true);
 
 } // namespace hostfs

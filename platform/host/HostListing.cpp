@@ -72,18 +72,22 @@ DWORD Next(Listing& listing, WIN32_FIND_DATAA* data) {
         Utf8ToCp1252(entry->d_name, listing.name);
         if (!MatchesPattern(listing.name, listing.pattern))
             continue;
-        // A link shows what it points to; a dangling one shows itself.
+        // A link is listed itself, as a reparse point.
         const int fd = dirfd(listing.dir);
-        const bool found = fstatat(fd, entry->d_name, &st, 0) == 0 ||
-                           fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        const bool found = fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         DWORD xattrBits = 0;
         if (found) {
             listing.path = listing.folder;
             listing.path += '/';
             listing.path += entry->d_name;
-            xattrBits = ReadXattrBits(listing.path.c_str());
+            if (!S_ISLNK(st.st_mode))
+                xattrBits = ReadXattrBits(listing.path.c_str());
         }
         Fill(data, listing.name, found ? &st : nullptr, xattrBits, entry->d_type == DT_DIR);
+        if (found && S_ISLNK(st.st_mode)) {
+            data->dwFileAttributes = LinkAttributes(listing.path.c_str());
+            data->nFileSizeHigh = data->nFileSizeLow = 0;
+        }
         return ERROR_SUCCESS;
     }
 }

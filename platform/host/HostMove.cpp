@@ -1,6 +1,6 @@
 // MoveFileExA and DeleteFileA with Windows' refusals: a read-only file is neither replaced nor
 // deleted, a folder is neither, an open file is not replaced, and a hidden file may be replaced
-// by a rename.
+// by a rename. Both act on a link itself.
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +15,7 @@ using namespace hostfs;
 extern "C" BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     std::string from, to;
     struct stat fromStat;
-    if (const DWORD error = StatPath(existing, from, fromStat))
+    if (const DWORD error = StatPath(existing, from, fromStat, false))
         return Fail(error);
     if (const DWORD error = ToPosixPath(newName, to))
         return Fail(error);

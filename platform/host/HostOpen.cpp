@@ -1,11 +1,15 @@
-// Opening existing files, and the handles that come of it.
+// CreateFileA and CloseHandle: files opened, made or emptied, folders opened with backup
+// semantics, and links opened themselves with FILE_FLAG_OPEN_REPARSE_POINT. Every other
+// CreateFileA follows a link, as Windows' does.
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "HostAttributes.h"
 #include "HostErrors.h"
 #include "HostHandles.h"
+#include "HostOpenFile.h"
 #include "HostPath.h"
 #include "HostShares.h"
 
@@ -13,46 +17,85 @@ using namespace hostfs;
 
 namespace {
 
-struct OpenFile {
-    int fd;
-};
+const DWORD kKnownAccess = GENERIC_READ | GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES;
+const DWORD kKnownFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS |
+                          FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL;
 
-int OpenExisting(const std::string& posixPath, DWORD access) {
+int OpenFd(const std::string& posixPath, int flags) {
     // Non-blocking so a FIFO can't hang the open; it is refused below anyway.
-    return open(posixPath.c_str(),
-                (access & GENERIC_WRITE ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    return open(posixPath.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+}
+
+// What Windows refuses to open as it is asked, or ERROR_SUCCESS.
+DWORD Refusal(const struct stat& st, const std::string& posixPath, DWORD access, DWORD flags,
+              DWORD disposition) {
+    if (S_ISLNK(st.st_mode))
+        return ERROR_SUCCESS; // the link itself, FILE_FLAG_OPEN_REPARSE_POINT
+    if (S_ISDIR(st.st_mode))
+        return flags & FILE_FLAG_BACKUP_SEMANTICS ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    if (!S_ISREG(st.st_mode))
+        return ERROR_ACCESS_DENIED; // devices and pipes are not files
+    if ((access & GENERIC_WRITE) && IsReadOnly(st))
+        return ERROR_ACCESS_DENIED;
+    if (disposition == CREATE_ALWAYS) {
+        // Only a hidden or system file makes a hidden or system file anew.
+        const DWORD guarded = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        if (ReadXattrBits(posixPath.c_str()) & guarded & ~flags)
+            return ERROR_ACCESS_DENIED;
+    }
+    return ERROR_SUCCESS;
+}
+
+int OpenFlags(const struct stat& st, DWORD access, DWORD disposition) {
+    if (S_ISLNK(st.st_mode))
+        return O_PATH | O_NOFOLLOW;
+    if (S_ISDIR(st.st_mode))
+        return O_RDONLY | O_DIRECTORY;
+    int flags = access & GENERIC_WRITE ? O_RDWR : O_RDONLY;
+    return disposition == CREATE_ALWAYS ? flags | O_TRUNC : flags;
 }
 
 } // namespace
 
 extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* /*security*/,
-                              DWORD disposition, DWORD /*flags*/, HANDLE /*templateFile*/) {
-    // An existing file: the installer reads, the tests also hold files as writers do.
-    if ((access & ~(GENERIC_READ | GENERIC_WRITE)) != 0 || disposition != OPEN_EXISTING)
+                              DWORD disposition, DWORD flags, HANDLE /*templateFile*/) {
+    if ((access & ~kKnownAccess) || (flags & ~kKnownFlags) || disposition < CREATE_NEW ||
+        disposition > OPEN_EXISTING)
         return FailHandle(ERROR_NOT_SUPPORTED);
+    if (disposition != OPEN_EXISTING)
+        access |= GENERIC_WRITE;
     std::string posixPath;
     if (const DWORD error = ToPosixPath(path, posixPath))
         return FailHandle(error);
-    int fd = OpenExisting(posixPath, access);
-    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR) &&
-        FindRegardlessOfCase(posixPath, Leaf::FoldCase))
-        fd = OpenExisting(posixPath, access);
+    const bool followLinks = !(flags & FILE_FLAG_OPEN_REPARSE_POINT);
+    struct stat st;
+    int err = StatRegardlessOfCase(posixPath, st, followLinks);
+    if (err == 0 && disposition == CREATE_NEW)
+        return FailHandle(ERROR_FILE_EXISTS);
+    if (err == ENOENT && disposition != OPEN_EXISTING) {
+        // Exclusive: a name that came meanwhile, a dangling link among them, is not written.
+        const int fd = OpenFd(posixPath, O_RDWR | O_CREAT | O_EXCL);
+        if (fd < 0)
+            return FailHandle(PathError(errno, posixPath));
+        fchmod(fd, 0644);
+        if (fstat(fd, &st) != 0) {
+            close(fd);
+            return FailHandle(ErrorFromErrno(errno));
+        }
+        return RegisterOpenFile(fd, st, access, share, posixPath);
+    }
+    if (err)
+        return FailHandle(PathError(err, posixPath));
+    if (const DWORD error = Refusal(st, posixPath, access, flags, disposition))
+        return FailHandle(error);
+    // Before the open empties it: a file held against writing stays as it is.
+    if (disposition == CREATE_ALWAYS)
+        if (const DWORD error = CheckShares(st, FILE_SHARE_WRITE))
+            return FailHandle(error);
+    const int fd = OpenFd(posixPath, OpenFlags(st, access, disposition));
     if (fd < 0)
         return FailHandle(PathError(errno, posixPath));
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        // Folders need FILE_FLAG_BACKUP_SEMANTICS on Windows; devices and pipes are not files.
-        close(fd);
-        return FailHandle(ERROR_ACCESS_DENIED);
-    }
-    auto* file = new OpenFile{fd};
-    if (const DWORD error = HoldFile(file, st, access, share)) {
-        close(fd);
-        delete file;
-        return FailHandle(error);
-    }
-    RegisterHandle(file, HandleKind::File);
-    return file;
+    return RegisterOpenFile(fd, st, access, share, posixPath);
 }
 
 extern "C" BOOL CloseHandle(HANDLE handle) {
@@ -60,20 +103,4 @@ extern "C" BOOL CloseHandle(HANDLE handle) {
         ReleaseFile(&file);
         close(file.fd);
     });
-}
-
-extern "C" BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD size, DWORD* read,
-                         void* /*overlapped*/) {
-    *read = 0;
-    auto* file = static_cast<OpenFile*>(LookupHandle(handle, HandleKind::File));
-    if (!file)
-        return Fail(ERROR_INVALID_HANDLE);
-    ssize_t n;
-    do
-        n = ::read(file->fd, buffer, size);
-    while (n < 0 && errno == EINTR);
-    if (n < 0)
-        return Fail(errno == EIO ? ERROR_READ_FAULT : ErrorFromErrno(errno));
-    *read = static_cast<DWORD>(n);
-    return TRUE;
 }

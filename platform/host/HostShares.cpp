@@ -26,7 +26,8 @@ Holds& All() {
 
 DWORD NeededShare(DWORD access) {
     return (access & GENERIC_READ ? FILE_SHARE_READ : 0) |
-           (access & GENERIC_WRITE ? FILE_SHARE_WRITE : 0);
+           (access & GENERIC_WRITE ? FILE_SHARE_WRITE : 0) |
+           (access & DELETE ? FILE_SHARE_DELETE : 0);
 }
 
 // need: what the new use asks others to share; share: what it shares itself. The caller

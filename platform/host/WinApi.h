@@ -16,6 +16,8 @@ typedef const char* LPCSTR;
 typedef char* LPSTR;
 typedef const wchar_t* LPCWSTR;
 typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef DWORD* LPDWORD;
 typedef intptr_t LPARAM;
 typedef uintptr_t WPARAM;
 typedef intptr_t LRESULT;
@@ -48,14 +50,20 @@ typedef struct HCURSOR__* HCURSOR;
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
+#define DELETE 0x00010000u
+#define FILE_READ_ATTRIBUTES 0x0080
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
 #define FILE_SHARE_DELETE 0x00000004
+#define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 #define MOVEFILE_REPLACE_EXISTING 0x1
 #define COPY_FILE_FAIL_IF_EXISTS 0x1
 #define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000
@@ -132,6 +140,21 @@ struct WIN32_FIND_DATAA {
     char cAlternateFileName[14];
 };
 
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+
+struct OVERLAPPED;
+
 union LARGE_INTEGER {
     struct {
         DWORD LowPart;
@@ -163,10 +186,14 @@ DWORD GetFileAttributesA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 BOOL DeleteFileA(LPCSTR path);
+BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existing, void* security);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, DWORD* read, void* overlapped);
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, OVERLAPPED* overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, OVERLAPPED* overlapped);
+BOOL FlushFileBuffers(HANDLE file);
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT GetSystemWindowsDirectoryA(LPSTR buffer, UINT size);

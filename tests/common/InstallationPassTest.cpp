@@ -34,9 +34,8 @@ protected:
         EXPECT_EQ(kCaption, box.caption);
         EXPECT_EQ(MB_OK | MB_ICONINFORMATION, box.type);
     }
-    std::string Incomplete(const std::string& paragraphs, const std::string& advice = kTryAgain) {
-        return std::string("Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!\n\n") +
-               paragraphs + "\n\n" + advice;
+    std::string Failed(const std::string& paragraphs, const std::string& advice = kTryAgain) {
+        return kFailed + ("\n\n" + paragraphs) + "\n\n" + kNotChanged + "\n\n" + advice;
     }
 
     TempDir source;
@@ -129,9 +128,10 @@ TEST_F(InstallationPass, OverwritesExistingFilesAndASecondPassGivesTheSameResult
     testfs::WriteFile(source / "b.dat", "new b");
     testfs::WriteFile(target / "a.dat", "old a, longer than the new one");
     testfs::WriteFile(target / "keep.txt", "not in the pack");
-    // What a killed pass left goes, even read-only, and its file is installed all the same.
+    // What a killed pass left under the pass's names is replaced, and its file installed.
     testfs::WriteFile(target / "a.dat.~kq", "half");
-    testfs::SetAttributes(target / "a.dat.~kq", FILE_ATTRIBUTE_READONLY);
+    testfs::WriteFile(target / "b.dat.~kq", "half");
+    testfs::WriteFile(target / "b.dat.~kq.~kq", "half");
 
     ExpectCompleted(Run());
     Names first = testfs::List(target.Path());
@@ -190,57 +190,24 @@ TEST_F(InstallationPass, ReadOnlyAndHiddenSourcesArriveWithNormalAttributes) {
         << "the source is left as it was";
 }
 
-TEST_F(InstallationPass, ReadOnlyTargetIsReportedThenFreedAndReplacedByTheNextPass) {
-    testfs::WriteFile(source / "locked.txt", "new");
-    testfs::WriteFile(source / "free.txt", "free");
-    testfs::WriteFile(target / "locked.txt", "old");
-    testfs::SetAttributes(target / "locked.txt", FILE_ATTRIBUTE_READONLY);
-    // What a killed pass left beside it goes all the same.
-    testfs::WriteFile(target / "locked.txt.~kq", "half");
-    testfs::SetAttributes(target / "locked.txt.~kq", FILE_ATTRIBUTE_READONLY);
-
-    ShownMessageBox first = Run();
-    EXPECT_EQ(Incomplete("Folgende Dateien konnten nicht kopiert werden:\nlocked.txt"), first.text);
-    EXPECT_EQ(MB_OK | MB_ICONWARNING, first.type);
-    EXPECT_EQ(kCaption, first.caption);
-    EXPECT_EQ("old", testfs::ReadFile(target / "locked.txt"));
-    EXPECT_EQ(NormalFileAttributes(), testfs::Attributes(target / "locked.txt"));
-    EXPECT_EQ("free", testfs::ReadFile(target / "free.txt"));
-    EXPECT_EQ((Names{"free.txt", "locked.txt"}), testfs::List(target.Path()));
-
-    ExpectCompleted(Run());
-    EXPECT_EQ("new", testfs::ReadFile(target / "locked.txt"));
-}
-
-// The name the pass meets last: a listing comes in the file system's order.
-std::string LastListed(const CString& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(folder + "\\*", &entry);
-    std::string last;
-    if (listing != INVALID_HANDLE_VALUE) {
-        do
-            last = entry.cFileName[0] == '.' ? last : std::string(entry.cFileName);
-        while (FindNextFileA(listing, &entry));
-        FindClose(listing);
+TEST_F(InstallationPass, ReadOnlyHiddenAndSystemTargetsAreReplacedInTheSamePass) {
+    // As an old installation copied from a CD leaves them, and as users hide files.
+    const Names names = {"ro.txt", "hidden.txt", "system.txt"};
+    const DWORD marks[] = {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN,
+                           FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY};
+    for (size_t i = 0; i < names.size(); ++i) {
+        testfs::WriteFile(source / names[i].c_str(), "new");
+        testfs::WriteFile(target / names[i].c_str(), "old");
+        testfs::SetAttributes(target / names[i].c_str(), marks[i]);
     }
-    return last;
-}
-
-TEST_F(InstallationPass, HiddenTargetIsReportedThenFreedAndReplacedByTheNextPass) {
-    // After files the Korvo folder lacks, which make the pass expect another new one.
-    for (const char* name : {"a.ini", "b.ini", "c.ini"})
-        testfs::WriteFile(source / name, "new");
-    const std::string secret = LastListed(source.Path());
-    ASSERT_FALSE(secret.empty());
-    testfs::WriteFile(target / secret.c_str(), "old");
-    testfs::SetAttributes(target / secret.c_str(), FILE_ATTRIBUTE_HIDDEN);
-
-    ShownMessageBox first = Run();
-    EXPECT_EQ(Incomplete("Folgende Dateien konnten nicht kopiert werden:\n" + secret), first.text);
-    EXPECT_EQ("old", testfs::ReadFile(target / secret.c_str()));
 
     ExpectCompleted(Run());
-    EXPECT_EQ("new", testfs::ReadFile(target / secret.c_str()));
+
+    for (const std::string& name : names)
+        EXPECT_EQ("new" + std::to_string(NormalFileAttributes()),
+                  testfs::ReadFile(target / name.c_str()) +
+                      std::to_string(testfs::Attributes(target / name.c_str())));
+    EXPECT_EQ((Names{"hidden.txt", "ro.txt", "system.txt"}), testfs::List(target.Path()));
 }
 
 TEST_F(InstallationPass, NameInAnotherLetterCaseIsReplacedNotAddedBeside) {
@@ -284,20 +251,26 @@ TEST_F(InstallationPass, FilesHeldForAMomentAreInstalled) {
     EXPECT_EQ((Names{"source-held.dat", "target-held.dat"}), testfs::List(target.Path()));
 }
 
-TEST_F(InstallationPass, FileHeldForGoodIsReportedAsInUse) {
+TEST_F(InstallationPass, FileHeldForGoodFailsThePassAndLeavesTheFolderAsItWas) {
+    testfs::WriteFile(source / "added.dat", "new added");
     testfs::WriteFile(source / "free.dat", "new free");
+    testfs::WriteFile(target / "free.dat", "old free");
+    testfs::SetAttributes(target / "free.dat", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     testfs::WriteFile(source / "korvo.exe", "new program");
     testfs::WriteFile(target / "korvo.exe", "running program");
+    const DWORD marks = testfs::Attributes(target / "free.dat");
     const HANDLE held = Hold(target / "korvo.exe");
 
     ShownMessageBox box = Run();
     CloseHandle(held);
 
-    EXPECT_EQ(Incomplete("Folgende Dateien konnten nicht kopiert werden:\nkorvo.exe", kInUse),
+    EXPECT_EQ(Failed("Folgende Dateien konnten nicht kopiert werden:\nkorvo.exe", kInUse),
               box.text);
     EXPECT_EQ("running program", testfs::ReadFile(target / "korvo.exe"));
+    EXPECT_EQ("old free", testfs::ReadFile(target / "free.dat"));
+    EXPECT_EQ(marks, testfs::Attributes(target / "free.dat")) << "its marks put back";
     EXPECT_EQ((Names{"free.dat", "korvo.exe"}), testfs::List(target.Path()))
-        << "no temporary file left beside a held target";
+        << "no file added, no copy left";
 }
 
 TEST_F(InstallationPass, SubfoldersAreNotDescendedIntoAndAreNoFailure) {
@@ -311,8 +284,9 @@ TEST_F(InstallationPass, SubfoldersAreNotDescendedIntoAndAreNoFailure) {
 
     EXPECT_EQ("top", testfs::ReadFile(target / "top.txt"));
     EXPECT_FALSE(testfs::Exists(target / "sub" / "inner.txt"));
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY), testfs::Attributes(target / "sub"))
-        << "the target folder of that name has its attributes reset";
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN),
+              testfs::Attributes(target / "sub"))
+        << "a folder of the Korvo folder is left as it is";
 }
 
 TEST_F(InstallationPass, FailureReportNamesTenFilesAndCountsTheRest) {
@@ -330,19 +304,19 @@ TEST_F(InstallationPass, FailureReportNamesTenFilesAndCountsTheRest) {
         ShownMessageBox box = Run();
 
         std::string text = box.text;
-        EXPECT_EQ(MB_OK | MB_ICONWARNING, box.type);
-        std::string head = "Korvo-Quenda Service-Pack - Installation unvollst\xE4ndig!\n\n"
-                           "Folgende Dateien konnten nicht kopiert werden:\n";
+        EXPECT_EQ(MB_OK | MB_ICONERROR, box.type);
+        std::string head = kFailed + std::string("\n\nFolgende Dateien konnten nicht kopiert "
+                                                 "werden:\n");
         ASSERT_EQ(0u, text.find(head)) << text;
-        std::string tail =
-            (failures > 10 ? "\n... und 3 weitere" : "") + std::string("\n\n") + kTryAgain;
+        std::string tail = (failures > 10 ? "\n... und 3 weitere" : "") +
+                           ("\n\n" + std::string(kNotChanged)) + "\n\n" + kTryAgain;
         ASSERT_GE(text.size(), tail.size());
         EXPECT_EQ(tail, text.substr(text.size() - tail.size())) << text;
         std::string names = text.substr(head.size(), text.size() - head.size() - tail.size());
         EXPECT_EQ(10, std::count(names.begin(), names.end(), '\n') + 1) << names;
         EXPECT_EQ(std::string::npos, names.find("fine.txt"));
         EXPECT_EQ(std::string::npos, names.find("weitere"));
-        EXPECT_EQ("fine", testfs::ReadFile(target / "fine.txt"));
+        EXPECT_FALSE(testfs::Exists(target / "fine.txt"));
     }
 }
 
@@ -380,18 +354,18 @@ TEST_F(InstallationPass, ForwardSlashTargetFindsTheOptionalLibrary) {
     EXPECT_EQ("new", testfs::ReadFile(target / "VOZORADI.DLL"));
 }
 
-TEST_F(InstallationPass, MalformedTargetShowsTheInternalErrorAndSkipsTheLibrary) {
+TEST_F(InstallationPass, KorvoFolderThatCannotBeHeldFailsThePassBeforeAnything) {
     testfs::WriteFile(source / "VOZORADI.DLL", "new");
-    testfs::WriteFile(source / "other.txt", "other");
-    CString malformed = target / "bad:folder";
+    for (const CString& folder : {target / "bad:folder", target / "missing"}) {
+        RunInstallationPass(source.Path(), folder, &window.Wnd());
 
-    RunInstallationPass(source.Path(), malformed, &window.Wnd());
-
-    EXPECT_EQ("CDiskObject internal error - check call parameters", window.Caption());
-    ASSERT_EQ(1u, window.MessageBoxes().size());
-    EXPECT_EQ(Incomplete("Folgende Dateien konnten nicht kopiert werden:\nother.txt"),
-              window.MessageBoxes()[0].text)
-        << "the library is skipped, not failed; the other file cannot be written there";
+        EXPECT_EQ(kFailed +
+                      std::string("\n\nDer Korvo-Ordner konnte nicht ge\xF6"
+                                  "ffnet werden:\n") +
+                      static_cast<const char*>(folder) + "\n\n" + kTryAgain,
+                  window.MessageBoxes().back().text);
+    }
+    EXPECT_EQ("", window.Caption()) << "not even the existence test ran";
 }
 
 TEST_F(InstallationPass, LongTargetFolderIsHandledSafelyAndReportedTruthfully) {
@@ -415,9 +389,8 @@ TEST_F(InstallationPass, LongTargetFolderIsHandledSafelyAndReportedTruthfully) {
 
     // The temporary name would be longer than MAX_PATH: never written, on every platform.
     ASSERT_EQ(1u, window.MessageBoxes().size());
-    EXPECT_EQ(
-        Incomplete("Folgende Dateien konnten nicht kopiert werden:\n" + longName, kPathTooLong),
-        window.MessageBoxes()[0].text);
+    EXPECT_EQ(Failed("Folgende Dateien konnten nicht kopiert werden:\n" + longName, kPathTooLong),
+              window.MessageBoxes()[0].text);
     EXPECT_FALSE(testfs::Exists(folder + "\\" + longName.c_str()));
     EXPECT_FALSE(testfs::Exists(folder + "\\VOZORADI.DLL"));
     EXPECT_EQ("", window.Caption());

@@ -2,9 +2,10 @@
 # A whole installation driven from outside under Wine, as a user would do it: the Korvo folder
 # chosen in the real shell browser, the pass started, its message read and confirmed, the
 # files checked on disk; a cancelled later choice, a second pass, a file the pass cannot
-# write, files held by other programs, and the exit. Then the installer killed in the middle
-# of a large file, and the pass that follows; and a long pass, watched from outside. Keeps a
-# screenshot of the window after the installation.
+# write and Korvo still running (each fails the whole pass, which changes nothing), links
+# planted in the Korvo folder, and the exit. Then the installer killed in the middle of a large
+# file, and the pass that follows; and a long pass, watched from outside. Keeps a screenshot of
+# the window after the installation.
 #
 #   tests/e2e/installation.sh [install.exe]     (default: build/win32/install.exe)
 #
@@ -19,7 +20,8 @@ caption=$KQ_CAPTION
 browser_title=$(utf8 'Bitte Korvo-Installationsordner ausw\xe4hlen')
 choose_text=$(utf8 '1. Korvo-Hauptordner ausw\xe4hlen...')
 completed="Korvo-Quenda Service-Pack - Installation abgeschlossen!"
-incomplete=$(utf8 'Korvo-Quenda Service-Pack - Installation unvollst\xe4ndig!')
+failed="Korvo-Quenda Service-Pack - Installation fehlgeschlagen!"
+not_changed=$(utf8 'Korvo wurde nicht ver\xe4ndert.')
 not_copied="Folgende Dateien konnten nicht kopiert werden:"
 in_use="Bitte beenden Sie Korvo und starten Sie die Installation erneut."
 try_again="Bitte starten Sie die Installation erneut."
@@ -159,55 +161,66 @@ kq_check "OK closes the message box" kq_confirm
 kq_check "second pass replaced the changed files" pack_installed
 kq_check "nothing written into the cancelled folder" [ -z "$(ls -A "$other")" ]
 
+# Every entry of a folder with its kind, mode, DOS marks and checksum.
+snapshot() { (cd "$1" && stat -c '%n %F %a' -- * && getfattr -d -- * && md5sum -- *) 2>/dev/null; }
+unchanged() { [ "$(snapshot "$korvo")" = "$1" ] || diff <(echo "$1") <(snapshot "$korvo"); }
+# The names the message box in $box lists as not copied, sorted, on one line.
+listed() { box_text | sed -n "/^$not_copied\$/,/^\$/p" | sed '1d;/^$/d' | sort | tr '\n' ' '; }
+
 echo "== a file the pass cannot write"
 rm "$korvo/daten.dat" && mkdir "$korvo/daten.dat"
 echo "wieder lokal geaendert" >"$korvo/liesmich.txt"
+before=$(snapshot "$korvo")
 box=$(kq_start_pass)
 kq_check "message box after the pass" [ $? -eq 0 ]
 kq_check "its caption" kq_has_line "$box" "caption=$caption"
-kq_check "it reports the installation incomplete" [ "$(box_text | head -n1)" = "$incomplete" ]
-listed=$(box_text | sed -n "/^$not_copied\$/,/^\$/p" | sed '1d;/^$/d')
-kq_check "it names daten.dat, and no other file, as not copied ($listed)" [ "$listed" = daten.dat ]
-kq_check "warning icon, OK button" box_has warning
+kq_check "it reports the installation failed" [ "$(box_text | head -n1)" = "$failed" ]
+kq_check "it names daten.dat, and no other file, as not copied ($(listed))" [ "$(listed)" = "daten.dat " ]
+kq_check "it says that Korvo was not changed" kq_has_line "$box" "text=$not_changed"
+kq_check "error icon, OK button" box_has error
 kq_check "OK closes the message box" kq_confirm
-kq_check "the other files still replaced" same "$pack/liesmich.txt" "$korvo/liesmich.txt"
-kq_check "the folder in the way kept" [ -d "$korvo/daten.dat" ]
+kq_check "the Korvo folder as it was, the other files not replaced" unchanged "$before"
 
-echo "== files held by other programs: one for a moment, one for good"
-echo "wieder lokal geaendert" >"$korvo/liesmich.txt"
-head -c 100 /dev/urandom >"$korvo/KORVO.EXE"
-# hold <name> <ms>: HoldFile.exe holds the Korvo folder's file <name> until <ms> after the
-# installer's temporary file for it appears; in the background, until it holds the file.
-hold() {
-    local out=$KQ_WORK/hold-$1.out i folder
-    folder=$(kq_windows_path "$korvo")
-    (exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\$1" "$2" "$folder\\$1.~kq" </dev/null \
-        >"$out" 2>&1 8>&-) &
-    holders="$holders $!"
-    for i in $(seq 1 400); do
-        grep -q held "$out" 2>/dev/null && return 0
-        sleep 0.05
-    done
-    return 1
-}
-holders=
-kq_check "liesmich.txt held until the installer meets the hold, and 0.4 s longer" \
-    hold liesmich.txt 400
-kq_check "KORVO.EXE held for good, as by Korvo still running" hold KORVO.EXE 60000
+echo "== Korvo still running"
+# HoldFile.exe holds KORVO.EXE as a running Korvo does (the file it waits for never comes); in
+# the background, until it holds the file.
+folder=$(kq_windows_path "$korvo")
+(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\KORVO.EXE" 60000 "$folder\\nie" </dev/null \
+    >"$KQ_WORK/hold.out" 2>&1 8>&-) &
+holder=$!
+for i in $(seq 1 400); do grep -q held "$KQ_WORK/hold.out" 2>/dev/null && break; sleep 0.05; done
+kq_check "KORVO.EXE held" grep -q held "$KQ_WORK/hold.out"
 box=$(kq_start_pass)
-kq_check "message box after the pass" [ $? -eq 0 ]
-kill $holders 2>/dev/null
-wait $holders 2>/dev/null
-kq_check "the hold of a moment outlasted the installer's first attempt" \
-    grep -q "^waited" "$KQ_WORK/hold-liesmich.txt.out"
-listed=$(box_text | sed -n "/^$not_copied\$/,/^\$/p" | sed '1d;/^$/d' | sort | tr '\n' ' ')
-kq_check "it names KORVO.EXE and daten.dat, not the file held for a moment ($listed)" \
-    [ "$listed" = "KORVO.EXE daten.dat " ]
+kill $holder 2>/dev/null && wait $holder 2>/dev/null
+kq_check "it names KORVO.EXE and daten.dat ($(listed))" [ "$(listed)" = "KORVO.EXE daten.dat " ]
 kq_check "its advice: Korvo in use, then the plain sentence for the folder, each once" \
     [ "$(box_text | tail -n 2 | tr '\n' '|')" = "$in_use|$try_again|" ]
 kq_check "OK closes the message box" kq_confirm
-kq_check "the file held for a moment installed" same "$pack/liesmich.txt" "$korvo/liesmich.txt"
-kq_check "the file held for good kept as it was" [ "$(stat -c %s "$korvo/KORVO.EXE")" -eq 100 ]
+kq_check "the Korvo folder as it was" unchanged "$before"
+
+echo "== links planted in the Korvo folder"
+# Unix links under the pass's names, and a target that is a second name of a read-only file
+# elsewhere: Wine shows each as the file itself.
+outside=$KQ_WORK/Anderswo
+rmdir "$korvo/daten.dat" && mkdir -p "$outside" && echo eins >"$outside/eins" &&
+    echo zwei >"$outside/zwei" && echo geschuetzt >"$outside/geschuetzt" &&
+    chmod 444 "$outside/geschuetzt" && rm "$korvo/hilfe.txt" &&
+    ln -s "$outside/eins" "$korvo/liesmich.txt.~kq" &&
+    ln -s "$outside/zwei" "$korvo/KORVO.EXE.~kq.~kq" &&
+    ln "$outside/geschuetzt" "$korvo/hilfe.txt" || exit 1
+outside_before=$(snapshot "$outside")
+box=$(kq_start_pass)
+kq_check "it names the second name of the read-only file, hilfe.txt ($(listed))" \
+    [ "$(listed)" = "hilfe.txt " ]
+kq_check "OK closes the message box" kq_confirm
+kq_check "files elsewhere keep bytes and marks" [ "$(snapshot "$outside")" = "$outside_before" ]
+rm "$korvo/hilfe.txt"
+box=$(kq_start_pass)
+kq_check "without it, the next pass completes" box_completed
+kq_check "OK closes the message box" kq_confirm
+kq_check "files elsewhere still keep bytes and marks" [ "$(snapshot "$outside")" = "$outside_before" ]
+kq_check "every pack file installed as a regular file" pack_installed
+kq_check "no temporary file or link left" [ -z "$(ls -A "$korvo" | grep '~kq')" ]
 
 echo "== exit"
 kq_drive click "$caption" 2 >/dev/null

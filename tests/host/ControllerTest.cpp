@@ -89,6 +89,7 @@ TEST_F(Controller, SourceIsTheCurrentDirectoryOnlyWhereItHoldsTheRunningProgram)
     }
     ASSERT_TRUE(SetCurrentDirectoryA(deep));
     testfs::WriteFile(deep / "install.exe", "another program of that name");
+    testfs::WriteFile(deep / "korvo.dat", "v3");
     std::string upper = std::string(deep / "install.exe");
     std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
     // Its file however spelt; started by full path from that folder.
@@ -96,10 +97,19 @@ TEST_F(Controller, SourceIsTheCurrentDirectoryOnlyWhereItHoldsTheRunningProgram)
                   sources[] = {deep, pack.Path()};
     for (int i = 0; i < 2; ++i) {
         SetHostProgramFile(programs[i]);
-        Show([&](CServicePackDlg& dlg, View&) {
+        ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
+        Show([&](CServicePackDlg& dlg, View& view) {
             EXPECT_EQ(std::string(sources[i]), std::string(dlg.SourceFolder()));
+            if (i > 0)
+                return;
+            // A pack folder too long for Windows is named as the pack's, not Korvo's.
+            Click(dlg, IDC_CHOOSE_FOLDER);
+            Click(dlg, IDC_START_INSTALLATION);
+            ASSERT_EQ(1u, view.window.messageBoxes.size());
+            EXPECT_NE(std::string::npos, view.window.messageBoxes[0].text.find(kSourcePathTooLong));
         });
     }
+    EXPECT_EQ("v1", testfs::ReadFile(korvo / "korvo.dat"));
 }
 
 TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {

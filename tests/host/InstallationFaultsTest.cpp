@@ -83,24 +83,6 @@ bool HoldsPattern(const CString& path, size_t size, unsigned char mark) {
     return same;
 }
 
-// A name for a file in folder that the listing gives before at least `othersAfter` of the
-// entries there now, so that the pass has work left when that file fails. The file is made
-// empty; the listing's order is the file system's, which differs from machine to machine.
-std::string NameListedBefore(const CString& folder, const char* stem, size_t othersAfter) {
-    for (int i = 0; i < 100; ++i) {
-        CString name;
-        name.Format("%s%02d.bin", stem, i);
-        testfs::WriteFile(folder / name, "");
-        const Names order = testfs::ReaddirNames(Posix(folder));
-        const auto at = std::find(order.begin(), order.end(), static_cast<const char*>(name));
-        if (size_t(order.end() - at) > othersAfter)
-            return static_cast<const char*>(name);
-        unlink(Posix(folder / name).c_str());
-    }
-    ADD_FAILURE() << "no name is listed before " << othersAfter << " others in " << folder;
-    return "";
-}
-
 struct ChildPass {
     bool exited = false; // by itself, with status 0
     int killedBy = 0;    // the signal that ended it
@@ -191,40 +173,29 @@ protected:
     testfs::TempDir target;
 };
 
-TEST_F(InstallationFaults, TargetFullInTheMiddleOfALargeFileAndAFileInUse) {
+TEST_F(InstallationFaults, TargetFullInTheMiddleOfALargeFileChangesNothing) {
     const Names small = {"a.txt", "b.txt", "c.txt"};
     for (const std::string& name : small)
         testfs::WriteFile(source / name.c_str(), "new " + name);
     testfs::WriteFile(target / "a.txt", "old a.txt");
-    const std::string big = NameListedBefore(source.Path(), "big", 2);
-    WritePatternFile(source / big.c_str(), 4 * kMiB, 'N');
-    testfs::WriteFile(target / big.c_str(), "old big file");
-    testfs::WriteFile(source / "held.txt", "new held");
-    testfs::WriteFile(target / "held.txt", "old held");
+    WritePatternFile(source / "big.bin", 4 * kMiB, 'N');
+    testfs::WriteFile(target / "big.bin", "old big file");
 
-    // The file size limit stands for a full disk: writes past it fail with EFBIG. Korvo, still
-    // running, holds held.txt.
-    const CString held = target / "held.txt";
-    ChildPass pass = RunPassInChild(source.Path(), target.Path(), [&held] {
+    // The file size limit stands for a full disk: writes past it fail with EFBIG.
+    ChildPass pass = RunPassInChild(source.Path(), target.Path(), [] {
         signal(SIGXFSZ, SIG_IGN);
         struct rlimit limit = {kMiB, kMiB};
         setrlimit(RLIMIT_FSIZE, &limit);
-        CreateFileA(held, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     });
 
     PassReport report = ReportOf(pass);
-    EXPECT_EQ((Names{big, "held.txt"}), report.notCopied) << report.text;
-    EXPECT_EQ((Names{kInUse, kDiskFull}), report.advice) << "each cause advised once, in order";
-    EXPECT_FALSE(report.listingBroken);
-    EXPECT_EQ("old held", testfs::ReadFile(held));
-    EXPECT_EQ("old big file", testfs::ReadFile(target / big.c_str()));
-    for (const std::string& name : small)
-        EXPECT_EQ("new " + name, testfs::ReadFile(target / name.c_str()));
-    Names expected = small;
-    expected.push_back(big);
-    expected.push_back("held.txt");
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, testfs::List(target.Path())) << "a stray or missing file in the target";
+    EXPECT_EQ(Names{"big.bin"}, report.notCopied) << report.text;
+    EXPECT_EQ(Names{kDiskFull}, report.advice);
+    EXPECT_FALSE(report.partly);
+    EXPECT_EQ("old big file", testfs::ReadFile(target / "big.bin"));
+    EXPECT_EQ("old a.txt", testfs::ReadFile(target / "a.txt"));
+    EXPECT_EQ((Names{"a.txt", "big.bin"}), testfs::List(target.Path()))
+        << "a stray or missing file in the target";
 }
 
 TEST_F(InstallationFaults, KilledInTheMiddleOfALargeFileLeavesTheOldTargetWhole) {
@@ -271,6 +242,9 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
     const std::string folder = Posix(source.Path());
     ASSERT_EQ(0, symlink("nowhere", (folder + "/dangling").c_str()));
     ASSERT_EQ(0, symlink("loop", (folder + "/loop").c_str()));
+    // A link to a file elsewhere is not read through either.
+    testfs::WriteFile(target / "elsewhere", "not the pack's");
+    ASSERT_EQ(0, symlink(Posix(target / "elsewhere").c_str(), (folder + "/linked").c_str()));
     ASSERT_EQ(0, mkfifo((folder + "/fifo").c_str(), 0644));
     const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address = {};
@@ -294,16 +268,13 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
         RunPassInChild(source.Path(), target.Path(), nullptr, std::chrono::seconds(20));
     close(sock);
 
+    // The listing's rules fail the pass before anything is copied.
     PassReport report = ReportOf(pass);
-    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "fifo", "loop", "socket"}), report.notCopied)
+    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "linked", "loop"}), report.notCopied)
         << report.text;
     // A library there that cannot be opened is taken for one in use.
     EXPECT_EQ((Names{kInUse, kTryAgain}), report.advice);
-    EXPECT_EQ("new fine", testfs::ReadFile(target / "fine.txt"));
-    EXPECT_EQ("new last", testfs::ReadFile(target / "z-last.txt"));
-    EXPECT_EQ("old fifo", testfs::ReadFile(target / "fifo"));
-    EXPECT_EQ("old dangling", testfs::ReadFile(target / "dangling"));
-    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "fifo", "fine.txt", "z-last.txt"}),
+    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "elsewhere", "fifo"}),
               testfs::List(target.Path()));
 }
 
@@ -332,6 +303,49 @@ TEST_F(InstallationFaults, OnlyHoldsAreWaitedForWithinTheirBudgets) {
     EXPECT_EQ(900u, waitsFor(ERROR_ACCESS_DENIED, plain));
     EXPECT_EQ(0u, waitsFor(ERROR_SHARING_VIOLATION, plain));
     SetHeadlessServeHook(nullptr);
+}
+
+TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
+    testfs::TempDir outside;
+    const std::string korvo = Posix(target.Path());
+    for (const char* name : {"a.dat", "b.dat", "c.dat", "h.dat"})
+        testfs::WriteFile(source / name, std::string("new ") + name);
+    testfs::WriteFile(target / "a.dat", "old a.dat");
+    testfs::WriteFile(target / "b.dat", "old b.dat");
+    // Planted under the pass's names, and as targets: a link, a hard link to a read-only file.
+    for (const char* name : {"ro1", "w2", "w3", "ro4"}) {
+        testfs::WriteFile(outside / name, name);
+        if (name[0] == 'r')
+            testfs::SetAttributes(outside / name, FILE_ATTRIBUTE_READONLY);
+    }
+    ASSERT_EQ(0, symlink(Posix(outside / "ro1").c_str(), (korvo + "/a.dat.~kq").c_str()));
+    ASSERT_EQ(0, symlink(Posix(outside / "w2").c_str(), (korvo + "/b.dat.~kq.~kq").c_str()));
+    ASSERT_EQ(0, symlink(Posix(outside / "w3").c_str(), (korvo + "/c.dat").c_str()));
+    ASSERT_EQ(0, link(Posix(outside / "ro4").c_str(), (korvo + "/h.dat").c_str()));
+    const auto outsideIntact = [&] {
+        for (const char* name : {"ro1", "w2", "w3", "ro4"})
+            EXPECT_EQ(name + std::to_string(name[0] == 'r' ? FILE_ATTRIBUTE_READONLY : 0x80),
+                      testfs::ReadFile(outside / name) +
+                          std::to_string(testfs::Attributes(outside / name)));
+    };
+
+    TestWindow window;
+    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    PassReport report = ParseReport(window.MessageBoxes().back());
+    EXPECT_EQ((Names{"c.dat", "h.dat"}), report.notCopied) << report.text;
+    EXPECT_EQ("old a.dat", testfs::ReadFile(target / "a.dat"));
+    EXPECT_EQ("old b.dat", testfs::ReadFile(target / "b.dat"));
+    outsideIntact();
+
+    // The next pass, without the refused targets, replaces every planted name and leaves none.
+    unlink(Posix(source / "c.dat").c_str());
+    unlink(Posix(source / "h.dat").c_str());
+    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    EXPECT_TRUE(ParseReport(window.MessageBoxes().back()).complete);
+    EXPECT_EQ("new a.dat", testfs::ReadFile(target / "a.dat"));
+    EXPECT_EQ("new b.dat", testfs::ReadFile(target / "b.dat"));
+    EXPECT_EQ((Names{"a.dat", "b.dat", "c.dat", "h.dat"}), testfs::List(target.Path()));
+    outsideIntact();
 }
 
 } // namespace

@@ -56,8 +56,9 @@ TEST_F(PackList, ListedFilesAreCheckedByContentAndMissingOnesNamed) {
 
     PassOutcome outcome;
     EXPECT_EQ(1, list.ReportUnseen(outcome));
-    EXPECT_EQ(kIncomplete + std::string("\n\n") + kNotAsShipped + "\nleer.dat\n\n" + kDownloadAgain,
-              std::string(outcome.IncompleteText().Bytes()));
+    EXPECT_EQ(kFailed + std::string("\n\n") + kNotAsShipped + "\nleer.dat\n\n" + kNotChanged +
+                  "\n\n" + kDownloadAgain,
+              std::string(outcome.FailedText().Bytes()));
 }
 
 TEST_F(PackList, MalformedListRefusesEveryFile) {

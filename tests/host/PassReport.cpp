@@ -10,7 +10,8 @@
 namespace {
 
 const char kNotCopied[] = "Folgende Dateien konnten nicht kopiert werden:\n";
-const char* const kAdvice[] = {kInUse, kDiskFull, kPathTooLong, kTryAgain};
+const char* const kAdvice[] = {kInUse,       kSourceInUse,       kDiskFull,
+                               kPathTooLong, kSourcePathTooLong, kTryAgain};
 const char kMore[] = "... und ";
 const char kMoreEnd[] = " weitere";
 
@@ -77,16 +78,18 @@ PassReport ParseReport(const ShownMessageBox& box) {
         return report;
     }
     std::vector<std::string> paragraphs = Split(box.text, "\n\n");
-    if (box.type != (MB_OK | MB_ICONWARNING) || paragraphs.size() < 3 ||
-        paragraphs.front() != kIncomplete || !ParseAdvice(paragraphs.back(), report))
+    if (box.type != (MB_OK | MB_ICONERROR) || paragraphs.size() < 3 ||
+        paragraphs.front() != kFailed || !ParseAdvice(paragraphs.back(), report))
         return report;
     size_t next = 1;
-    if (next < paragraphs.size() - 1 && ParseNames(paragraphs[next], report))
+    if (next < paragraphs.size() - 2 && ParseNames(paragraphs[next], report))
         ++next;
-    if (next < paragraphs.size() - 1 && paragraphs[next] == kListingBroken) {
+    if (next < paragraphs.size() - 2 && paragraphs[next] == kListingBroken) {
         report.listingBroken = true;
         ++next;
     }
-    report.wellFormed = next == paragraphs.size() - 1;
+    report.partly = paragraphs[next] == kPartly;
+    report.wellFormed =
+        next == paragraphs.size() - 2 && (report.partly || paragraphs[next] == kNotChanged);
     return report;
 }

@@ -13,6 +13,7 @@ struct PassReport {
     std::vector<std::string> notCopied; // sorted
     int more = 0;                       // "... und N weitere"
     bool listingBroken = false;
+    bool partly = false;             // else it says that Korvo was not changed
     std::vector<std::string> advice; // the closing sentences, in their order
     std::string text;
 };

@@ -36,9 +36,9 @@ is_not() { ! grep -qF -- "\"$1\"" <<<"$out" || {
 }; }
 
 pad() { printf "%${1}s" "" | tr ' ' "$2"; }
-# C:\Program Files (x86)\Korvo\ is 29 characters, .~kq 4: a name of 226 fits in 259, 227 not.
-fits=$(pad 222 f).txt
-too_long=$(pad 223 g).txt
+# C:\Program Files (x86)\Korvo\ is 29 characters, .~kq.~kq 8: a name of 222 fits in 259, 223 not.
+fits=$(pad 218 f).txt
+too_long=$(pad 219 g).txt
 cafe=$(printf 'Caf\xc3\xa9 \xe2\x82\xac.txt') # Windows-1252 holds both
 snowman=$(printf 'Schnee\xe2\x98\x83.txt')
 
@@ -57,7 +57,7 @@ bad=$work/bad
 mkdir -p "$bad/Extras" && cd "$bad" &&
     echo a >liesmich.txt && echo b >"$cafe" && echo c >"$fits" && echo d >"$too_long" &&
     echo e >install.exe && echo f >Install.EXE && echo g >"$snowman" && echo h >CON.txt &&
-    echo i >lpt3 && echo j >"punkt." && echo k >"leer " && echo l >"alt.dat.~KQ" &&
+    echo i >lpt3 && echo j >"punkt." && echo k >"leer " && echo l >"alt.dat.~KQ" && echo l >".~kq" &&
     echo m >'a?b' && echo n >'a\b' && echo o >Hilfe.txt && echo p >HILFE.TXT &&
     echo q >dozadaru.dll && echo r >VOZORADI.DLL && ln -s liesmich.txt verweis && mkfifo rohr &&
     echo s >nurlesen.txt && chmod 444 nurlesen.txt &&
@@ -74,7 +74,7 @@ kq_check "a name Windows-1252 cannot hold" says REFUSED "$snowman" "Windows-1252
 kq_check "reserved device names" eval 'says REFUSED CON.txt "device" && says REFUSED lpt3 "device"'
 kq_check "a trailing dot or space" eval 'says REFUSED "punkt." "dot or a space" &&
     says REFUSED "leer " "dot or a space"'
-kq_check "the temporary suffix" says REFUSED "alt.dat.~KQ" ".~kq"
+kq_check "the pass's suffix" eval 'says REFUSED "alt.dat.~KQ" ".~kq" && says REFUSED ".~kq" ".~kq"'
 kq_check "characters Windows refuses" eval 'says REFUSED "a?b" "character" &&
     says REFUSED "a\\b" "character"'
 kq_check "a temporary path over MAX_PATH" says REFUSED "$too_long" "260 characters"

@@ -1,5 +1,7 @@
 #include "ListingHooks.h"
 
+#include <unistd.h>
+
 namespace {
 template <class Hook> Hook& Current() {
     static Hook hook;
@@ -44,3 +46,29 @@ extern "C" dirent* __wrap_readdir(DIR* dir) {
     dirent* entry = __real_readdir(dir);
     return Current<ReaddirHook>() ? Current<ReaddirHook>()(entry) : entry;
 }
+
+namespace {
+int changesLeft = 0;
+void Change() {
+    if (changesLeft > 0 && --changesLeft == 0)
+        _exit(kStopStatus);
+}
+} // namespace
+
+void StopBeforeChange(int stop) {
+    changesLeft = stop;
+}
+
+// Each wrapper counts the change, then makes it.
+#define KQ_STOPPABLE(name, params, args)                                                           \
+    extern "C" BOOL __real_##name params;                                                          \
+    extern "C" BOOL __wrap_##name params {                                                         \
+        Change();                                                                                  \
+        return __real_##name args;                                                                 \
+    }
+KQ_STOPPABLE(MoveFileExA, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c))
+KQ_STOPPABLE(CopyFileExA, (LPCSTR a, LPCSTR b, LPPROGRESS_ROUTINE c, LPVOID d, BOOL* e, DWORD f),
+             (a, b, c, d, e, f))
+KQ_STOPPABLE(DeleteFileA, (LPCSTR a), (a))
+KQ_STOPPABLE(SetFileAttributesA, (LPCSTR a, DWORD b), (a, b))
+KQ_STOPPABLE(WriteFile, (HANDLE a, LPCVOID b, DWORD c, LPDWORD d, OVERLAPPED* e), (a, b, c, d, e))

@@ -30,3 +30,8 @@ typedef ScopedHook<ReaddirHook> ScopedReaddirHook;
 
 // The real FindNextFileA, for hooks that read on.
 extern "C" BOOL __real_FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
+
+// The file functions that change the disk are wrapped too (see ListingHooks.cpp): from now on
+// the process ends with kStopStatus, as a kill would end it, before the stop-th of them.
+void StopBeforeChange(int stop);
+const int kStopStatus = 9;

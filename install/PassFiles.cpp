@@ -1,0 +1,41 @@
+#include "install/PassFiles.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Blocks are never moved: a growing array would hold its old and new copy at once.
+const size_t kBlockSize = 64 * 1024;
+
+} // namespace
+
+CPassFiles::~CPassFiles() {
+    for (unsigned char* block : m_blocks)
+        std::free(block);
+}
+
+bool CPassFiles::Add(const char* name, bool sourceMarked) {
+    const size_t length = std::strlen(name);
+    if (length >= MAX_PATH)
+        return false;
+    size_t shared = 0;
+    while (shared < 255 && name[shared] && name[shared] == m_last[shared])
+        ++shared;
+    const size_t size = 3 + length - shared;
+    if (m_blocks.empty() || m_used.back() + size > kBlockSize) {
+        auto* block = static_cast<unsigned char*>(std::malloc(kBlockSize));
+        if (!block)
+            return false;
+        m_blocks.push_back(block);
+        m_used.push_back(0);
+    }
+    unsigned char* at = m_blocks.back() + m_used.back();
+    at[0] = sourceMarked ? File::kSourceMarked : 0;
+    at[1] = static_cast<unsigned char>(shared);
+    std::memcpy(at + 2, name + shared, length - shared + 1);
+    std::memcpy(m_last, name, length + 1);
+    m_used.back() += size;
+    ++m_count;
+    return true;
+}

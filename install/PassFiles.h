@@ -1,0 +1,69 @@
+// The files one pass installs, by name, with what the pass did to each, in memory that grows by
+// less than the names (most share their start with the one before): a pass over 50,000 files
+// stays small.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "WinApi.h"
+
+class CPassFiles {
+public:
+    // One file: a byte of state and its name, which shares its start with the name before it.
+    class File {
+    public:
+        const char* Name() const { return m_name; }
+        // The source has marks that its copy takes along (read-only, hidden, system, archive).
+        bool SourceMarked() const { return *m_at & kSourceMarked; }
+        // A target was there before: it is kept under its second name during the commit.
+        bool OldKept() const { return *m_at & kOldKept; }
+        void SetOldKept() { *m_at |= kOldKept; }
+        // The target's marks as they were before the pass reset them; 0 when it did not.
+        DWORD ResetMarks() const { return *m_at & kMarks; }
+        void SetResetMarks(DWORD marks) { *m_at = (*m_at & ~kMarks) | (marks & kMarks); }
+
+    private:
+        friend class CPassFiles;
+        File(unsigned char* at, const char* name) : m_at(at), m_name(name) {}
+        static const unsigned char kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+        static const unsigned char kOldKept = 0x40, kSourceMarked = 0x80;
+        unsigned char* m_at;
+        const char* m_name;
+    };
+
+    CPassFiles() = default;
+    ~CPassFiles();
+    CPassFiles(const CPassFiles&) = delete;
+    CPassFiles& operator=(const CPassFiles&) = delete;
+
+    // False when memory runs out or the name is longer than a listing gives.
+    bool Add(const char* name, bool sourceMarked);
+    int Count() const { return m_count; }
+
+    // Visits the files in the order they were added, while visit returns true; returns
+    // whether it went through all of them.
+    template <class Visit> bool ForEach(Visit visit) {
+        char name[MAX_PATH];
+        for (size_t block = 0; block < m_blocks.size(); ++block)
+            for (size_t at = 0; at < m_used[block];) {
+                // State, the length shared with the name before, the rest NUL-ended.
+                unsigned char* entry = m_blocks[block] + at;
+                const char* rest = reinterpret_cast<const char*>(entry + 2);
+                const size_t length = std::strlen(rest);
+                std::memcpy(name + entry[1], rest, length + 1);
+                at += 3 + length;
+                if (!visit(File(entry, name)))
+                    return false;
+            }
+        return true;
+    }
+
+private:
+    std::vector<unsigned char*> m_blocks;
+    std::vector<size_t> m_used;
+    char m_last[MAX_PATH] = "";
+    int m_count = 0;
+};

@@ -1,0 +1,152 @@
+#include "install/Staging.h"
+
+#include "install/PassRules.h"
+
+namespace {
+
+const DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// CopyFileExA calls this between chunks of one file, on the copying thread.
+DWORD CALLBACK ServeWhileCopying(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                                 DWORD, HANDLE, HANDLE, LPVOID alive) {
+    static_cast<CKeepAlive*>(alive)->Serve();
+    return PROGRESS_CONTINUE;
+}
+
+// Exclusive: nothing found under that name, a link among them, is written through.
+bool CopyBeside(const CString& source, const CString& to, CKeepAlive& alive) {
+    return CopyFileExA(source, to, ServeWhileCopying, &alive, nullptr, COPY_FILE_FAIL_IF_EXISTS) !=
+           FALSE;
+}
+
+bool Exists(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+// Why the copy failed: its own name is new, so a hold is the source's.
+Cause CopyCause(DWORD error, const CString& temporary) {
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return Cause::SourceInUse;
+    return CauseOf(error, temporary);
+}
+
+// Opens the target itself, never what a link points to, for access and with every share, and
+// reads its attributes and number of names. With retry, a hold is tried again within the
+// budget: asked for DELETE and GENERIC_WRITE, an open fails for a holder that does not share
+// them (and, on Windows, for a running program), as the commit's rename would.
+Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attributes,
+           DWORD& links) {
+    HANDLE file;
+    while ((file = CreateFileA(target, access | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) ==
+           INVALID_HANDLE_VALUE)
+        if (!retry || !retry->Again(target))
+            return CauseOf(GetLastError(), target);
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(file, &info) != FALSE;
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!known)
+        return CauseOf(error, target);
+    attributes = info.dwFileAttributes;
+    links = info.nNumberOfLinks;
+    return attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY) ? Cause::Other
+                                                                                  : Cause::None;
+}
+
+// Copies the source under the temporary name. A leftover there (of a killed pass, or
+// anything planted) is never deleted nor changed: the copy goes to the second name and is
+// renamed over it, which replaces the entry, whatever it is.
+Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget& retry) {
+    const CString* copy = &paths.temporary;
+    for (int attempt = 0; !CopyBeside(paths.source, *copy, alive); ++attempt) {
+        const DWORD error = GetLastError();
+        if (!Exists(error)) {
+            if (retry.Again(*copy))
+                continue;
+            return CopyCause(error, *copy);
+        }
+        if (attempt > 1)
+            return Cause::Other;
+        if (copy == &paths.second) {
+            // Both names taken: the second's entry replaces the first's, freeing it.
+            if (!MoveFileExA(paths.second, paths.temporary, MOVEFILE_REPLACE_EXISTING))
+                return CauseOf(GetLastError(), paths.temporary);
+        }
+        copy = &paths.second;
+    }
+    // The copy's marks (the source's) would refuse the commit's rename or a later pass.
+    if (marked && !SetFileAttributesA(*copy, FILE_ATTRIBUTE_NORMAL)) {
+        const Cause cause = CauseOf(GetLastError(), *copy);
+        DeleteFileA(*copy);
+        return cause;
+    }
+    if (copy == &paths.second)
+        while (!MoveFileExA(paths.second, paths.temporary, MOVEFILE_REPLACE_EXISTING))
+            if (!retry.Again(paths.temporary)) {
+                const Cause cause = CauseOf(GetLastError(), paths.temporary);
+                DeleteFileA(paths.second);
+                return cause;
+            }
+    return Cause::None;
+}
+
+} // namespace
+
+FilePaths::FilePaths(const CString& sourceFolder, const CString& targetFolder, const char* name)
+    // The backslash is added even after a drive root; Windows takes the doubled one.
+    : source(sourceFolder + '\\' + name), target(targetFolder + '\\' + name),
+      temporary(TemporaryPathFor(target)), second(SecondPathFor(target)) {}
+
+Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepAlive& alive,
+                CRetryBudget& retry) {
+    // Beyond MAX_PATH a file cannot be named safely; it is reported instead.
+    if (paths.second.GetLength() >= MAX_PATH)
+        return Cause::PathTooLong;
+    if (paths.source.GetLength() >= MAX_PATH)
+        return Cause::SourcePathTooLong;
+    DWORD attributes = GetFileAttributesA(paths.target);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND)
+            return CauseOf(error, paths.target);
+        return copy ? Copy(paths, file.SourceMarked(), alive, retry) : Cause::None;
+    }
+    // A link, a junction or a folder is never installed over.
+    if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+        return Cause::Other;
+    file.SetOldKept();
+    // One open checks a target for a hold and counts its names; a read-only one refuses write
+    // access, so it is first looked at alone.
+    const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
+    DWORD links = 0;
+    const DWORD hold = DELETE | GENERIC_WRITE;
+    if (const Cause cause =
+            Look(paths.target, readOnly ? 0 : hold, readOnly ? nullptr : &retry, attributes, links);
+        cause != Cause::None)
+        return cause;
+    // The marks of a file with other names are those of the file elsewhere too: never reset,
+    // so a read-only one cannot be replaced.
+    if (links > 1 && (attributes & FILE_ATTRIBUTE_READONLY))
+        return Cause::Other;
+    if (!copy)
+        return Cause::None; // a read-only target's hold is told in a pass that copies
+    if ((attributes & kMarks) && links == 1) {
+        file.SetResetMarks(attributes);
+        if (!SetFileAttributesA(paths.target, FILE_ATTRIBUTE_NORMAL))
+            return CauseOf(GetLastError(), paths.target);
+    }
+    if (readOnly)
+        if (const Cause cause = Look(paths.target, hold, &retry, attributes, links);
+            cause != Cause::None)
+            return cause;
+    return Copy(paths, file.SourceMarked(), alive, retry);
+}
+
+void UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {
+    if (copied)
+        DeleteFileA(paths.temporary);
+    if (file.ResetMarks())
+        SetFileAttributesA(paths.target, file.ResetMarks());
+}

@@ -1,0 +1,25 @@
+// Staging: each file of the pass is copied beside its target under the temporary name, and the
+// target checked, before any file of the Korvo folder changes.
+#pragma once
+
+#include "CString.h"
+#include "KeepAlive.h"
+#include "install/PassFiles.h"
+#include "install/PassOutcome.h"
+#include "install/Retry.h"
+
+struct FilePaths {
+    CString source, target, temporary, second;
+    FilePaths(const CString& sourceFolder, const CString& targetFolder, const char* name);
+};
+
+// Checks file's target and, when copy is set, copies its source to the temporary name.
+// Cause::None when the file is ready for the commit. A target is never changed, nor followed,
+// but for resetting the marks of a plain file (recorded in file, for an undo). Without copy,
+// only what can be told without changing anything is checked.
+Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepAlive& alive,
+                CRetryBudget& retry);
+
+// Puts back what staging did to file: its copy removed (made by this pass) and the target's
+// marks restored.
+void UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied);

@@ -1,0 +1,110 @@
+// Reading, writing and asking about a file through its handle.
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "HostAttributes.h"
+#include "HostErrors.h"
+#include "HostHandles.h"
+#include "HostOpenFile.h"
+#include "HostShares.h"
+
+namespace hostfs {
+
+HANDLE RegisterOpenFile(int fd, const struct stat& st, DWORD access, DWORD share,
+                        const std::string& path) {
+    auto* file = new OpenFile{fd, access, path};
+    if (const DWORD error = HoldFile(file, st, access, share)) {
+        close(fd);
+        delete file;
+        return FailHandle(error);
+    }
+    RegisterHandle(file, HandleKind::File);
+    return file;
+}
+
+OpenFile* LookupOpenFile(HANDLE handle) {
+    auto* file = static_cast<OpenFile*>(LookupHandle(handle, HandleKind::File));
+    if (!file)
+        SetLastError(ERROR_INVALID_HANDLE);
+    return file;
+}
+
+} // namespace hostfs
+
+using namespace hostfs;
+
+extern "C" BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
+    const OpenFile* file = LookupOpenFile(handle);
+    if (!file)
+        return FALSE;
+    struct stat st;
+    if (!info || fstat(file->fd, &st) != 0)
+        return Fail(info ? ErrorFromErrno(errno) : ERROR_INVALID_PARAMETER);
+    *info = {};
+    if (S_ISLNK(st.st_mode)) {
+        info->dwFileAttributes = LinkAttributes(file->path.c_str());
+    } else {
+        const std::string self = "/proc/self/fd/" + std::to_string(file->fd);
+        info->dwFileAttributes = AttributesOf(st, ReadXattrBits(self.c_str()));
+        info->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+        info->nFileSizeLow = static_cast<DWORD>(st.st_size);
+    }
+    info->ftCreationTime = ToFileTime(st.st_ctim);
+    info->ftLastAccessTime = ToFileTime(st.st_atim);
+    info->ftLastWriteTime = ToFileTime(st.st_mtim);
+    info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
+    info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+    info->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_ino) >> 32);
+    info->nFileIndexLow = static_cast<DWORD>(st.st_ino);
+    return TRUE;
+}
+
+extern "C" BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD done, OVERLAPPED*) {
+    const OpenFile* file = LookupOpenFile(handle);
+    if (!file)
+        return FALSE;
+    if (!(file->access & GENERIC_READ))
+        return Fail(ERROR_ACCESS_DENIED);
+    ssize_t n;
+    while ((n = read(file->fd, buffer, size)) < 0 && errno == EINTR) {
+    }
+    if (n < 0)
+        return Fail(errno == EIO ? ERROR_READ_FAULT : ErrorFromErrno(errno));
+    if (done)
+        *done = static_cast<DWORD>(n);
+    return TRUE;
+}
+
+extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD done, OVERLAPPED*) {
+    const OpenFile* file = LookupOpenFile(handle);
+    if (!file)
+        return FALSE;
+    if (!(file->access & GENERIC_WRITE))
+        return Fail(ERROR_ACCESS_DENIED);
+    DWORD written = 0;
+    while (written < size) {
+        const ssize_t n =
+            write(file->fd, static_cast<const char*>(buffer) + written, size - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            if (done)
+                *done = written;
+            return Fail(errno == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(errno));
+        }
+        written += static_cast<DWORD>(n);
+    }
+    if (done)
+        *done = written;
+    return TRUE;
+}
+
+extern "C" BOOL FlushFileBuffers(HANDLE handle) {
+    const OpenFile* file = LookupOpenFile(handle);
+    if (!file)
+        return FALSE;
+    if (!(file->access & GENERIC_WRITE))
+        return Fail(ERROR_ACCESS_DENIED);
+    return fsync(file->fd) == 0 ? TRUE : Fail(ErrorFromErrno(errno));
+}
