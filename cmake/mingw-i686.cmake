@@ -17,5 +17,6 @@ set(CMAKE_C_FLAGS_INIT "-fstack-protector-strong")
 set(CMAKE_CXX_FLAGS_INIT "-fstack-protector-strong")
 # Optimised for size: the program waits on the disk, not on its own code, and every KiB of
 # install.exe is downloaded with each service pack.
-set(CMAKE_C_FLAGS_RELEASE_INIT "-Os -DNDEBUG")
-set(CMAKE_CXX_FLAGS_RELEASE_INIT "-Os -DNDEBUG")
+# (Cached, as CMake would append its -O3 to an _INIT value.)
+set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG" CACHE STRING "")
+set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG" CACHE STRING "")

@@ -7,6 +7,7 @@
 
 #include "DC.h"
 #include "KeepAlive.h"
+#include "app/RedirectionGuard.h"
 #include "WaitCursor.h"
 #include "WinApp.h"
 #include "Wnd.h"
