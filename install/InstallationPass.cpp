@@ -5,6 +5,7 @@
 
 #include "KeepAlive.h"
 #include "install/Commit.h"
+#include "install/PackList.h"
 #include "install/PassListing.h"
 #include "install/PassOutcome.h"
 #include "install/PassRules.h"
@@ -69,10 +70,12 @@ struct Pass {
     CKeepAlive& alive;
     PassOutcome& outcome;
     CRetryBudget retry{alive};
+    CPackList list;
     CPassFiles files;
 
     Listed Run();
     void Stage();
+    void Check();
     void ShowProgress(int number, const char* name);
 };
 
@@ -106,16 +109,45 @@ void Pass::Stage() {
         Unstage(targetFolder, files, staged);
 }
 
+// Each staged copy checked against the pack's list of files, the copy itself, as it is to be
+// installed: a file changed in the pack folder, or while it was copied, is not committed.
+void Pass::Check() {
+    if (!list.Carried() || !outcome.Complete())
+        return;
+    files.ForEach([&](CPassFiles::File file) {
+        const CString staged = TemporaryPathFor(targetFolder + '\\' + file.Name());
+        retry.StartFile();
+        CPackList::Copy copy;
+        while ((copy = list.CheckStagedCopy(file.Name(), staged, alive)) ==
+                   CPackList::Copy::Unreadable &&
+               retry.Again(staged)) {
+        }
+        if (copy != CPackList::Copy::Matches)
+            outcome.CopyFailed(file.Name(), copy == CPackList::Copy::Differs
+                                                ? Cause::NotAsShipped
+                                                : CauseOf(GetLastError(), staged));
+        return true;
+    });
+    if (!outcome.Complete())
+        Unstage(targetFolder, files, files.Count());
+}
+
 Listed Pass::Run() {
     if (!CompleteKilledCommit(targetFolder, retry, outcome))
         return Listed::Files;
-    if (!ListPack(sourceFolder, targetFolder, owner, alive, retry, files, outcome) &&
+    // A list that cannot be read cannot vouch for any file.
+    if (list.Malformed()) {
+        outcome.Failed(Cause::NotAsShipped);
+        return Listed::Files;
+    }
+    if (!ListPack(sourceFolder, targetFolder, owner, alive, retry, list, files, outcome) &&
         GetLastError() != ERROR_FILE_NOT_FOUND)
         return Listed::Unreadable;
+    // A listed file the pack folder lacks fails the pass before anything is copied.
+    list.ReportUnseen(outcome);
     // After a failure of the listing, staging only checks the targets.
     Stage();
-    // Where each staged copy is to be checked against the pack's list of files: after staging,
-    // before the commit.
+    Check();
     if (outcome.Complete() && files.Count() > 0)
         Commit(targetFolder, files, retry, outcome);
     return Listed::Files;

@@ -33,13 +33,14 @@ bool HasOptionalLibrary(const CString& targetPath, const char* name, CWnd* owner
 }
 
 void Take(const WIN32_FIND_DATAA& entry, const CString& targetFolder, CWnd* owner,
-          CRetryBudget& retry, CPassFiles& files, PassOutcome& outcome) {
+          CRetryBudget& retry, CPackList& list, CPassFiles& files, PassOutcome& outcome) {
     const char* name = entry.cFileName;
     const DWORD attributes = entry.dwFileAttributes;
     // A subfolder cannot be copied and is not meant to be.
     if (IsSkippedName(name) ||
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-            FILE_ATTRIBUTE_DIRECTORY)
+            FILE_ATTRIBUTE_DIRECTORY ||
+        !list.Lists(name))
         return;
     outcome.Candidate();
     // A link is not read through, whatever it points to.
@@ -58,7 +59,8 @@ void Take(const WIN32_FIND_DATAA& entry, const CString& targetFolder, CWnd* owne
 } // namespace
 
 bool ListPack(const CString& sourceFolder, const CString& targetFolder, CWnd* owner,
-              CKeepAlive& alive, CRetryBudget& retry, CPassFiles& files, PassOutcome& outcome) {
+              CKeepAlive& alive, CRetryBudget& retry, CPackList& list, CPassFiles& files,
+              PassOutcome& outcome) {
     CString pattern;
     pattern.Format("%s\\*.*", static_cast<const char*>(sourceFolder));
     WIN32_FIND_DATAA entry;
@@ -67,7 +69,7 @@ bool ListPack(const CString& sourceFolder, const CString& targetFolder, CWnd* ow
         return false;
     do {
         alive.Serve();
-        Take(entry, targetFolder, owner, retry, files, outcome);
+        Take(entry, targetFolder, owner, retry, list, files, outcome);
     } while (FindNextFileExactA(listing, &entry));
     if (GetLastError() != ERROR_NO_MORE_FILES)
         outcome.ListingBroken();

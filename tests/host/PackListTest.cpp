@@ -5,6 +5,8 @@
 #include "HostProgramData.h"
 #include "PassTexts.h"
 #include "TestFs.h"
+#include "TestWindow.h"
+#include "install/InstallationPass.h"
 #include "install/PackList.h"
 #include "res/resource.h"
 
@@ -87,6 +89,35 @@ TEST_F(PackList, MalformedListRefusesEveryFile) {
     EXPECT_FALSE(CPackList().Malformed());
     Carry("");
     EXPECT_FALSE(CPackList().Malformed()) << "a pack of no files";
+}
+
+// A pass installs exactly the listed files, as released: a missing one fails it before anything
+// is copied, a changed one before anything is committed, and an unlisted one is passed over.
+TEST_F(PackList, APassInstallsTheListedFilesAsReleasedOrNothing) {
+    Carry(kAbc + " 3 a.txt\n" + kAbc + " 3 b.txt\n" + kAbc + " 3 c.txt\n");
+    testfs::TempDir korvo;
+    testfs::WriteFile(dir / "a.txt", "abc");
+    testfs::WriteFile(dir / "b.txt", "abd");
+    testfs::WriteFile(dir / "d.txt", "not listed");
+    testfs::WriteFile(korvo / "a.txt", "old");
+    TestWindow window;
+    const auto pass = [&](const char* named) {
+        RunInstallationPass(dir.Path(), korvo.Path(), &window.Wnd());
+        const std::string text = window.MessageBoxes().back().text;
+        EXPECT_EQ(kFailed + std::string("\n\n") + kNotAsShipped + "\n" + named + "\n\n" +
+                      kNotChanged + "\n\n" + kDownloadAgain,
+                  text);
+        EXPECT_EQ((std::vector<std::string>{"a.txt"}), testfs::List(korvo.Path()));
+        EXPECT_EQ("old", testfs::ReadFile(korvo / "a.txt"));
+    };
+    pass("c.txt");
+    testfs::WriteFile(dir / "c.txt", "abc");
+    pass("b.txt");
+    testfs::WriteFile(dir / "b.txt", "abc");
+    RunInstallationPass(dir.Path(), korvo.Path(), &window.Wnd());
+    EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
+    EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt", "c.txt"}), testfs::List(korvo.Path()));
+    EXPECT_EQ("abc", testfs::ReadFile(korvo / "a.txt"));
 }
 
 } // namespace
