@@ -185,6 +185,8 @@ kq_check "the archive unpacks to one folder, Service-Pack, with the same" eval \
 korvo=$work/Korvo
 mkdir -p "$korvo" && printf 'Korvo 2\r\n' >"$korvo/liesmich.txt" &&
     printf 'VOZORADI demo module 2.1\r\n' >"$korvo/VOZORADI.DLL" || exit 1
+# A file the release did not list, in the folder it is installed from.
+printf 'not released\r\n' >"$work/unpacked/Service-Pack/extra.txt" || exit 1
 kq_check "the unpacked signed install.exe starts and shows its window" \
     kq_start_installer "$work/unpacked/Service-Pack" "$work/app.log"
 kq_check "the Korvo folder chosen" quiet kq_choose_folder "$korvo" ok
@@ -199,9 +201,29 @@ installed() {
     for name in liesmich.txt korvo.dat hilfe.txt VOZORADI.DLL; do
         cmp "$pack/$name" "$korvo/$name" || return 1
     done
-    [ ! -e "$korvo/DOZADARU.DLL" ] && [ ! -e "$korvo/install.exe" ]
+    [ ! -e "$korvo/DOZADARU.DLL" ] && [ ! -e "$korvo/install.exe" ] && [ ! -e "$korvo/extra.txt" ]
 }
-kq_check "the pack installed (DOZADARU.DLL, absent before, and install.exe left out)" installed
+kq_check "the pack installed (DOZADARU.DLL, absent before, install.exe and the unlisted file left out)" \
+    installed
+
+# The pack changed after the release: one file changed, another gone. Refused, Korvo untouched.
+printf 'changed\r\n' >>"$work/unpacked/Service-Pack/hilfe.txt" &&
+    rm "$work/unpacked/Service-Pack/korvo.dat" || exit 1
+before=$(cd "$korvo" && md5sum -- * | sort)
+kq_check "the changed pack's install.exe starts" \
+    kq_start_installer "$work/unpacked/Service-Pack" "$work/app2.log"
+kq_check "the Korvo folder chosen again" quiet kq_choose_folder "$korvo" ok
+box=$(kq_start_pass)
+kq_check "refused, naming the missing file" kq_has_line "$box" "text=korvo.dat"
+kq_check "Korvo not changed" kq_has_line "$box" "text=$(utf8 'Korvo wurde nicht ver\xe4ndert.')"
+kq_confirm >/dev/null
+cp "$pack/korvo.dat" "$work/unpacked/Service-Pack/" || exit 1
+box=$(kq_start_pass)
+kq_check "then refused, naming the changed file" kq_has_line "$box" "text=hilfe.txt"
+kq_confirm >/dev/null
+kq_drive click "$KQ_CAPTION" 2 >/dev/null
+kq_wait_app 30
+kq_check "the Korvo folder as it was" [ "$(cd "$korvo" && md5sum -- * | sort)" = "$before" ]
 
 [ "$KQ_FAILED" -eq 0 ] && echo "PASS: shipped" || echo "FAILED: shipped, $KQ_FAILED checks"
 [ "$KQ_FAILED" -eq 0 ]
