@@ -24,7 +24,10 @@
 #include <vector>
 
 #include "HeadlessWindow.h"
+#include "HostProgramData.h"
+#include "PackListOf.h"
 #include "Sha256.h"
+#include "res/resource.h"
 #include "install/InstallationPass.h"
 
 extern char** environ;
@@ -235,6 +238,64 @@ void HashAlone(const Case& c, const std::string& work, int rounds) {
     std::fflush(stdout);
 }
 
+void CarryPackList(const std::string* list) {
+    SetHostProgramData(IDR_PACK_LIST, list);
+}
+
+// The pass that checks its staged copies against the pack's list, against the same pass without
+// a list and against SHA-256 alone over the same files, in turns within each round: checking
+// should cost one hash over the bytes and nothing more.
+void CheckedCase(const Case& c, const std::string& work, int rounds) {
+    const std::string source = work + "/" + c.folder + "-source", target = work + "/target";
+    mkdir(target.c_str(), 0755);
+    const std::vector<std::string> names = Names(source);
+    const std::string list = PackListOf(WindowsPath(source), '\\', names);
+    if (list.empty())
+        Die("cannot list", source);
+    CSha256 hash;
+    CKeepAlive alive(nullptr);
+    std::vector<double> plain, extra, hashed;
+    for (int round = 0; round <= rounds; ++round) {
+        double t[3] = {};
+        for (int step = 0; step < 3; ++step) {
+            const int which = (step + round) % 3;
+            if (which < 2)
+                Reset(target, c, false);
+            CarryPackList(which == 1 ? &list : nullptr);
+            const double start = Now();
+            if (which == 2) {
+                for (const std::string& name : names) {
+                    Sha256Digest digest;
+                    uint64_t size;
+                    if (hash.HashFile(WindowsPath(source + "/" + name).c_str(), digest, size,
+                                      alive))
+                        Die("cannot hash", source + "/" + name);
+                }
+            } else if (!RunPass(source, target)) {
+                Die("the pass was incomplete into", target);
+            }
+            t[which] = Now() - start;
+            CarryPackList(nullptr);
+        }
+        if (round == 0)
+            continue;
+        plain.push_back(t[0]);
+        extra.push_back(t[1] - t[0]);
+        hashed.push_back(t[2]);
+    }
+    Empty(target);
+    const double mp = Median(plain), me = Median(extra), mh = Median(hashed);
+    std::printf(
+        "host %-26s pass %8.1f ms, checked against its list %+.1f ms (min/max %+.1f/%+.1f), "
+        "SHA-256 alone %.1f ms (%d rounds)\n",
+        c.label, mp, me, *std::min_element(extra.begin(), extra.end()),
+        *std::max_element(extra.begin(), extra.end()), mh, rounds);
+    std::printf("ROW\tHost checked pass / pass without a list, %s\t%.3f\tshown\tshown\n", c.label,
+                (mp + me) / mp);
+    Row(std::string("Host checked pass's extra time / SHA-256 alone, ") + c.label, me / mh,
+        "<= 1.2", me / mh <= 1.2);
+}
+
 int Copy(const std::string& work, int rounds) {
     mkdir(work.c_str(), 0755);
     const Case cases[] = {{"2000 x 4 KiB", "small", 2000, 4096},
@@ -244,6 +305,8 @@ int Copy(const std::string& work, int rounds) {
     for (const Case& c : cases)
         HashAlone(c, work, c.count > 100 ? rounds : 3 * rounds);
     // A round of the large files is short and its noise large: they get three times as many.
+    for (const Case& c : cases)
+        CheckedCase(c, work, c.count > 100 ? rounds : 3 * rounds);
     for (const Case& c : cases) {
         double first = 0;
         for (bool older : {false, true}) {

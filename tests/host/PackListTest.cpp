@@ -25,16 +25,6 @@ protected:
     CKeepAlive alive{nullptr};
 };
 
-TEST_F(PackList, WithoutOneEveryFileIsInstalledAsBefore) {
-    testfs::WriteFile(dir / "a.txt", "abc");
-    CPackList list;
-    EXPECT_FALSE(list.Carried());
-    EXPECT_TRUE(list.Lists("a.txt"));
-    EXPECT_EQ(CPackList::Copy::Matches, list.CheckStagedCopy("a.txt", dir / "a.txt", alive));
-    PassOutcome outcome;
-    EXPECT_EQ(0, list.ReportUnseen(outcome));
-}
-
 TEST_F(PackList, ListedFilesAreCheckedByContentAndMissingOnesNamed) {
     // In byte order, capitals first; a Windows-1252 name as the stand-in's listings spell it.
     Carry(kAbc + " 3 Hilfe.txt\n" + kAbc + " 3 L\xF6sung.txt\n" + kEmpty + " 0 leer.dat\n");
