@@ -33,5 +33,20 @@ inline std::string PackListOf(const std::string& folder, char separator,
     return list;
 }
 
+// SHA-256 alone over each file, as the pass hashes its staged copies; false when one cannot be
+// read.
+inline bool HashEach(const std::string& folder, char separator,
+                     const std::vector<std::string>& names) {
+    CSha256 hash;
+    CKeepAlive alive(nullptr);
+    for (const std::string& name : names) {
+        Sha256Digest digest;
+        uint64_t size = 0;
+        if (hash.HashFile((folder + separator + name).c_str(), digest, size, alive))
+            return false;
+    }
+    return true;
+}
+
 // The list the pass finds in the program from now on; null: none.
 void CarryPackList(const std::string* list);

@@ -213,31 +213,6 @@ double CopyCase(const Case& c, const std::string& work, bool older, int rounds) 
     return mp;
 }
 
-// The hash alone over the set's files, read from the cache as a just-written copy is.
-void HashAlone(const Case& c, const std::string& work, int rounds) {
-    const std::string source = work + "/" + c.folder + "-source";
-    const std::vector<std::string> names = Names(source);
-    CSha256 hash;
-    CKeepAlive alive(nullptr);
-    std::vector<double> times;
-    for (int round = 0; round <= rounds; ++round) {
-        const double start = Now();
-        for (const std::string& name : names) {
-            Sha256Digest digest;
-            uint64_t size;
-            if (hash.HashFile(WindowsPath(source + "/" + name).c_str(), digest, size, alive))
-                Die("cannot hash", source + "/" + name);
-        }
-        if (round > 0)
-            times.push_back(Now() - start);
-    }
-    const double ms = Median(times);
-    std::printf("host %-26s SHA-256 alone %8.1f ms (%.0f MiB/s)\n", c.label, ms,
-                static_cast<double>(c.count) * static_cast<double>(c.size) / 1048576 / ms * 1000);
-    std::printf("ROW\tHost SHA-256 alone (ms), %s\t%.1f\tyardstick\tshown\n", c.label, ms);
-    std::fflush(stdout);
-}
-
 void CarryPackList(const std::string* list) {
     SetHostProgramData(IDR_PACK_LIST, list);
 }
@@ -252,8 +227,6 @@ void CheckedCase(const Case& c, const std::string& work, int rounds) {
     const std::string list = PackListOf(WindowsPath(source), '\\', names);
     if (list.empty())
         Die("cannot list", source);
-    CSha256 hash;
-    CKeepAlive alive(nullptr);
     std::vector<double> plain, extra, hashed;
     for (int round = 0; round <= rounds; ++round) {
         double t[3] = {};
@@ -264,13 +237,8 @@ void CheckedCase(const Case& c, const std::string& work, int rounds) {
             CarryPackList(which == 1 ? &list : nullptr);
             const double start = Now();
             if (which == 2) {
-                for (const std::string& name : names) {
-                    Sha256Digest digest;
-                    uint64_t size;
-                    if (hash.HashFile(WindowsPath(source + "/" + name).c_str(), digest, size,
-                                      alive))
-                        Die("cannot hash", source + "/" + name);
-                }
+                if (!HashEach(WindowsPath(source), '\\', names))
+                    Die("cannot hash the files of", source);
             } else if (!RunPass(source, target)) {
                 Die("the pass was incomplete into", target);
             }
@@ -290,6 +258,7 @@ void CheckedCase(const Case& c, const std::string& work, int rounds) {
         "SHA-256 alone %.1f ms (%d rounds)\n",
         c.label, mp, me, *std::min_element(extra.begin(), extra.end()),
         *std::max_element(extra.begin(), extra.end()), mh, rounds);
+    std::printf("ROW\tHost SHA-256 alone (ms), %s\t%.1f\tyardstick\tshown\n", c.label, mh);
     std::printf("ROW\tHost checked pass / pass without a list, %s\t%.3f\tshown\tshown\n", c.label,
                 (mp + me) / mp);
     Row(std::string("Host checked pass's extra time / SHA-256 alone, ") + c.label, me / mh,
@@ -302,8 +271,6 @@ int Copy(const std::string& work, int rounds) {
                           {"10 x 32 MiB", "large", 10, 32u << 20}};
     for (const Case& c : cases)
         MakeSet(work + "/" + c.folder + "-source", c.count, c.size, 1, false);
-    for (const Case& c : cases)
-        HashAlone(c, work, c.count > 100 ? rounds : 3 * rounds);
     // A round of the large files is short and its noise large: they get three times as many.
     for (const Case& c : cases)
         CheckedCase(c, work, c.count > 100 ? rounds : 3 * rounds);

@@ -10,8 +10,8 @@
 // The pass keeps its owner window answering and shows its progress in the window's text, as
 // in the installer, so its figure includes both. A last figure is what twenty targets held for
 // good (Korvo still running) add to a pass: the waits of its retries, within their budget.
-// Shown beside them: SHA-256 alone (CNG, as the pass checks a pack against its list) over the
-// same files, the yardstick of what checking a pack may cost.
+// And the pass that checks a pack against its list, against the same pass without one and
+// SHA-256 alone (CNG) over the same files: checking may cost little more than one hash.
 //
 // Prints "ROW<TAB>figure<TAB>value<TAB>target<TAB>pass|miss" lines for bench.sh, and the
 // medians behind them. The closing box is answered at once by a CBT hook on this thread
@@ -265,31 +265,6 @@ struct Case {
     size_t size;
 };
 
-// The hash alone over the set's files, read from the cache as a just-written copy is.
-void HashAlone(const Case& c, const std::string& work, int rounds) {
-    const std::string source = work + "\\" + c.folder + "-source";
-    const std::vector<std::string> names = Names(source);
-    CSha256 hash;
-    CKeepAlive alive(nullptr);
-    std::vector<double> times;
-    for (int round = 0; round <= rounds; ++round) {
-        const double start = Now();
-        for (const std::string& name : names) {
-            Sha256Digest digest;
-            uint64_t size;
-            if (hash.HashFile((source + "\\" + name).c_str(), digest, size, alive))
-                Die("cannot hash", source + "\\" + name);
-        }
-        if (round > 0)
-            times.push_back(Now() - start);
-    }
-    const double ms = Median(times);
-    std::printf("wine %-26s SHA-256 alone %8.1f ms (%.0f MiB/s)\n", c.label, ms,
-                static_cast<double>(c.count) * static_cast<double>(c.size) / 1048576 / ms * 1000);
-    std::printf("ROW\tWine SHA-256 alone (ms), %s\t%.1f\tyardstick\tshown\n", c.label, ms);
-    std::fflush(stdout);
-}
-
 // The pass that checks its staged copies against the pack's list, against the same pass without
 // a list and against SHA-256 alone over the same files, in turns within each round: checking
 // should cost one hash over the bytes and nothing more.
@@ -301,8 +276,6 @@ void RunChecked(const Case& c, const std::string& work, int rounds, CWnd& owner)
     const std::string list = PackListOf(source, '\\', names);
     if (list.empty())
         Die("cannot list", source);
-    CSha256 hash;
-    CKeepAlive alive(nullptr);
     std::vector<double> plain, extra, hashed;
     for (int round = 0; round <= rounds; ++round) {
         double t[3] = {};
@@ -310,12 +283,8 @@ void RunChecked(const Case& c, const std::string& work, int rounds, CWnd& owner)
             const int which = (step + round) % 3;
             const double start = Now();
             if (which == 2) {
-                for (const std::string& name : names) {
-                    Sha256Digest digest;
-                    uint64_t size;
-                    if (hash.HashFile((source + "\\" + name).c_str(), digest, size, alive))
-                        Die("cannot hash", source + "\\" + name);
-                }
+                if (!HashEach(source, '\\', names))
+                    Die("cannot hash the files of", source);
                 t[2] = Now() - start;
                 continue;
             }
@@ -338,6 +307,7 @@ void RunChecked(const Case& c, const std::string& work, int rounds, CWnd& owner)
         "SHA-256 alone %.1f ms (%d rounds)\n",
         c.label, mp, me, *std::min_element(extra.begin(), extra.end()),
         *std::max_element(extra.begin(), extra.end()), mh, rounds);
+    std::printf("ROW\tWine SHA-256 alone (ms), %s\t%.1f\tyardstick\tshown\n", c.label, mh);
     std::printf("ROW\tWine checked pass / pass without a list, %s\t%.3f\tshown\tshown\n", c.label,
                 (mp + me) / mp);
     Row(std::string("Wine checked pass's extra time / SHA-256 alone, ") + c.label, me / mh, 1.2);
@@ -459,8 +429,6 @@ int main(int argc, char** argv) {
     owner.m_hWnd = window;
     HHOOK hook = SetWindowsHookExA(WH_CBT, AnswerBox, nullptr, GetCurrentThreadId());
 
-    for (const Case& c : cases)
-        HashAlone(c, work, c.count > 100 ? rounds : 3 * rounds);
     // A round of the large files is short and its noise large: they get three times as many.
     for (const Case& c : cases)
         for (bool older : {false, true})

@@ -1,24 +1,25 @@
 #include "install/PackPresence.h"
 
 #include "WinApi.h"
+#include "install/PackList.h"
+#include "install/PassListing.h"
 #include "install/PassRules.h"
 #include "install/WindowsFolders.h"
 
 bool WouldOnlyAddFiles(const CString& sourceFolder, const CString& targetFolder) {
     if (sourceFolder.IsEmpty() || IsWindowsOwnFolder(sourceFolder))
         return false;
-    CString pattern;
-    pattern.Format("%s\\*.*", static_cast<const char*>(sourceFolder));
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileExactA(pattern, &entry);
+    HANDLE listing = FindFirstInFolder(sourceFolder, &entry);
     if (listing == INVALID_HANDLE_VALUE)
         return false;
+    CPackList list;
     bool installs = false, present = false;
     do {
         const char* name = entry.cFileName;
         // What the pass installs; an optional library counts only where it is there anyway.
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsSkippedName(name) ||
-            !IsInstallableName(name) || !IsHeldName(name))
+            !IsInstallableName(name) || !IsHeldName(name) || !list.Lists(name))
             continue;
         installs = true;
         const DWORD attributes = GetFileAttributesA(targetFolder + '\\' + name);

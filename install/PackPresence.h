@@ -4,7 +4,8 @@
 
 #include "CString.h"
 
-// True when the pack has a file to install and targetFolder holds none of them: a pass would
-// only add files. False as soon as one target exists as a file (or a link), and where the pass
-// would install nothing or refuse the pack (which it then says itself).
+// True when the pack has a file to install (one its list names, if the program carries one) and
+// targetFolder holds none of them: a pass would only add files. False as soon as one target exists
+// as a file (or a link), and where the pass would install nothing or refuse the pack (which it then
+// says itself).
 bool WouldOnlyAddFiles(const CString& sourceFolder, const CString& targetFolder);

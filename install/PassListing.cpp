@@ -58,13 +58,17 @@ void Take(const WIN32_FIND_DATAA& entry, const CString& targetFolder, CWnd* owne
 
 } // namespace
 
+HANDLE FindFirstInFolder(const CString& folder, WIN32_FIND_DATAA* entry) {
+    CString pattern;
+    pattern.Format("%s\\*.*", static_cast<const char*>(folder));
+    return FindFirstFileExactA(pattern, entry);
+}
+
 bool ListPack(const CString& sourceFolder, const CString& targetFolder, CWnd* owner,
               CKeepAlive& alive, CRetryBudget& retry, CPackList& list, CPassFiles& files,
               PassOutcome& outcome) {
-    CString pattern;
-    pattern.Format("%s\\*.*", static_cast<const char*>(sourceFolder));
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileExactA(pattern, &entry);
+    HANDLE listing = FindFirstInFolder(sourceFolder, &entry);
     if (listing == INVALID_HANDLE_VALUE)
         return false;
     do {
