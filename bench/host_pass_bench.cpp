@@ -217,9 +217,7 @@ void CarryPackList(const std::string* list) {
     SetHostProgramData(IDR_PACK_LIST, list);
 }
 
-// The pass that checks its staged copies against the pack's list, against the same pass without
-// a list and against SHA-256 alone over the same files, in turns within each round: checking
-// should cost one hash over the bytes and nothing more.
+// The pass that checks its staged copies against a list made for this set's files.
 void CheckedCase(const Case& c, const std::string& work, int rounds) {
     const std::string source = work + "/" + c.folder + "-source", target = work + "/target";
     mkdir(target.c_str(), 0755);
@@ -227,42 +225,25 @@ void CheckedCase(const Case& c, const std::string& work, int rounds) {
     const std::string list = PackListOf(WindowsPath(source), '\\', names);
     if (list.empty())
         Die("cannot list", source);
-    std::vector<double> plain, extra, hashed;
-    for (int round = 0; round <= rounds; ++round) {
-        double t[3] = {};
-        for (int step = 0; step < 3; ++step) {
-            const int which = (step + round) % 3;
-            if (which < 2)
-                Reset(target, c, false);
-            CarryPackList(which == 1 ? &list : nullptr);
+    ReportCheckedPass(
+        "Host", c.label, rounds,
+        [&](bool withList) {
+            Reset(target, c, false);
+            CarryPackList(withList ? &list : nullptr);
             const double start = Now();
-            if (which == 2) {
-                if (!HashEach(WindowsPath(source), '\\', names))
-                    Die("cannot hash the files of", source);
-            } else if (!RunPass(source, target)) {
+            if (!RunPass(source, target))
                 Die("the pass was incomplete into", target);
-            }
-            t[which] = Now() - start;
+            const double ms = Now() - start;
             CarryPackList(nullptr);
-        }
-        if (round == 0)
-            continue;
-        plain.push_back(t[0]);
-        extra.push_back(t[1] - t[0]);
-        hashed.push_back(t[2]);
-    }
+            return ms;
+        },
+        [&] {
+            const double start = Now();
+            if (!HashEach(WindowsPath(source), '\\', names))
+                Die("cannot hash the files of", source);
+            return Now() - start;
+        });
     Empty(target);
-    const double mp = Median(plain), me = Median(extra), mh = Median(hashed);
-    std::printf(
-        "host %-26s pass %8.1f ms, checked against its list %+.1f ms (min/max %+.1f/%+.1f), "
-        "SHA-256 alone %.1f ms (%d rounds)\n",
-        c.label, mp, me, *std::min_element(extra.begin(), extra.end()),
-        *std::max_element(extra.begin(), extra.end()), mh, rounds);
-    std::printf("ROW\tHost SHA-256 alone (ms), %s\t%.1f\tyardstick\tshown\n", c.label, mh);
-    std::printf("ROW\tHost checked pass / pass without a list, %s\t%.3f\tshown\tshown\n", c.label,
-                (mp + me) / mp);
-    Row(std::string("Host checked pass's extra time / SHA-256 alone, ") + c.label, me / mh,
-        "<= 1.2", me / mh <= 1.2);
 }
 
 int Copy(const std::string& work, int rounds) {

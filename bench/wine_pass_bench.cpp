@@ -265,9 +265,7 @@ struct Case {
     size_t size;
 };
 
-// The pass that checks its staged copies against the pack's list, against the same pass without
-// a list and against SHA-256 alone over the same files, in turns within each round: checking
-// should cost one hash over the bytes and nothing more.
+// The pass that checks its staged copies against a list made for this set's files.
 void RunChecked(const Case& c, const std::string& work, int rounds, CWnd& owner) {
     const std::string source = work + "\\" + c.folder + "-source";
     const std::string target = work + "\\target", trash = work + "\\used";
@@ -276,41 +274,23 @@ void RunChecked(const Case& c, const std::string& work, int rounds, CWnd& owner)
     const std::string list = PackListOf(source, '\\', names);
     if (list.empty())
         Die("cannot list", source);
-    std::vector<double> plain, extra, hashed;
-    for (int round = 0; round <= rounds; ++round) {
-        double t[3] = {};
-        for (int step = 0; step < 3; ++step) {
-            const int which = (step + round) % 3;
-            const double start = Now();
-            if (which == 2) {
-                if (!HashEach(source, '\\', names))
-                    Die("cannot hash the files of", source);
-                t[2] = Now() - start;
-                continue;
-            }
+    ReportCheckedPass(
+        "Wine", c.label, rounds,
+        [&](bool withList) {
             Reset(target, std::string(), trash);
-            CarryPackList(which == 1 ? &list : nullptr);
-            t[which] = TimePass(source, target, owner).toBox;
+            CarryPackList(withList ? &list : nullptr);
+            const double ms = TimePass(source, target, owner).toBox;
             CarryPackList(nullptr);
             Check(source, target);
-        }
-        if (round == 0)
-            continue;
-        plain.push_back(t[0]);
-        extra.push_back(t[1] - t[0]);
-        hashed.push_back(t[2]);
-    }
+            return ms;
+        },
+        [&] {
+            const double start = Now();
+            if (!HashEach(source, '\\', names))
+                Die("cannot hash the files of", source);
+            return Now() - start;
+        });
     Empty(target, trash);
-    const double mp = Median(plain), me = Median(extra), mh = Median(hashed);
-    std::printf(
-        "wine %-26s pass %8.1f ms, checked against its list %+.1f ms (min/max %+.1f/%+.1f), "
-        "SHA-256 alone %.1f ms (%d rounds)\n",
-        c.label, mp, me, *std::min_element(extra.begin(), extra.end()),
-        *std::max_element(extra.begin(), extra.end()), mh, rounds);
-    std::printf("ROW\tWine SHA-256 alone (ms), %s\t%.1f\tyardstick\tshown\n", c.label, mh);
-    std::printf("ROW\tWine checked pass / pass without a list, %s\t%.3f\tshown\tshown\n", c.label,
-                (mp + me) / mp);
-    Row(std::string("Wine checked pass's extra time / SHA-256 alone, ") + c.label, me / mh, 1.2);
 }
 
 void RunCase(const Case& c, const std::string& work, bool older, int rounds, CWnd& owner) {

@@ -22,8 +22,7 @@ bool WouldOnlyAddFiles(const CString& sourceFolder, const CString& targetFolder)
             !IsInstallableName(name) || !IsHeldName(name) || !list.Lists(name))
             continue;
         installs = true;
-        const DWORD attributes = GetFileAttributesA(targetFolder + '\\' + name);
-        present = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        present = IsFile(targetFolder + '\\' + name);
     } while (!present && FindNextFileExactA(listing, &entry));
     FindClose(listing);
     return installs && !present;

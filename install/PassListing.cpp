@@ -8,11 +8,6 @@ namespace {
 const DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                      FILE_ATTRIBUTE_ARCHIVE;
 
-bool IsFile(const CString& path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Whether the Korvo folder has the optional library `name`, so that it is to be replaced. One
 // there that cannot be opened, even after a hold's retries, is a failure.
 bool HasOptionalLibrary(const CString& targetPath, const char* name, CWnd* owner,

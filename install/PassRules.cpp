@@ -63,6 +63,11 @@ CString SecondPathFor(const CString& targetPath) {
     return targetPath + kSecondSuffix;
 }
 
+bool IsFile(const CString& path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool IsPlainFile(const CString& path) {
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES &&

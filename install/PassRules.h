@@ -37,5 +37,8 @@ extern const char kRecordName[];
 // never installed.
 bool IsPassName(const char* name);
 
+// Whether something other than a folder is under path (a file, or a link to one).
+bool IsFile(const CString& path);
+
 // Whether a file that is neither a link nor a folder is under path, looked at without following.
 bool IsPlainFile(const CString& path);
