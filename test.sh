@@ -90,13 +90,14 @@ end_session() { # session id, temporary folder
   local -a pids=() prefixes=() displays=()
   while read -r pid rest; do
     pids+=("$pid")
-    prefix=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
+    prefix=$({ tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
     [ -n "$prefix" ] && [[ " ${prefixes[*]} " != *" $prefix "* ]] && prefixes+=("$prefix")
     [[ $rest =~ ^(/usr/bin/)?Xvfb\ :([0-9]+) ]] && displays+=("${BASH_REMATCH[2]}")
   done < <(ps -e -o pid= -o sid= -o args= | awk -v s="$sid" '$2 == s { $2 = ""; print }')
-  # Wine first, while its display is still there.
+  # Wine first, while its display is still there. Debian's Wine keeps a prefix's server socket
+  # under TMPDIR, so the suite's own names its server.
   for prefix in "${prefixes[@]}"; do
-    WINEPREFIX=$prefix timeout -k 5 30 wineserver -k 2>/dev/null
+    TMPDIR=${2:-${TMPDIR:-/tmp}} WINEPREFIX=$prefix timeout -k 5 30 wineserver -k 2>/dev/null
   done
   if [ ${#pids[@]} -gt 0 ]; then
     kill -TERM "${pids[@]}" 2>/dev/null
