@@ -142,7 +142,12 @@ run_logged() { # name, command...
       why=hung
       break
     fi
-    kill -0 "$writer" 2>/dev/null || { why=cap && break; } # the log is full
+    # The writer also ends when the suite closes its output, and then the suite may still be
+    # ending (or go on): only a full log stops it.
+    if ! kill -0 "$writer" 2>/dev/null && [ "$(stat -c %s "$log")" -ge "$LOG_CAP" ]; then
+      why=cap
+      break
+    fi
     sleep 0.2
   done
   end_session "$SUITE_SID" "$SUITE_TMP"
