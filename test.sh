@@ -95,7 +95,7 @@ end_session() { # session id, temporary folder
     [[ $rest =~ ^(/usr/bin/)?Xvfb\ :([0-9]+) ]] && displays+=("${BASH_REMATCH[2]}")
   done < <(ps -e -o pid= -o sid= -o args= | awk -v s="$sid" '$2 == s { $2 = ""; print }')
   # Wine first, while its display is still there. Debian's Wine keeps a prefix's server socket
-  # under TMPDIR, so the suite's own names its server.
+  # under TMPDIR: only the suite's own TMPDIR leads to its server.
   for prefix in "${prefixes[@]}"; do
     TMPDIR=${2:-${TMPDIR:-/tmp}} WINEPREFIX=$prefix timeout -k 5 30 wineserver -k 2>/dev/null
   done
