@@ -26,17 +26,15 @@ Utf16 ProgramPath() {
     }
 }
 
-// Opened for nothing but its identity: no access, every sharing mode, so that nothing the
-// program or another one holds stands in the way.
-HANDLE OpenIdentity(const wchar_t* path) {
-    return CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, 0, nullptr);
-}
-
-bool Identity(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
-    const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
+// Read through a handle opened for nothing but that: no access, every sharing mode, so that
+// nothing the program or another one holds stands in the way.
+bool IdentityOf(const wchar_t* path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = GetFileInformationByHandle(file, &info) != FALSE;
+    CloseHandle(file);
     return known;
 }
 
@@ -65,8 +63,8 @@ BOOL IsProgramFileA(LPCSTR path) {
         return FALSE;
     program.push_back(L'\0');
     BY_HANDLE_FILE_INFORMATION mine, other;
-    if (!Identity(OpenIdentity(program.data()), mine) ||
-        !Identity(OpenIdentity(WideText(CDisplayText().Name(path)).data()), other))
+    if (!IdentityOf(program.data(), mine) ||
+        !IdentityOf(WideText(CDisplayText().Name(path)).data(), other))
         return FALSE;
     return mine.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
            mine.nFileIndexHigh == other.nFileIndexHigh && mine.nFileIndexLow == other.nFileIndexLow;
