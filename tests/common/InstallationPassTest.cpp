@@ -231,24 +231,28 @@ HANDLE Hold(const CString& path) {
 }
 
 TEST_F(InstallationPass, FilesHeldForAMomentAreInstalled) {
-    // A virus scanner's hold: on a target it is the rename that meets it, on a source the copy.
-    testfs::WriteFile(source / "target-held.dat", "new");
-    testfs::WriteFile(target / "target-held.dat", "old");
-    testfs::WriteFile(source / "source-held.dat", "new source");
-    const HANDLE held[] = {Hold(target / "target-held.dat"), Hold(source / "source-held.dat")};
-    std::thread release([&held] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        for (HANDLE file : held)
-            CloseHandle(file);
-    });
+    // A virus scanner's hold, one at a time so that no wait covers another: on a target and on
+    // an optional library it is staging that meets it, on a source the copy.
+    testfs::WriteFile(source / "korvo.dat", "new");
+    testfs::WriteFile(source / "VOZORADI.DLL", "new library");
+    testfs::WriteFile(target / "VOZORADI.DLL", "old library");
+    for (const CString& path :
+         {target / "korvo.dat", target / "VOZORADI.DLL", source / "korvo.dat"}) {
+        testfs::WriteFile(target / "korvo.dat", "old");
+        const HANDLE held = Hold(path);
+        std::thread release([held] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            CloseHandle(held);
+        });
 
-    ShownMessageBox box = Run();
-    release.join();
+        ShownMessageBox box = Run();
+        release.join();
 
-    ExpectCompleted(box);
-    EXPECT_EQ("new", testfs::ReadFile(target / "target-held.dat"));
-    EXPECT_EQ("new source", testfs::ReadFile(target / "source-held.dat"));
-    EXPECT_EQ((Names{"source-held.dat", "target-held.dat"}), testfs::List(target.Path()));
+        ExpectCompleted(box);
+        EXPECT_EQ("new", testfs::ReadFile(target / "korvo.dat")) << path;
+        EXPECT_EQ("new library", testfs::ReadFile(target / "VOZORADI.DLL")) << path;
+    }
+    EXPECT_EQ((Names{"VOZORADI.DLL", "korvo.dat"}), testfs::List(target.Path()));
 }
 
 TEST_F(InstallationPass, FileHeldForGoodFailsThePassAndLeavesTheFolderAsItWas) {
@@ -271,6 +275,13 @@ TEST_F(InstallationPass, FileHeldForGoodFailsThePassAndLeavesTheFolderAsItWas) {
     EXPECT_EQ(marks, testfs::Attributes(target / "free.dat")) << "its marks put back";
     EXPECT_EQ((Names{"free.dat", "korvo.exe"}), testfs::List(target.Path()))
         << "no file added, no copy left";
+
+    // A pack file held for good is advised as the pack's, not as Korvo's.
+    const HANDLE heldSource = Hold(source / "korvo.exe");
+    box = Run();
+    CloseHandle(heldSource);
+    EXPECT_EQ(Failed("Folgende Dateien konnten nicht kopiert werden:\nkorvo.exe", kSourceInUse),
+              box.text);
 }
 
 TEST_F(InstallationPass, SubfoldersAreNotDescendedIntoAndAreNoFailure) {
@@ -381,17 +392,18 @@ TEST_F(InstallationPass, LongTargetFolderIsHandledSafelyAndReportedTruthfully) {
         testfs::MakeDir(folder);
     }
     ASSERT_EQ(250, folder.GetLength());
-    std::string longName = std::string(40, 'n') + ".VeryLongExtension";
-    testfs::WriteFile(source / longName.c_str(), "long");
+    // The longest name the pass writes for it, the second, has MAX_PATH characters: one too many.
+    const std::string name = "n";
+    testfs::WriteFile(source / name.c_str(), "long");
     testfs::WriteFile(source / "VOZORADI.DLL", "library");
 
     RunInstallationPass(source.Path(), folder, &window.Wnd());
 
-    // The temporary name would be longer than MAX_PATH: never written, on every platform.
+    // Never written, on every platform.
     ASSERT_EQ(1u, window.MessageBoxes().size());
-    EXPECT_EQ(Failed("Folgende Dateien konnten nicht kopiert werden:\n" + longName, kPathTooLong),
+    EXPECT_EQ(Failed("Folgende Dateien konnten nicht kopiert werden:\n" + name, kPathTooLong),
               window.MessageBoxes()[0].text);
-    EXPECT_FALSE(testfs::Exists(folder + "\\" + longName.c_str()));
+    EXPECT_FALSE(testfs::Exists(folder / name.c_str()));
     EXPECT_FALSE(testfs::Exists(folder + "\\VOZORADI.DLL"));
     EXPECT_EQ("", window.Caption());
 }

@@ -201,6 +201,11 @@ TEST_F(Controller, ASecondChoiceWithoutThePacksFilesReplacesTheFirstOnceConfirme
             return (box.type & 0xF) == MB_YESNO ? IDYES : IDOK;
         });
         Click(dlg, IDC_START_INSTALLATION);
+        // A pack with nothing to install asks nothing: the pass tells so.
+        testfs::RemoveTree(pack / "korvo.dat");
+        Click(dlg, IDC_START_INSTALLATION);
+        ASSERT_EQ(4u, view.window.messageBoxes.size());
+        EXPECT_EQ(MB_OK | MB_ICONERROR, view.window.messageBoxes[3].type);
     });
     EXPECT_TRUE(testfs::Exists(other / "korvo.dat"));
     EXPECT_EQ("v1", testfs::ReadFile(korvo / "korvo.dat"));

@@ -256,6 +256,7 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
         << std::strerror(errno);
     testfs::WriteFile(source / "fine.txt", "new fine");
     testfs::WriteFile(source / "z-last.txt", "new last");
+    testfs::WriteFile(source / "z.~KQ", "named like the pass's own files");
     // Target files of the same names keep their old content.
     testfs::WriteFile(target / "fifo", "old fifo");
     testfs::WriteFile(target / "dangling", "old dangling");
@@ -270,7 +271,7 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
 
     // The listing's rules fail the pass before anything is copied.
     PassReport report = ReportOf(pass);
-    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "linked", "loop"}), report.notCopied)
+    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "linked", "loop", "z.~KQ"}), report.notCopied)
         << report.text;
     // A library there that cannot be opened is taken for one in use.
     EXPECT_EQ((Names{kInUse, kTryAgain}), report.advice);
@@ -308,25 +309,31 @@ TEST_F(InstallationFaults, OnlyHoldsAreWaitedForWithinTheirBudgets) {
 TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
     testfs::TempDir outside;
     const std::string korvo = Posix(target.Path());
-    for (const char* name : {"a.dat", "b.dat", "c.dat", "h.dat"})
+    for (const char* name : {"a.dat", "b.dat", "c.dat", "h.dat", "k.dat"})
         testfs::WriteFile(source / name, std::string("new ") + name);
     testfs::WriteFile(target / "a.dat", "old a.dat");
     testfs::WriteFile(target / "b.dat", "old b.dat");
-    // Planted under the pass's names, and as targets: a link, a hard link to a read-only file.
+    // Planted under the pass's names, and as targets: a link, a hard link to a read-only file,
+    // one to a hidden system file, whose marks are those of the file outside too.
     for (const char* name : {"ro1", "w2", "w3", "ro4"}) {
         testfs::WriteFile(outside / name, name);
         if (name[0] == 'r')
             testfs::SetAttributes(outside / name, FILE_ATTRIBUTE_READONLY);
     }
+    testfs::WriteFile(outside / "hs5", "");
+    testfs::SetAttributes(outside / "hs5", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     ASSERT_EQ(0, symlink(Posix(outside / "ro1").c_str(), (korvo + "/a.dat.~kq").c_str()));
     ASSERT_EQ(0, symlink(Posix(outside / "w2").c_str(), (korvo + "/b.dat.~kq.~kq").c_str()));
     ASSERT_EQ(0, symlink(Posix(outside / "w3").c_str(), (korvo + "/c.dat").c_str()));
     ASSERT_EQ(0, link(Posix(outside / "ro4").c_str(), (korvo + "/h.dat").c_str()));
+    ASSERT_EQ(0, link(Posix(outside / "hs5").c_str(), (korvo + "/k.dat").c_str()));
     const auto outsideIntact = [&] {
         for (const char* name : {"ro1", "w2", "w3", "ro4"})
             EXPECT_EQ(name + std::to_string(name[0] == 'r' ? FILE_ATTRIBUTE_READONLY : 0x80),
                       testfs::ReadFile(outside / name) +
                           std::to_string(testfs::Attributes(outside / name)));
+        EXPECT_EQ(DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+                  testfs::Attributes(outside / "hs5"));
     };
 
     TestWindow window;
@@ -344,8 +351,19 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
     EXPECT_TRUE(ParseReport(window.MessageBoxes().back()).complete);
     EXPECT_EQ("new a.dat", testfs::ReadFile(target / "a.dat"));
     EXPECT_EQ("new b.dat", testfs::ReadFile(target / "b.dat"));
-    EXPECT_EQ((Names{"a.dat", "b.dat", "c.dat", "h.dat"}), testfs::List(target.Path()));
+    EXPECT_EQ((Names{"a.dat", "b.dat", "c.dat", "h.dat", "k.dat"}), testfs::List(target.Path()));
     outsideIntact();
+}
+
+// The pass keeps the names in blocks of 64 KiB: a thousand long ones fill more than one.
+TEST_F(InstallationFaults, AThousandLongNamesAreAllInstalled) {
+    for (int i = 0; i < 1000; ++i)
+        testfs::WriteFile(source / (std::to_string(i) + std::string(100, '-') + ".dat").c_str(),
+                          "");
+    TestWindow window;
+    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    EXPECT_TRUE(ParseReport(window.MessageBoxes().back()).complete);
+    EXPECT_EQ(testfs::List(source.Path()), testfs::List(target.Path()));
 }
 
 } // namespace

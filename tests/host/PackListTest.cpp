@@ -2,6 +2,9 @@
 // from what the test gives as program data.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "HeadlessWindow.h"
 #include "HostProgramData.h"
 #include "PassTexts.h"
 #include "TestFs.h"
@@ -16,6 +19,19 @@ namespace {
 
 const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 const std::string kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+// The path of a file in folder, or in a folder of it, that holds content; empty when none.
+CString FindCopy(const CString& folder, const std::string& content) {
+    for (const std::string& name : testfs::List(folder)) {
+        const CString path = folder / name.c_str();
+        const CString found = testfs::Attributes(path) & FILE_ATTRIBUTE_DIRECTORY
+                                  ? FindCopy(path, content)
+                                  : CString(testfs::ReadFile(path) == content ? path : "");
+        if (!found.IsEmpty())
+            return found;
+    }
+    return CString();
+}
 
 class PackList : public ::testing::Test {
 protected:
@@ -68,6 +84,14 @@ TEST_F(PackList, MalformedListRefusesEveryFile) {
         EXPECT_TRUE(list.Malformed()) << text;
         EXPECT_FALSE(list.Lists("a.txt")) << text;
     }
+    // A pass refuses the pack whole, and advises no other download than a new one.
+    testfs::TempDir korvo;
+    testfs::WriteFile(dir / "a.txt", "abc");
+    TestWindow window;
+    RunInstallationPass(dir.Path(), korvo.Path(), &window.Wnd());
+    EXPECT_EQ(kFailed + std::string("\n\n") + kNotChanged + "\n\n" + kDownloadAgain,
+              window.MessageBoxes().back().text);
+    EXPECT_TRUE(testfs::List(korvo.Path()).empty());
     Carry(good);
     EXPECT_FALSE(CPackList().Malformed());
     Carry("");
@@ -101,6 +125,49 @@ TEST_F(PackList, APassInstallsTheListedFilesAsReleasedOrNothing) {
     EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
     EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt", "c.txt"}), testfs::List(korvo.Path()));
     EXPECT_EQ("abc", testfs::ReadFile(korvo / "a.txt"));
+}
+
+// What is checked is the copy as staged, of the last file listed too, and a scanner's hold on it
+// is waited for. Meanwhile the Korvo folder cannot be moved away, and a target that comes after
+// staging is left as it is.
+TEST_F(PackList, WhatIsCheckedIsTheStagedCopy) {
+    Carry(kAbc + " 3 a.txt\n");
+    testfs::TempDir korvo;
+    TestWindow window;
+    HANDLE held = INVALID_HANDLE_VALUE; // let go when the pass waits
+    // Runs a pass that acts once, on the copy of that content, once it is whole.
+    const auto pass = [&](const std::string& content, std::function<void(const CString&)> act) {
+        SetHeadlessServeHook([&](DWORD waitMs) {
+            if (waitMs > 0 && held != INVALID_HANDLE_VALUE)
+                CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+            const CString copy = act ? FindCopy(korvo.Path(), content) : CString();
+            if (!copy.IsEmpty())
+                std::exchange(act, nullptr)(copy);
+        });
+        RunInstallationPass(dir.Path(), korvo.Path(), &window.Wnd());
+        SetHeadlessServeHook(nullptr);
+        EXPECT_FALSE(act) << "no copy of " << content;
+        return window.MessageBoxes().back().text;
+    };
+    const auto failed = [](const char* heading, const char* advice) {
+        return kFailed + ("\n\n" + std::string(heading)) + "\na.txt\n\n" + kNotChanged + "\n\n" +
+               advice;
+    };
+    testfs::WriteFile(dir / "a.txt", "abd");
+    EXPECT_EQ(failed(kNotAsShipped, kDownloadAgain), pass("abd", [&](const CString&) {
+                  testfs::WriteFile(dir / "a.txt", "abc");
+                  EXPECT_FALSE(MoveFileExA(korvo.Path(), korvo.Path() + "-moved", 0));
+              }));
+    EXPECT_TRUE(testfs::List(korvo.Path()).empty());
+    EXPECT_EQ(kCompleted, pass("abc", [&](const CString& copy) {
+                  held = CreateFileA(copy, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+              }));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, held);
+    testfs::RemoveTree(korvo / "a.txt");
+    EXPECT_EQ(failed("Folgende Dateien konnten nicht kopiert werden:", kTryAgain),
+              pass("abc", [&](const CString&) { testfs::WriteFile(korvo / "a.txt", "new"); }));
+    EXPECT_EQ("new", testfs::ReadFile(korvo / "a.txt"));
+    EXPECT_EQ(std::vector<std::string>{"a.txt"}, testfs::List(korvo.Path()));
 }
 
 } // namespace
