@@ -125,21 +125,25 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
 
         const HeadlessWindow& start = *view.window.Child(IDC_START_INSTALLATION);
         const int changes = start.textChanges;
-        LRESULT endDuring = TRUE;
-        std::wstring reason;
+        LRESULT endDuring = TRUE, endAtBox = FALSE;
+        std::wstring reason, reasonAtBox = L"?";
         // Commands sent straight to the window during the pass (another program) are ignored.
         SetHeadlessServeHook([&](DWORD) {
             for (int id : {IDC_START_INSTALLATION, IDC_CHOOSE_FOLDER, IDCANCEL})
                 dlg.SendMessageA(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+            endDuring = dlg.SendMessageA(WM_QUERYENDSESSION); // logoff while files change
+            reason = view.window.shutdownBlockReason;
         });
         SetHeadlessMessageBoxScript([&](const HeadlessMessageBox&) {
-            endDuring = dlg.SendMessageA(WM_QUERYENDSESSION); // logoff while the pass is up
-            reason = view.window.shutdownBlockReason;
+            endAtBox = dlg.SendMessageA(WM_QUERYENDSESSION);
+            reasonAtBox = view.window.shutdownBlockReason;
             return IDOK;
         });
         Click(dlg, IDC_START_INSTALLATION);
         EXPECT_EQ(FALSE, endDuring);
         EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reason);
+        EXPECT_EQ(TRUE, endAtBox) << "the closing box holds nothing up";
+        EXPECT_EQ(L"", reasonAtBox);
         EXPECT_EQ(TRUE, dlg.SendMessageA(WM_QUERYENDSESSION)) << "nor held after it";
         EXPECT_EQ(L"", view.window.shutdownBlockReason);
         EXPECT_EQ(1u, PickerTitles().size()) << "no browser during the pass";

@@ -1,0 +1,26 @@
+// The program's command line, split by Windows' own rules (as CommandLineToArgvW splits it) and
+// read once at start-up. Switches in any letter case:
+//   /S            unattended: no window, no message box, never waiting for anyone
+//   /D=<folder>   the Korvo folder (required with /S)
+//   /LOG=<file>   a log of the run
+//   /?            the switches and the exit codes, in a box
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CString.h"
+
+struct CommandLine {
+    bool unattended = false;
+    bool help = false;
+    CString folder; // in the ANSI code page, as the pass takes it
+    CString log;
+    // The first argument not understood (also /S without /D=, or /? with /S); empty if none.
+    CString notUnderstood;
+};
+
+// The arguments after the program's name.
+std::vector<std::wstring> SplitCommandLine(std::wstring_view line);
+CommandLine ReadCommandLine(std::wstring_view line);
