@@ -41,8 +41,11 @@ void CRunLog::Line(const CDisplayText& text) {
         end = line;
         while (*end && *end != '\n')
             ++end;
-        const CString out = stamp + CString(line, static_cast<int>(end - line)) + "\r\n";
-        Write(out, out.GetLength());
+        // The blank lines between a message's paragraphs would only be stamps.
+        if (end != line) {
+            const CString out = stamp + CString(line, static_cast<int>(end - line)) + "\r\n";
+            Write(out, out.GetLength());
+        }
         if (!*end)
             return;
     }
