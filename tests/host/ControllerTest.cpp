@@ -127,6 +127,7 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
         const int changes = start.textChanges;
         LRESULT endDuring = TRUE, endAtBox = FALSE;
         std::wstring reason, reasonAtBox = L"?";
+        bool movedAtBox = false;
         // Commands sent straight to the window during the pass (another program) are ignored.
         SetHeadlessServeHook([&](DWORD) {
             for (int id : {IDC_START_INSTALLATION, IDC_CHOOSE_FOLDER, IDCANCEL})
@@ -137,6 +138,9 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
         SetHeadlessMessageBoxScript([&](const HeadlessMessageBox&) {
             endAtBox = dlg.SendMessageA(WM_QUERYENDSESSION);
             reasonAtBox = view.window.shutdownBlockReason;
+            // Nor is the Korvo folder held: it may be renamed.
+            const CString moved = CString(korvo.Path()) + "-weg";
+            movedAtBox = MoveFileExA(korvo.Path(), moved, 0) && MoveFileExA(moved, korvo.Path(), 0);
             return IDOK;
         });
         Click(dlg, IDC_START_INSTALLATION);
@@ -144,6 +148,8 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
         EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reason);
         EXPECT_EQ(TRUE, endAtBox) << "the closing box holds nothing up";
         EXPECT_EQ(L"", reasonAtBox);
+        EXPECT_TRUE(movedAtBox);
+        EXPECT_EQ(0, dlg.ExitCode());
         EXPECT_EQ(TRUE, dlg.SendMessageA(WM_QUERYENDSESSION)) << "nor held after it";
         EXPECT_EQ(L"", view.window.shutdownBlockReason);
         EXPECT_EQ(1u, PickerTitles().size()) << "no browser during the pass";
@@ -265,6 +271,20 @@ TEST_F(Controller, StartedInTheSystemFolderInstallsNothingButFromAFolderBelowIt)
     SetHostWindowsFolder(nullptr);
     EXPECT_EQ(std::vector<std::string>{"korvo.dat"}, testfs::List(korvo.Path()));
     EXPECT_EQ("v3", testfs::ReadFile(korvo / "korvo.dat"));
+}
+
+TEST_F(Controller, AFolderGivenAtStartIsChosenAsInTheBrowser) {
+    CRunLog none;
+    CServicePackDlg dlg;
+    dlg.Prepare(korvo.Path(), &none);
+    SetHeadlessModalScript([&](CDialog&) {
+        View view(dlg);
+        EXPECT_TRUE(view.StartEnabled());
+        EXPECT_EQ(std::string(korvo.Path()), view.ChooseText());
+        Click(dlg, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_EQ(1602, dlg.ExitCode()) << "no pass ran";
 }
 
 TEST_F(Controller, ExitEndsTheDialogWithCancel) {
