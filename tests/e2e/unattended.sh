@@ -52,4 +52,5 @@ kq_check "the log: UTF-8 with a BOM, once" [ "$(grep -c $'^\xef\xbb\xbf' <<<"$te
 kq_check "the log: the held file's run, then the installation" [ "$(grep -o 'Exitcode.*' <<<"$text" |
     tr '\n' ' ')" = "Exitcode 1618 Exitcode 0 " ]
 kq_check "the log: each file installed" grep -q "$(utf8 'installiert: L\xf6sung.txt')$" <<<"$text"
+[ "$KQ_FAILED" -eq 0 ] && echo "PASS: unattended" || echo "FAILED: unattended, $KQ_FAILED checks"
 [ "$KQ_FAILED" -eq 0 ]
