@@ -59,9 +59,10 @@ void CRunLog::Write(const char* bytes, int size) {
 }
 
 void CRunLog::Broken(const char* what) {
-    const unsigned long error = GetLastError();
-    std::fprintf(stderr, "install: %s the log %s (error %lu)\n", what,
-                 static_cast<const char*>(m_path), error);
+    CString line;
+    line.Format("install: %s the log %s (error %lu)\n", what, static_cast<const char*>(m_path),
+                static_cast<unsigned long>(GetLastError()));
+    std::fputs(line, stderr);
     if (m_file != INVALID_HANDLE_VALUE)
         CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;

@@ -6,10 +6,15 @@
 namespace {
 
 TEST(CommandLine, SplitsAsWindowsDoes) {
+    std::vector<std::wstring> split;
+    WideArgument argument;
+    for (size_t at = 0; NextArgument(L"\"C:\\Pro gramme\\install.exe\" \"/D=C:\\Korvo Quenda\\\\\" "
+                                     L"a\\\\b \t \"sag \\\"ja\\\"\" \"x\"\"y\"",
+                                     at, argument);)
+        split.emplace_back(argument.begin(), argument.end());
     EXPECT_EQ(
         (std::vector<std::wstring>{L"/D=C:\\Korvo Quenda\\", L"a\\\\b", L"sag \"ja\"", L"x\"y"}),
-        SplitCommandLine(L"\"C:\\Pro gramme\\install.exe\" \"/D=C:\\Korvo Quenda\\\\\" "
-                         L"a\\\\b \t \"sag \\\"ja\\\"\" \"x\"\"y\""));
+        split);
 }
 
 TEST(CommandLine, ReadsSwitchesInAnyLetterCase) {
