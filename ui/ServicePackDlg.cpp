@@ -93,7 +93,7 @@ CString CServicePackDlg::PackFolder() {
 
 void CServicePackDlg::Prepare(const CString& targetFolder, CRunLog* log) {
     m_targetFolder = targetFolder;
-    m_log = log;
+    m_log = log ? log : &m_noLog;
 }
 
 BEGIN_MESSAGE_MAP(CServicePackDlg, CDialog)

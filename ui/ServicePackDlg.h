@@ -20,7 +20,7 @@ public:
     // The folder that holds this program: the service pack.
     static CString PackFolder();
     // Before DoModal: the Korvo folder chosen on the command line (empty: none), and the run's
-    // log, which must outlive the dialog.
+    // log (null: none), which must outlive the dialog.
     void Prepare(const CString& targetFolder, CRunLog* log);
     // The last pass's exit code; 1602 when none ran.
     int ExitCode() const { return m_exitCode; }

@@ -11,9 +11,8 @@
 //   WindowDriver state <caption>             caption, focus, controls and where the window
 //                                            and its client area are on the screen
 //   WindowDriver endsession <caption>        its answer to WM_QUERYENDSESSION, as at logoff
-//   WindowDriver run <command line> <ms>     starts the program, until it ends: its exit code
-//                                            in full, and how often a look every 20 ms found
-//                                            a visible window of it
+//   WindowDriver run <command line> <ms>     starts the program, until it ends: its exit code in
+//                                            full; windows=0 if no look found a window of it
 //   WindowDriver alive <caption> <ms> <id>...  while the window's pass runs, until a message
 //                                            box of it is up: its slowest answer, whether the
 //                                            system took it for hung, what its start button
@@ -421,7 +420,6 @@ int Run(const std::string& commandLine, DWORD ms) {
         return 1;
     std::pair<DWORD, int> shown(process.dwProcessId, 0);
     const DWORD start = GetTickCount();
-    // Every window it ever shows, looked for while it runs.
     while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT && GetTickCount() - start < ms)
         EnumWindows(CountShown, reinterpret_cast<LPARAM>(&shown));
     DWORD code = STILL_ACTIVE;

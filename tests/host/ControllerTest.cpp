@@ -126,7 +126,7 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
         const HeadlessWindow& start = *view.window.Child(IDC_START_INSTALLATION);
         const int changes = start.textChanges;
         LRESULT endDuring = TRUE, endAtBox = FALSE;
-        std::wstring reason, reasonAtBox = L"?";
+        std::wstring reason;
         bool movedAtBox = false;
         // Commands sent straight to the window during the pass (another program) are ignored.
         SetHeadlessServeHook([&](DWORD) {
@@ -137,8 +137,6 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
         });
         SetHeadlessMessageBoxScript([&](const HeadlessMessageBox&) {
             endAtBox = dlg.SendMessageA(WM_QUERYENDSESSION);
-            reasonAtBox = view.window.shutdownBlockReason;
-            // Nor is the Korvo folder held: it may be renamed.
             const CString moved = CString(korvo.Path()) + "-weg";
             movedAtBox = MoveFileExA(korvo.Path(), moved, 0) && MoveFileExA(moved, korvo.Path(), 0);
             return IDOK;
@@ -147,8 +145,7 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
         EXPECT_EQ(FALSE, endDuring);
         EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reason);
         EXPECT_EQ(TRUE, endAtBox) << "the closing box holds nothing up";
-        EXPECT_EQ(L"", reasonAtBox);
-        EXPECT_TRUE(movedAtBox);
+        EXPECT_TRUE(movedAtBox) << "nor is the Korvo folder held";
         EXPECT_EQ(0, dlg.ExitCode());
         EXPECT_EQ(TRUE, dlg.SendMessageA(WM_QUERYENDSESSION)) << "nor held after it";
         EXPECT_EQ(L"", view.window.shutdownBlockReason);
@@ -274,9 +271,8 @@ TEST_F(Controller, StartedInTheSystemFolderInstallsNothingButFromAFolderBelowIt)
 }
 
 TEST_F(Controller, AFolderGivenAtStartIsChosenAsInTheBrowser) {
-    CRunLog none;
     CServicePackDlg dlg;
-    dlg.Prepare(korvo.Path(), &none);
+    dlg.Prepare(korvo.Path(), nullptr);
     SetHeadlessModalScript([&](CDialog&) {
         View view(dlg);
         EXPECT_TRUE(view.StartEnabled());
