@@ -125,9 +125,8 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
 
         const HeadlessWindow& start = *view.window.Child(IDC_START_INSTALLATION);
         const int changes = start.textChanges;
-        LRESULT endDuring = TRUE, endAtBox = FALSE;
+        LRESULT endDuring = TRUE, endAtBox = FALSE, movedAtBox = FALSE;
         std::wstring reason;
-        bool movedAtBox = false;
         // Commands sent straight to the window during the pass (another program) are ignored.
         SetHeadlessServeHook([&](DWORD) {
             for (int id : {IDC_START_INSTALLATION, IDC_CHOOSE_FOLDER, IDCANCEL})
