@@ -261,7 +261,6 @@ TEST_F(InstallationPass, FilesHeldForAMomentAreInstalled) {
     EXPECT_NE(std::string::npos,
               logSoFar.find(" Korvo-Ordner: " + std::string(target.Path()) + "\r\n"))
         << logSoFar;
-    EXPECT_EQ(std::string::npos, logSoFar.find("installiert")) << "nothing installed yet";
     EXPECT_EQ("new", testfs::ReadFile(target / "target-held.dat"));
     EXPECT_EQ("new source", testfs::ReadFile(target / "source-held.dat"));
     EXPECT_EQ((Names{"source-held.dat", "target-held.dat"}), testfs::List(target.Path()));

@@ -11,8 +11,7 @@
 //   WindowDriver state <caption>             caption, focus, controls and where the window
 //                                            and its client area are on the screen
 //   WindowDriver endsession <caption>        its answer to WM_QUERYENDSESSION, as at logoff
-//   WindowDriver run <command line> <ms>     starts the program, until it ends: its exit code in
-//                                            full; windows=0 if no look found a window of it
+//   WindowDriver run <command line> <ms>     runs it: exit code in full, windows=0 if none seen
 //   WindowDriver alive <caption> <ms> <id>...  while the window's pass runs, until a message
 //                                            box of it is up: its slowest answer, whether the
 //                                            system took it for hung, what its start button
