@@ -65,7 +65,6 @@ TEST_F(InstallationPass, CopiesEveryFileAndSkipsOnlyTheExactInstallerName) {
 
     ExpectCompleted(Run());
     EXPECT_EQ(0, exitCode);
-    EXPECT_EQ(0u, Log().find("\xEF\xBB\xBF")) << "a BOM, and UTF-8:";
     EXPECT_NE(std::string::npos, Log().find(" installiert: L\xC3\xB6sung.txt\r\n")) << Log();
 
     EXPECT_EQ((Names{"L\xF6sung.txt", "README", "korvo.exe"}), testfs::List(target.Path()));
@@ -246,10 +245,8 @@ TEST_F(InstallationPass, FilesHeldForAMomentAreInstalled) {
     testfs::WriteFile(target / "target-held.dat", "old");
     testfs::WriteFile(source / "source-held.dat", "new source");
     const HANDLE held[] = {Hold(target / "target-held.dat"), Hold(source / "source-held.dat")};
-    std::string logSoFar;
-    std::thread release([&] {
+    std::thread release([&held] {
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        logSoFar = Log(); // as a run killed now leaves it
         for (HANDLE file : held)
             CloseHandle(file);
     });
@@ -258,9 +255,6 @@ TEST_F(InstallationPass, FilesHeldForAMomentAreInstalled) {
     release.join();
 
     ExpectCompleted(box);
-    EXPECT_NE(std::string::npos,
-              logSoFar.find(" Korvo-Ordner: " + std::string(target.Path()) + "\r\n"))
-        << logSoFar;
     EXPECT_EQ("new", testfs::ReadFile(target / "target-held.dat"));
     EXPECT_EQ("new source", testfs::ReadFile(target / "source-held.dat"));
     EXPECT_EQ((Names{"source-held.dat", "target-held.dat"}), testfs::List(target.Path()));
@@ -275,16 +269,23 @@ TEST_F(InstallationPass, FileHeldForGoodFailsThePassAndLeavesTheFolderAsItWas) {
     testfs::WriteFile(target / "korvo.exe", "running program");
     const DWORD marks = testfs::Attributes(target / "free.dat");
     const HANDLE held = Hold(target / "korvo.exe");
+    std::string logSoFar; // as a run killed while it waits for korvo.exe leaves it
+    std::thread read([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        logSoFar = Log();
+    });
 
     ShownMessageBox box = Run();
+    read.join();
     CloseHandle(held);
 
     EXPECT_EQ(Failed("Folgende Dateien konnten nicht kopiert werden:\nkorvo.exe", kInUse),
               box.text);
     EXPECT_EQ(1618, exitCode);
+    EXPECT_NE(std::string::npos, logSoFar.find(" Korvo-Ordner: " + std::string(target.Path())));
+    EXPECT_EQ(std::string::npos, logSoFar.find("fehlgeschlagen")) << logSoFar;
     EXPECT_NE(std::string::npos,
               Log().find(" nicht installiert: korvo.exe (von einem Programm verwendet)\r\n"));
-    EXPECT_EQ(std::string::npos, Log().find(" installiert: free.dat")) << Log();
     EXPECT_EQ("running program", testfs::ReadFile(target / "korvo.exe"));
     EXPECT_EQ("old free", testfs::ReadFile(target / "free.dat"));
     EXPECT_EQ(marks, testfs::Attributes(target / "free.dat")) << "its marks put back";

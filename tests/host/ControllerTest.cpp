@@ -273,9 +273,8 @@ TEST_F(Controller, AFolderGivenAtStartIsChosenAsInTheBrowser) {
     CServicePackDlg dlg;
     dlg.Prepare(korvo.Path(), nullptr);
     SetHeadlessModalScript([&](CDialog&) {
-        View view(dlg);
-        EXPECT_TRUE(view.StartEnabled());
-        EXPECT_EQ(std::string(korvo.Path()), view.ChooseText());
+        EXPECT_TRUE(View(dlg).StartEnabled());
+        EXPECT_EQ(std::string(korvo.Path()), View(dlg).ChooseText());
         Click(dlg, IDCANCEL);
     });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
