@@ -40,5 +40,6 @@ bool AnsiNameFromWide(std::wstring_view name, CString& ansi) {
 
 CString Utf8Text(const CDisplayText& text) {
     const CString bytes = text.Bytes();
-    return hostfs::Cp1252ToUtf8(std::string_view(bytes, static_cast<size_t>(bytes.GetLength()))).c_str();
+    return hostfs::Cp1252ToUtf8(std::string_view(bytes, static_cast<size_t>(bytes.GetLength())))
+        .c_str();
 }
