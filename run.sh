@@ -11,6 +11,10 @@
 # Either way it ends by showing what changed in demo/Korvo. Installs what is missing first;
 # works as root and without stdin.
 #
+#   ./run.sh --unattended   installs as a deployment tool would, without any window:
+#                           install.exe /S /D=... /LOG=...; shows the command, its exit code
+#                           (read in full on the Windows side) and the log.
+#
 #   KQ_WINEPREFIX  the Wine prefix (default: build/wineprefix)
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
@@ -79,6 +83,26 @@ show_changes() {
             echo "  left out:  ${file##*/} (from the pack)"
     done
 }
+
+if [ "${1:-}" = --unattended ]; then
+    . tests/e2e/lib.sh
+    . tests/e2e/steps.sh
+    KQ_EXE=$ROOT/dist/install.exe
+    kq_e2e_begin || exit 1
+    log=$ROOT/build/run-unattended.log
+    rm -f "$log"
+    command="\"$(kq_windows_path "$pack/install.exe")\" /S /D=\"$(kq_windows_path "$korvo")\""
+    command+=" /LOG=\"$(kq_windows_path "$log")\""
+    echo "== unattended: $command"
+    out=$(kq_drive run "$command" 120000)
+    echo "== exit code $(sed -n 's/^exit=//p' <<<"$out")" \
+        "($(grep -q '^windows=0$' <<<"$out" && echo no window shown || echo A WINDOW WAS SHOWN))"
+    echo "== the log, build/run-unattended.log (UTF-8)"
+    sed 's/^\xef\xbb\xbf//; s/\r$//; s/^/  /' "$log"
+    show_changes
+    grep -q '^exit=0$' <<<"$out"
+    exit
+fi
 
 if [ -n "${DISPLAY:-}" ] && ! timeout 10 xdpyinfo >/dev/null 2>&1; then
     echo "DISPLAY=$DISPLAY does not answer; installing without a display instead"

@@ -75,7 +75,8 @@ tally() { # name, exit status, passed, failed, skipped
 # LOG_CAP bytes: a hang or a runaway loop fails that suite alone, in bounded time and disk.
 declare -A LIMITS=(
   [host-tests]=60 [host-fault-tests]=60 [host-sanitized-tests]=60 [host-sanitized-fault-tests]=60
-  [e2e-dll-planting]=120 [e2e-main-window]=180 [e2e-installation]=180 [pack-check]=60
+  [e2e-dll-planting]=120 [e2e-main-window]=180 [e2e-installation]=180 [e2e-unattended]=120
+  [pack-check]=60
   [release-hardening]=60 [release-resources]=60
 )
 FUZZ_LIMIT=150    # each target runs for 30 s
@@ -276,6 +277,7 @@ e2e e2e-main-window-cp65001 env KQ_LOCALE=hi_IN.UTF-8 KQ_WINEPREFIX="$ROOT/build
   bash tests/e2e/main_window.sh build/win32/install.exe
 e2e e2e-dll-planting bash tests/e2e/dll_planting.sh build/win32/install.exe
 e2e e2e-installation bash tests/e2e/installation.sh build/win32/install.exe
+e2e e2e-unattended bash tests/e2e/unattended.sh build/win32/install.exe
 e2e pack-check bash tests/release/pack_check.sh build/host/tools/kq_pack_check
 # The release command; it leaves this tree's unsigned dist/install.exe for the two checks after it.
 e2e release bash tests/release/shipped.sh

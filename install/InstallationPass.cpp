@@ -15,7 +15,6 @@
 
 namespace {
 
-const char kCaption[] = "Korvo-Quenda Service-Pack";
 const char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
 const char kFailed[] = "Korvo-Quenda Service-Pack - Installation fehlgeschlagen!";
 const char kUnreadable[] = "Der Service-Pack-Ordner konnte nicht gelesen werden:";
@@ -29,12 +28,14 @@ const char kNotHeld[] = "Der Korvo-Ordner konnte nicht ge\xF6"
 const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
 
 // A pass that cannot start: the failure, what is wrong, the folder, and what to do if anything.
-void ShowFailed(CWnd* owner, const char* what, const CString& folder, const char* advice) {
+int ShowFailed(CPassFace& face, const char* what, const CString& folder, const char* advice,
+               int exitCode = kExitFailed) {
     CDisplayText text = kFailed;
     text.Text("\n\n").Text(what).Text("\n").Name(folder);
     if (advice)
         text.Text("\n\n").Text(advice);
-    owner->ShowMessageBox(text, kCaption, MB_OK | MB_ICONERROR);
+    face.Tell(text, MB_OK | MB_ICONERROR, exitCode);
+    return exitCode;
 }
 
 // The Korvo folder held for the whole pass, so that it cannot be renamed away and something
@@ -56,17 +57,17 @@ private:
     HANDLE m_handle;
 };
 
-enum class Listed { Files, Unreadable };
+enum class Listed { Files, Unreadable, NotHeld };
 
 struct Pass {
-    Pass(const CString& source, const CString& target, CWnd* window, CKeepAlive& keepAlive,
+    Pass(const CString& source, const CString& target, CPassFace& passFace, CKeepAlive& keepAlive,
          PassOutcome& passOutcome)
-        : sourceFolder(source), targetFolder(target), owner(window), alive(keepAlive),
+        : sourceFolder(source), targetFolder(target), face(passFace), alive(keepAlive),
           outcome(passOutcome) {}
 
     const CString& sourceFolder;
     const CString& targetFolder;
-    CWnd* owner;
+    CPassFace& face;
     CKeepAlive& alive;
     PassOutcome& outcome;
     CRetryBudget retry{alive};
@@ -140,7 +141,7 @@ Listed Pass::Run() {
         outcome.Failed(Cause::NotAsShipped);
         return Listed::Files;
     }
-    if (!ListPack(sourceFolder, targetFolder, owner, alive, retry, list, files, outcome) &&
+    if (!ListPack(sourceFolder, targetFolder, face.Owner(), alive, retry, list, files, outcome) &&
         GetLastError() != ERROR_FILE_NOT_FOUND)
         return Listed::Unreadable;
     // A listed file the pack folder lacks fails the pass before anything is copied.
@@ -150,43 +151,56 @@ Listed Pass::Run() {
     Check();
     if (outcome.Complete() && files.Count() > 0)
         Commit(targetFolder, files, retry, outcome);
+    if (outcome.Complete())
+        files.ForEach([&](CPassFiles::File file) {
+            face.File(file.Name(), Cause::None);
+            return true;
+        });
     return Listed::Files;
 }
 
 } // namespace
 
 void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner, CWnd* display) {
+    CRunLog none;
+    CPassFace face(owner, none);
+    RunInstallationPass(sourceFolder, targetFolder, face, display);
+}
+
+int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& face,
+                        CWnd* display) {
+    face.Log().Line(CDisplayText("Service-Pack-Ordner: ").Name(sourceFolder));
+    face.Log().Line(CDisplayText("Korvo-Ordner: ").Name(targetFolder));
     // No source folder (the current directory could not be read) would list the drive's root.
-    if (sourceFolder.IsEmpty()) {
-        ShowFailed(owner, kUnreadable, sourceFolder, nullptr);
-        return;
-    }
-    if (IsWindowsOwnFolder(sourceFolder)) {
-        ShowFailed(owner, kWindowsFolder, sourceFolder, kStartFromPack);
-        return;
-    }
-    FolderHold hold(targetFolder);
-    if (!hold.Held()) {
-        ShowFailed(owner, kNotHeld, targetFolder, kTryAgain);
-        return;
-    }
+    if (sourceFolder.IsEmpty())
+        return ShowFailed(face, kUnreadable, sourceFolder, nullptr);
+    if (IsWindowsOwnFolder(sourceFolder))
+        return ShowFailed(face, kWindowsFolder, sourceFolder, kStartFromPack);
 
-    PassOutcome outcome;
-    Listed listed;
+    PassOutcome outcome(&face);
+    Listed listed = Listed::NotHeld;
     {
-        // Gone before the message box, which the window shows as it was.
-        CKeepAlive alive(display);
-        Pass pass{sourceFolder, targetFolder, owner, alive, outcome};
-        listed = pass.Run();
+        // Held only while files change: let go before the closing message, which may stay
+        // open for hours.
+        FolderHold hold(targetFolder);
+        if (hold.Held()) {
+            // Gone before the message box, which the window shows as it was.
+            CKeepAlive alive(display);
+            Pass pass{sourceFolder, targetFolder, face, alive, outcome};
+            listed = pass.Run();
+        }
     }
 
+    if (listed == Listed::NotHeld)
+        return ShowFailed(face, kNotHeld, targetFolder, kTryAgain);
     // Only the installer (a program started from inside a ZIP archive), or nothing at all.
     if (listed == Listed::Unreadable)
-        ShowFailed(owner, kUnreadable, sourceFolder, nullptr);
-    else if (outcome.NothingToInstall())
-        ShowFailed(owner, kNothingToInstall, sourceFolder, kUnpackFirst);
-    else if (outcome.Complete())
-        owner->ShowMessageBox(kCompleted, kCaption, MB_OK | MB_ICONINFORMATION);
+        return ShowFailed(face, kUnreadable, sourceFolder, nullptr);
+    if (outcome.NothingToInstall())
+        return ShowFailed(face, kNothingToInstall, sourceFolder, kUnpackFirst);
+    if (outcome.Complete())
+        face.Tell(kCompleted, MB_OK | MB_ICONINFORMATION, kExitInstalled);
     else
-        owner->ShowMessageBox(outcome.FailedText(), kCaption, MB_OK | MB_ICONERROR);
+        face.Tell(outcome.FailedText(), MB_OK | MB_ICONERROR, outcome.ExitCode());
+    return face.ExitCode();
 }

@@ -3,6 +3,7 @@
 
 #include "CString.h"
 #include "Wnd.h"
+#include "install/PassFace.h"
 
 // Copies every file of sourceFolder into targetFolder (see InstallationPass.cpp for the rules)
 // and ends with a message box owned by owner that tells how it went. owner is also the
@@ -11,3 +12,7 @@
 // text back before the message box.
 void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner,
                          CWnd* display = nullptr);
+// The same pass told through face: its messages, each file to its log, and its exit code,
+// which it also returns. The Korvo folder is let go before the closing message.
+int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& face,
+                        CWnd* display = nullptr);

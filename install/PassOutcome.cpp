@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "install/PassFace.h"
+
 namespace {
 
 const char kFailedHeading[] = "Korvo-Quenda Service-Pack - Installation fehlgeschlagen!";
@@ -41,6 +43,8 @@ void PassOutcome::CopyFailed(const char* name, Cause cause) {
         m_names[m_failures] = name;
     ++m_failures;
     Failed(cause);
+    if (m_face)
+        m_face->File(name, cause);
 }
 
 void PassOutcome::Failed(Cause cause) {
@@ -56,6 +60,14 @@ void PassOutcome::ListingBroken() {
 void PassOutcome::PartlyUpdated() {
     m_partly = true;
     Failed(Cause::Other);
+}
+
+int PassOutcome::ExitCode() const {
+    if (Complete())
+        return kExitInstalled;
+    if (m_partly)
+        return kExitPartlyUpdated;
+    return m_causes[static_cast<int>(Cause::InUse)] ? kExitTryLater : kExitFailed;
 }
 
 CDisplayText PassOutcome::FailedText() const {

@@ -17,8 +17,12 @@ enum class Cause {
     Other
 };
 
+class CPassFace;
+
 class PassOutcome {
 public:
+    // face, if given, hears of each file the pass refuses as it happens (the run's log).
+    explicit PassOutcome(CPassFace* face = nullptr) : m_face(face) {}
     // A file the pass would install; a pass over none has nothing to do.
     void Candidate() { ++m_candidates; }
     void CopyFailed(const char* name, Cause cause);
@@ -33,9 +37,12 @@ public:
     bool NothingToInstall() const { return Complete() && m_candidates == 0; }
     int Candidates() const { return m_candidates; }
     CDisplayText FailedText() const;
+    // What deployment tools are told: a held file is worth another try later.
+    int ExitCode() const;
 
 private:
     static const int kNamesShown = 10;
+    CPassFace* m_face;
     CString m_names[kNamesShown];
     int m_failures = 0;
     int m_candidates = 0;

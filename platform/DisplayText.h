@@ -31,3 +31,6 @@ public:
 private:
     std::vector<Piece> m_pieces;
 };
+
+// The text in UTF-8, each piece read in its own code page, as a log file holds it.
+CString Utf8Text(const CDisplayText& text);

@@ -1,9 +1,10 @@
 // The main dialog's controller: where the files come from, where they go, and the commands.
 #include "ui/ServicePackDlg.h"
 
+#include <optional>
+
 #include "WaitCursor.h"
 #include "install/InstallationPass.h"
-#include "install/PackPresence.h"
 #include "install/PassRules.h"
 #include "ui/FolderPicker.h"
 
@@ -11,8 +12,6 @@ namespace {
 
 const char kBrowseTitle[] = "Bitte Korvo-Installationsordner ausw\xE4hlen";
 
-const char kNotKorvoFolder[] = "Der gew\xE4hlte Ordner enth\xE4lt keine Datei dieses "
-                               "Service-Packs. Ist er wirklich der Korvo-Hauptordner?";
 const wchar_t kShutdownReason[] = L"Das Korvo-Service-Pack wird installiert.";
 
 // A folder as the system answers it into a buffer: a folder that the ANSI code page cannot
@@ -39,18 +38,6 @@ CString ReadFolder(DWORD (*read)(DWORD size, LPSTR buffer)) {
     return folder;
 }
 
-// The pack is the folder that holds this program. The current directory stays the source
-// where it holds the program's own file (started from the pack's folder, as the pack says),
-// spelt as the user reached it; any other start, by full path from elsewhere or from a
-// shortcut, takes the program's folder.
-CString PackFolder() {
-    const CString current = ReadFolder(GetCurrentDirectoryExactA);
-    if (!current.IsEmpty() && IsProgramFileA(current + '\\' + kInstallerName))
-        return current;
-    const CString program = ReadFolder(GetProgramFolderExactA);
-    return program.IsEmpty() ? current : program;
-}
-
 // While it lives, Windows does not end the session under a pass: the dialog answers "no", and
 // the reason shows where Windows lists what holds up the logoff.
 class SessionHold {
@@ -71,9 +58,43 @@ private:
     bool& m_held;
 };
 
+// The window's face of a pass: the session is held while files change, not while the closing
+// box waits for the user.
+class WindowFace : public CPassFace {
+public:
+    WindowFace(CWnd* owner, CRunLog& log, bool& holding)
+        : CPassFace(owner, log), m_hold(std::in_place, owner->m_hWnd, holding) {}
+
+protected:
+    int Show(const CDisplayText& text, UINT type) override {
+        m_hold.reset();
+        return CPassFace::Show(text, type);
+    }
+
+private:
+    std::optional<SessionHold> m_hold;
+};
+
 } // namespace
 
 const char CServicePackDlg::kCaption[] = "Korvo-Quenda Service-Pack";
+
+// The pack is the folder that holds this program. The current directory stays the source
+// where it holds the program's own file (started from the pack's folder, as the pack says),
+// spelt as the user reached it; any other start, by full path from elsewhere or from a
+// shortcut, takes the program's folder.
+CString CServicePackDlg::PackFolder() {
+    const CString current = ReadFolder(GetCurrentDirectoryExactA);
+    if (!current.IsEmpty() && IsProgramFileA(current + '\\' + kInstallerName))
+        return current;
+    const CString program = ReadFolder(GetProgramFolderExactA);
+    return program.IsEmpty() ? current : program;
+}
+
+void CServicePackDlg::Prepare(const CString& targetFolder, CRunLog* log) {
+    m_targetFolder = targetFolder;
+    m_log = log ? log : &m_noLog;
+}
 
 BEGIN_MESSAGE_MAP(CServicePackDlg, CDialog)
 ON_WM_ERASEBKGND(CServicePackDlg)
@@ -89,6 +110,13 @@ void CServicePackDlg::InitialiseController() {
     GetDlgItem(IDC_START_INSTALLATION)->EnableWindow(FALSE);
     m_sourceFolder = PackFolder();
     SetDisplayText(kCaption);
+    if (!m_targetFolder.IsEmpty())
+        ShowTarget();
+}
+
+void CServicePackDlg::ShowTarget() {
+    GetDlgItem(IDC_START_INSTALLATION)->EnableWindow(TRUE);
+    GetDlgItem(IDC_CHOOSE_FOLDER)->SetDisplayText(CDisplayText().Name(m_targetFolder));
 }
 
 void CServicePackDlg::OnChooseFolder() {
@@ -98,10 +126,8 @@ void CServicePackDlg::OnChooseFolder() {
     picker.m_title = kBrowseTitle;
     if (picker.Browse() == 1)
         m_targetFolder = picker.m_path;
-    if (!m_targetFolder.IsEmpty()) {
-        GetDlgItem(IDC_START_INSTALLATION)->EnableWindow(TRUE);
-        GetDlgItem(IDC_CHOOSE_FOLDER)->SetDisplayText(CDisplayText().Name(m_targetFolder));
-    }
+    if (!m_targetFolder.IsEmpty())
+        ShowTarget();
 }
 
 // The pass keeps the window answering and drops input meanwhile; a command sent straight to
@@ -111,13 +137,12 @@ void CServicePackDlg::OnStartInstallation() {
         return;
     // Also while the question is up: a command sent meanwhile must not start a pass.
     m_installing = true;
-    if (!WouldOnlyAddFiles(m_sourceFolder, m_targetFolder) ||
-        ShowMessageBox(kNotKorvoFolder, kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
-            IDYES) {
+    CPassFace question(this, *m_log);
+    if (question.MayInstallInto(m_sourceFolder, m_targetFolder)) {
         CWaitCursor wait;
-        SessionHold hold(m_hWnd, m_holdingSession);
-        RunInstallationPass(m_sourceFolder, m_targetFolder, this,
-                            GetDlgItem(IDC_START_INSTALLATION));
+        WindowFace face(this, *m_log, m_holdingSession);
+        m_exitCode = RunInstallationPass(m_sourceFolder, m_targetFolder, face,
+                                         GetDlgItem(IDC_START_INSTALLATION));
     }
     m_installing = false;
 }

@@ -5,6 +5,7 @@
 
 #include "DC.h"
 #include "Wnd.h"
+#include "install/PassFace.h"
 #include "res/resource.h"
 
 class CServicePackDlg : public CDialog {
@@ -15,6 +16,14 @@ public:
 
     explicit CServicePackDlg(CWnd* parent = nullptr);
     ~CServicePackDlg() override;
+
+    // The folder that holds this program: the service pack.
+    static CString PackFolder();
+    // Before DoModal: the Korvo folder chosen on the command line (empty: none), and the run's
+    // log (null: none), which must outlive the dialog.
+    void Prepare(const CString& targetFolder, CRunLog* log);
+    // The last pass's exit code; 1602 when none ran.
+    int ExitCode() const { return m_exitCode; }
 
     BOOL OnInitDialog() override;
     // Called for IDCANCEL: the exit button, Escape or the close box.
@@ -41,6 +50,8 @@ public:
 protected:
     // The controller's part of window initialisation.
     void InitialiseController();
+    // The chosen Korvo folder on the choose button, and the start button enabled.
+    void ShowTarget();
 
     HICON m_icon = nullptr;
     CDC m_memoryDC;
@@ -53,6 +64,9 @@ protected:
     bool m_installing = false;
     // While the pass runs: the session must not end under it.
     bool m_holdingSession = false;
+    CRunLog m_noLog;
+    CRunLog* m_log = &m_noLog;
+    int m_exitCode = kExitNoPass;
 
     DECLARE_MESSAGE_MAP()
 };

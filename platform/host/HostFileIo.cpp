@@ -76,6 +76,24 @@ extern "C" BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD done,
     return TRUE;
 }
 
+extern "C" DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD method) {
+    const OpenFile* file = LookupOpenFile(handle);
+    if (!file)
+        return INVALID_SET_FILE_POINTER;
+    if (method != FILE_END || distance != 0 || (distanceHigh && *distanceHigh != 0)) {
+        Fail(ERROR_NOT_SUPPORTED);
+        return INVALID_SET_FILE_POINTER;
+    }
+    const off_t at = lseek(file->fd, 0, SEEK_END);
+    if (at < 0) {
+        Fail(ErrorFromErrno(errno));
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (distanceHigh)
+        *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(at) >> 32);
+    return static_cast<DWORD>(at);
+}
+
 extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD done, OVERLAPPED*) {
     const OpenFile* file = LookupOpenFile(handle);
     if (!file)

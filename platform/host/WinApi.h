@@ -44,6 +44,8 @@ typedef struct HCURSOR__* HCURSOR;
 #define _MAX_FNAME 256
 #define _MAX_EXT 256
 
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define FILE_END 2
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
 #define FILE_ATTRIBUTE_SYSTEM 0x00000004
@@ -194,6 +196,8 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, OVERLAPPED* overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, OVERLAPPED* overlapped);
 BOOL FlushFileBuffers(HANDLE file);
+// FILE_END only: where a log is appended to.
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT GetSystemWindowsDirectoryA(LPSTR buffer, UINT size);

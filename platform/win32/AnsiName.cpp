@@ -16,3 +16,10 @@ bool AnsiNameFrom1252(const char* name, CString& ansi) {
     ansi = narrow.c_str();
     return held;
 }
+
+bool AnsiNameFromWide(std::wstring_view name, CString& ansi) {
+    std::string narrow;
+    const bool held = ToAnsiName(name, narrow, MAX_PATH);
+    ansi = narrow.c_str();
+    return held;
+}

@@ -66,3 +66,17 @@ bool ToAnsiName(std::wstring_view name, std::string& ansi, size_t room) {
     }
     return false;
 }
+
+CString Utf8Text(const CDisplayText& text) {
+    const Utf16 wide = WideText(text);
+    const int size = static_cast<int>(wide.size()) - 1;
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    CString utf8;
+    if (length > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.GetBuffer(length), length, nullptr,
+                            nullptr);
+        utf8.ReleaseBuffer(length);
+    }
+    return utf8;
+}

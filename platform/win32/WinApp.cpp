@@ -11,6 +11,9 @@ namespace {
 
 CWinApp* theApp = nullptr;
 
+const char kUnexpectedError[] = "Das Programm wurde wegen eines unerwarteten Fehlers beendet. "
+                                "Bitte starten Sie es erneut.";
+
 // Without this, a LoadLibrary by name (ours, or one that user32, shell32 or comctl32 make on
 // our behalf, such as uxtheme.dll or version.dll) looks in the program's own folder and the
 // current directory first. The installer starts from a download or medium folder that holds
@@ -106,15 +109,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     try {
         app->m_hInstance = instance;
         if (!app->InitInstance())
-            return 0;
+            return app->ExitInstance();
         return app->Run();
     } catch (...) {
-        // Whatever the installer was doing is unfinished; say so rather than vanish. No window
-        // is left to own the box.
-        CWnd none;
-        none.ShowMessageBox("Das Programm wurde wegen eines unerwarteten Fehlers beendet. "
-                            "Bitte starten Sie es erneut.",
-                            app->ErrorCaption(), MB_OK | MB_ICONERROR);
-        return 1;
+        return app->OnUnexpectedError();
     }
+}
+
+int CWinApp::OnUnexpectedError() {
+    // Whatever the installer was doing is unfinished; say so rather than vanish. No window is
+    // left to own the box.
+    CWnd none;
+    none.ShowMessageBox(kUnexpectedError, ErrorCaption(), MB_OK | MB_ICONERROR);
+    return 1;
 }

@@ -19,8 +19,12 @@ public:
     explicit CWinApp(LPCSTR appName = nullptr);
     ~CWinApp() override;
 
-    // Called once at start-up. TRUE runs the message loop, FALSE ends the program.
+    // Called once at start-up. TRUE runs the message loop, FALSE ends the program with the code
+    // that ExitInstance gives.
     virtual BOOL InitInstance();
+    virtual int ExitInstance() { return 0; }
+    // Called when an exception ends the program; tells the user and gives the exit code.
+    virtual int OnUnexpectedError();
     // The message loop; returns the exit code that WM_QUIT carries.
     virtual int Run();
 

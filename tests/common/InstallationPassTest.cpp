@@ -24,7 +24,8 @@ protected:
     }
     ShownMessageBox RunFrom(const CString& sourceFolder, const CString& targetFolder) {
         size_t before = window.MessageBoxes().size();
-        RunInstallationPass(sourceFolder, targetFolder, &window.Wnd());
+        CPassFace face(&window.Wnd(), log);
+        exitCode = RunInstallationPass(sourceFolder, targetFolder, face);
         std::vector<ShownMessageBox> boxes = window.MessageBoxes();
         EXPECT_EQ(before + 1, boxes.size()) << "the pass shows exactly one message box";
         return boxes.empty() ? ShownMessageBox{"", "", 0} : boxes.back();
@@ -41,6 +42,11 @@ protected:
     TempDir source;
     TempDir target;
     TestWindow window;
+    TempDir logs;
+    CRunLog log;
+    int exitCode = -1;
+    std::string Log() { return testfs::ReadFile(logs / "run.log"); }
+    void SetUp() override { log.Open(logs / "run.log"); }
 };
 
 typedef std::vector<std::string> Names;
@@ -58,6 +64,8 @@ TEST_F(InstallationPass, CopiesEveryFileAndSkipsOnlyTheExactInstallerName) {
     testfs::WriteFile(source / "L\xF6sung.txt", "umlaut");
 
     ExpectCompleted(Run());
+    EXPECT_EQ(0, exitCode);
+    EXPECT_NE(std::string::npos, Log().find(" installiert: L\xC3\xB6sung.txt\r\n")) << Log();
 
     EXPECT_EQ((Names{"L\xF6sung.txt", "README", "korvo.exe"}), testfs::List(target.Path()));
     EXPECT_EQ("program", testfs::ReadFile(target / "korvo.exe"));
@@ -90,6 +98,7 @@ TEST_F(InstallationPass, SourceWithNothingToInstallFailsAndNamesTheFolder) {
             testfs::RemoveTree(source / "install.exe");
             testfs::MakeDir(source / "sub");
         }
+        EXPECT_EQ(1603, exitCode);
     }
     EXPECT_TRUE(testfs::List(target.Path()).empty());
 
@@ -264,12 +273,23 @@ TEST_F(InstallationPass, FileHeldForGoodFailsThePassAndLeavesTheFolderAsItWas) {
     testfs::WriteFile(target / "korvo.exe", "running program");
     const DWORD marks = testfs::Attributes(target / "free.dat");
     const HANDLE held = Hold(target / "korvo.exe");
+    std::string logSoFar; // as a run killed while it waits for korvo.exe leaves it
+    std::thread read([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        logSoFar = Log();
+    });
 
     ShownMessageBox box = Run();
+    read.join();
     CloseHandle(held);
 
     EXPECT_EQ(Failed("Folgende Dateien konnten nicht kopiert werden:\nkorvo.exe", kInUse),
               box.text);
+    EXPECT_EQ(1618, exitCode);
+    EXPECT_NE(std::string::npos, logSoFar.find(" Korvo-Ordner: " + std::string(target.Path())));
+    EXPECT_EQ(std::string::npos, logSoFar.find("fehlgeschlagen")) << logSoFar;
+    EXPECT_NE(std::string::npos,
+              Log().find(" nicht installiert: korvo.exe (von einem Programm verwendet)\r\n"));
     EXPECT_EQ("running program", testfs::ReadFile(target / "korvo.exe"));
     EXPECT_EQ("old free", testfs::ReadFile(target / "free.dat"));
     EXPECT_EQ(marks, testfs::Attributes(target / "free.dat")) << "its marks put back";

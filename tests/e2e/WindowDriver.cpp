@@ -11,6 +11,7 @@
 //   WindowDriver state <caption>             caption, focus, controls and where the window
 //                                            and its client area are on the screen
 //   WindowDriver endsession <caption>        its answer to WM_QUERYENDSESSION, as at logoff
+//   WindowDriver run <command line> <ms>     runs it: exit code in full, windows=0 if none seen
 //   WindowDriver alive <caption> <ms> <id>...  while the window's pass runs, until a message
 //                                            box of it is up: its slowest answer, whether the
 //                                            system took it for hung, what its start button
@@ -400,12 +401,42 @@ int Alive(HWND window, DWORD ms, char** ids, int idCount) {
     return pressed ? 0 : 1;
 }
 
+BOOL CALLBACK CountShown(HWND window, LPARAM counted) {
+    auto* count = reinterpret_cast<std::pair<DWORD, int>*>(counted);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    count->second += process == count->first && IsWindowVisible(window);
+    return TRUE;
+}
+
+int Run(const std::string& commandLine, DWORD ms) {
+    std::wstring line = WideOf(commandLine);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return 1;
+    std::pair<DWORD, int> shown(process.dwProcessId, 0);
+    const DWORD start = GetTickCount();
+    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT && GetTickCount() - start < ms)
+        EnumWindows(CountShown, reinterpret_cast<LPARAM>(&shown));
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &code);
+    if (code == STILL_ACTIVE)
+        TerminateProcess(process.hProcess, 1);
+    printf("exit=%lu\nwindows=%d\n", code, shown.second);
+    return code == STILL_ACTIVE ? 1 : 0;
+}
+
 int Drive(int argc, char** argv) {
     if (argc < 3) {
         fprintf(stderr, "usage: WindowDriver <command> <caption> ...\n");
         return 2;
     }
     std::string command = argv[1], caption = argv[2];
+    if (command == "run" && argc == 4)
+        return Run(caption, Number(argv[3]));
     if ((command == "wait" || command == "gone") && argc == 4) {
         if (WaitFor(caption, command == "wait", Number(argv[3])))
             return 0;
@@ -453,8 +484,8 @@ int Drive(int argc, char** argv) {
         return Alive(window, Number(argv[3]), argv + 4, argc - 4);
     if (command == "endsession" && argc == 3) {
         DWORD_PTR answer = 2;
-        SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
-                            kReplyMs, &answer);
+        SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, kReplyMs,
+                            &answer);
         printf("%lu\n", static_cast<unsigned long>(answer));
         return 0;
     }

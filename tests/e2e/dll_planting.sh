@@ -71,7 +71,7 @@ kq_check "About box closed" kq_drive gone "Info*" 10000
 kq_drive click "$caption" 2 >/dev/null
 kq_wait_app 30
 status=$?
-kq_check "install.exe ended with status 0 (was $status)" [ "$status" -eq 0 ]
+kq_check "install.exe ended with status 66, 1602's low byte (was $status)" [ "$status" -eq 66 ]
 
 echo "install.exe loaded these DLLs:"
 grep -F "Loaded " "$log" | sed -n 's/.*Loaded L"\([^"]*\)".*: \(.*\)/  \1 (\2)/p' | sort -u

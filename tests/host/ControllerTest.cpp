@@ -125,21 +125,27 @@ TEST_F(Controller, ChoosingStartingAndChoosingAgainFollowsTheStateTable) {
 
         const HeadlessWindow& start = *view.window.Child(IDC_START_INSTALLATION);
         const int changes = start.textChanges;
-        LRESULT endDuring = TRUE;
+        LRESULT endDuring = TRUE, endAtBox = FALSE, movedAtBox = FALSE;
         std::wstring reason;
         // Commands sent straight to the window during the pass (another program) are ignored.
         SetHeadlessServeHook([&](DWORD) {
             for (int id : {IDC_START_INSTALLATION, IDC_CHOOSE_FOLDER, IDCANCEL})
                 dlg.SendMessageA(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+            endDuring = dlg.SendMessageA(WM_QUERYENDSESSION); // logoff while files change
+            reason = view.window.shutdownBlockReason;
         });
         SetHeadlessMessageBoxScript([&](const HeadlessMessageBox&) {
-            endDuring = dlg.SendMessageA(WM_QUERYENDSESSION); // logoff while the pass is up
-            reason = view.window.shutdownBlockReason;
+            endAtBox = dlg.SendMessageA(WM_QUERYENDSESSION);
+            const CString moved = CString(korvo.Path()) + "-weg";
+            movedAtBox = MoveFileExA(korvo.Path(), moved, 0) && MoveFileExA(moved, korvo.Path(), 0);
             return IDOK;
         });
         Click(dlg, IDC_START_INSTALLATION);
         EXPECT_EQ(FALSE, endDuring);
         EXPECT_EQ(L"Das Korvo-Service-Pack wird installiert.", reason);
+        EXPECT_EQ(TRUE, endAtBox) << "the closing box holds nothing up";
+        EXPECT_TRUE(movedAtBox) << "nor is the Korvo folder held";
+        EXPECT_EQ(0, dlg.ExitCode());
         EXPECT_EQ(TRUE, dlg.SendMessageA(WM_QUERYENDSESSION)) << "nor held after it";
         EXPECT_EQ(L"", view.window.shutdownBlockReason);
         EXPECT_EQ(1u, PickerTitles().size()) << "no browser during the pass";
@@ -266,6 +272,18 @@ TEST_F(Controller, StartedInTheSystemFolderInstallsNothingButFromAFolderBelowIt)
     SetHostWindowsFolder(nullptr);
     EXPECT_EQ(std::vector<std::string>{"korvo.dat"}, testfs::List(korvo.Path()));
     EXPECT_EQ("v3", testfs::ReadFile(korvo / "korvo.dat"));
+}
+
+TEST_F(Controller, AFolderGivenAtStartIsChosenAsInTheBrowser) {
+    CServicePackDlg dlg;
+    dlg.Prepare(korvo.Path(), nullptr);
+    SetHeadlessModalScript([&](CDialog&) {
+        EXPECT_TRUE(View(dlg).StartEnabled());
+        EXPECT_EQ(std::string(korvo.Path()), View(dlg).ChooseText());
+        Click(dlg, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_EQ(1602, dlg.ExitCode()) << "no pass ran";
 }
 
 TEST_F(Controller, ExitEndsTheDialogWithCancel) {

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The unattended installation as a deployment tool starts it: install.exe /S with the Korvo
+# folder and a log, under Wine. The window driver reads its exit code in full (Wine's own
+# launcher keeps only the low byte) and looks for any window of it: none may ever appear.
+# Usage: tests/e2e/unattended.sh [install.exe]     (default: build/win32/install.exe)
+set -u
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+. "$KQ_E2E_DIR/steps.sh"
+kq_e2e_start "$@"
+
+pack=$KQ_WORK/Service-Pack korvo="$KQ_WORK/Programme/Korvo Quenda" empty=$KQ_WORK/Leer
+mkdir -p "$pack" "$korvo" "$empty" && cp "$KQ_EXE" "$pack/install.exe" &&
+    echo "Korvo 3" >"$pack/KORVO.EXE" && echo neu >"$pack/$(utf8 'L\xf6sung.txt')" &&
+    echo "Korvo 2" >"$korvo/KORVO.EXE" || exit 1
+before=$(cd "$korvo" && ls -A && md5sum -- *)
+exe=$(kq_windows_path "$pack/install.exe") folder=$(kq_windows_path "$korvo")
+log=$(kq_windows_path "$KQ_WORK/install.log")
+
+# unattended <what> <exit code> <arguments>: install.exe so started ends with that code, shows
+# no window and, unless it installs, leaves Korvo as it was.
+unattended() {
+    local out
+    out=$(kq_drive run "\"$exe\" $3" 50000)
+    kq_check "$1: exit code $2" kq_has_line "$out" "exit=$2"
+    kq_check "$1: no window" kq_has_line "$out" "windows=0"
+    [ "$2" = 0 ] || kq_check "$1: Korvo as it was" [ "$(cd "$korvo" && ls -A && md5sum -- *)" = "$before" ]
+}
+
+unattended "an unknown switch" 87 "/X /S \"/D=$folder\""
+unattended "a folder that does not exist" 1603 "/S \"/D=$folder\\fehlt\""
+unattended "a folder without the pack's files" 1603 "/s /d=$(kq_windows_path "$empty")"
+kq_check "nothing copied into it" [ -z "$(ls -A "$empty")" ]
+(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\KORVO.EXE" 60000 "$folder\\nie" </dev/null \
+    >"$KQ_WORK/hold.out" 2>&1 8>&-) & holder=$!
+for i in $(seq 1 400); do grep -q held "$KQ_WORK/hold.out" 2>/dev/null && break; sleep 0.05; done
+unattended "KORVO.EXE held by a running program" 1618 "/S /D=\"$folder\" /LOG=\"$log\""
+kill $holder 2>/dev/null && wait $holder 2>/dev/null
+unattended "an installation" 0 "/S /D=\"$folder\" /LOG=\"$log\""
+kq_check "the pack installed" cmp -s "$pack/KORVO.EXE" "$korvo/KORVO.EXE"
+text=$(tr -d '\r' <"$KQ_WORK/install.log")
+kq_check "the log: UTF-8 with a BOM, once" [ "$(grep -c $'^\xef\xbb\xbf' <<<"$text")" = 1 ]
+kq_check "the log: the held file's run, then the installation" \
+    [ "$(grep -o 'Exitcode.*' <<<"$text" | tr '\n' ' ')" = "Exitcode 1618 Exitcode 0 " ]
+kq_check "the log: each file installed" grep -q "$(utf8 'installiert: L\xf6sung.txt')$" <<<"$text"
+[ "$KQ_FAILED" -eq 0 ]
