@@ -40,7 +40,7 @@ public:
     CPassFiles& operator=(const CPassFiles&) = delete;
 
     // False when memory runs out or the name is longer than a listing gives.
-    bool Add(const char* name, bool sourceMarked);
+    bool Add(const char* name, bool sourceMarked, bool oldKept = false);
     int Count() const { return m_count; }
 
     // Visits the files in the order they were added, while visit returns true; returns

@@ -1,6 +1,10 @@
 #include "install/PassListing.h"
 
+#include <cstdlib>
+#include <vector>
+
 #include "disk/DiskObject.h"
+#include "install/CommitRecord.h"
 #include "install/PassRules.h"
 
 namespace {
@@ -39,8 +43,8 @@ void Take(const WIN32_FIND_DATAA& entry, const CString& targetFolder, CWnd* owne
         return;
     outcome.Candidate();
     // A link is not read through, whatever it points to.
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsInstallableName(name) ||
-        !IsHeldName(name) || IsPassName(name)) {
+    // So is a name the record of the commit could not hold and read back.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsRecordableName(name)) {
         outcome.CopyFailed(name, Cause::Other);
         return;
     }
@@ -49,6 +53,30 @@ void Take(const WIN32_FIND_DATAA& entry, const CString& targetFolder, CWnd* owne
         return;
     if (!files.Add(name, (attributes & kMarks) != 0))
         outcome.CopyFailed(name, Cause::Other);
+}
+
+int CompareRegardlessOfCase(const void* a, const void* b) {
+    return _mbsicmp(*static_cast<const unsigned char* const*>(a),
+                    *static_cast<const unsigned char* const*>(b));
+}
+
+// Two names that differ only in letter case are one file in the Korvo folder and would share
+// their copy's name: both are refused.
+void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
+    std::vector<CString> names;
+    names.reserve(static_cast<size_t>(files.Count()));
+    files.ForEach([&names](CPassFiles::File file) {
+        names.emplace_back(file.Name());
+        return true;
+    });
+    std::vector<const char*> sorted(names.begin(), names.end());
+    std::qsort(sorted.data(), sorted.size(), sizeof(const char*), CompareRegardlessOfCase);
+    for (size_t i = 1; i < sorted.size(); ++i)
+        if (CompareRegardlessOfCase(&sorted[i - 1], &sorted[i]) == 0) {
+            if (i == 1 || CompareRegardlessOfCase(&sorted[i - 2], &sorted[i - 1]) != 0)
+                outcome.CopyFailed(sorted[i - 1], Cause::Other);
+            outcome.CopyFailed(sorted[i], Cause::Other);
+        }
 }
 
 } // namespace
@@ -73,5 +101,6 @@ bool ListPack(const CString& sourceFolder, const CString& targetFolder, CWnd* ow
     if (GetLastError() != ERROR_NO_MORE_FILES)
         outcome.ListingBroken();
     FindClose(listing);
+    RefuseSameButCase(files, outcome);
     return true;
 }

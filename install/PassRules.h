@@ -42,3 +42,7 @@ bool IsFile(const CString& path);
 
 // Whether a file that is neither a link nor a folder is under path, looked at without following.
 bool IsPlainFile(const CString& path);
+
+// Whether path is a plain file with one name, looked at through a handle that does not follow a
+// link.
+bool IsLoneFile(const CString& path);
