@@ -99,7 +99,7 @@ bool UndoFile(const FilePaths& paths, CPassFiles::File file, CRetryBudget& retry
 }
 
 // The undo of the first `count` files: recorded first (unless the record already says so), then
-// each file put back, its copy beside it; then the copies and the record go. Where a file
+// each file put back, its copy beside it; then the record and the copies go. Where a file
 // cannot be put back, the record stays for the next pass to finish the undo. The undo has a
 // budget of its own: the commit's failure often spent the pass's. False unless the folder is
 // old again.
@@ -125,8 +125,9 @@ bool Undo(const CString& targetFolder, CPassFiles& files, int count, bool record
         outcome.PartlyUpdated();
         return false;
     }
-    Unstage(targetFolder, files, files.Count(), alive, outcome);
+    // Old again: the copies are leftovers now, which no record needs.
     RemoveCommitRecord(targetFolder); // else the next pass finds nothing left to undo
+    Unstage(targetFolder, files, files.Count(), alive, outcome);
     return true;
 }
 
@@ -253,13 +254,21 @@ bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBu
         break;
     }
     // Every copy the commit would rename is checked before the first rename; where one cannot
-    // be vouched for, the commit is undone instead.
-    if (read == RecordRead::Commit && files.ForEach([&](CPassFiles::File file) {
+    // be vouched for, it is named and the commit undone instead.
+    bool vouched = true;
+    if (read == RecordRead::Commit) {
+        files.ForEach([&](CPassFiles::File file) {
             retry.Alive().Serve();
             const CString copy = PathsOf(targetFolder, file).temporary;
-            return !Exists(copy) || Vouch(list, file, copy, retry);
-        }))
-        return CompleteCommit(targetFolder, files, retry, outcome);
+            if (Exists(copy) && !Vouch(list, file, copy, retry)) {
+                outcome.CopyFailed(file.Name(), Cause::Other);
+                vouched = false;
+            }
+            return true;
+        });
+        if (vouched)
+            return CompleteCommit(targetFolder, files, retry, outcome);
+    }
     // Neither way: nothing more is changed, and the file is named.
     const bool possible = files.ForEach([&](CPassFiles::File file) {
         retry.Alive().Serve();
@@ -273,5 +282,6 @@ bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBu
         return false;
     }
     return Undo(targetFolder, files, files.Count(), read == RecordRead::Undo, retry.Alive(),
-                outcome);
+                outcome) &&
+           vouched;
 }

@@ -5,9 +5,9 @@
 // able to write the folder: a record with anything else in it is not used.
 //
 // The states a kill can leave, and what the next pass does with each:
-// - no record: no file was renamed; copies under the pass's names are leftovers, which the
-//   next pass replaces (a commit's record goes only after its kept old files, an undo's after
-//   its copies).
+// - no record: the folder is whole, old or new; copies under the pass's names are leftovers,
+//   which the next pass replaces (a commit's record goes after its kept old files; an undo's
+//   before its copies, which it no longer needs).
 // - a record without its "." (killed while it was written): no rename was made; the next pass
 //   removes it and stages afresh.
 // - "." last, committing: each file is old with its copy beside it, or new with its old file
