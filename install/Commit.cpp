@@ -87,9 +87,12 @@ bool UndoFile(const FilePaths& paths, CPassFiles::File file, CRetryBudget& retry
                Rename(paths.target, paths.temporary, 0, paths.target, retry);
     if (!Exists(paths.second))
         return true; // never kept, or put back
-    // The copy not yet in place: the kept name is a second name of the old target.
-    if (target && temporary)
-        return RemoveKept(paths.second, retry);
+    // The copy not yet in place: the kept name is a second name of the old target, left over
+    // (as a copy is) where a holder of the target keeps it.
+    if (target && temporary) {
+        RemoveKept(paths.second, retry);
+        return true;
+    }
     if (!CanUndo(paths, file))
         return false;
     if (target && !Rename(paths.target, paths.temporary, 0, paths.target, retry))

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -100,6 +101,48 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
         }
         EXPECT_GT(stop, 10) << "the pass was stopped at too few changes";
     }
+}
+
+// A hold of a moment is waited for in the commit, and in the undo after the failing file (held
+// for good) spent its budget: the undo puts the file just put in place back.
+TEST(KilledPass, HoldsOfAMomentAreWaitedForInTheCommitAndInTheUndo) {
+    testfs::TempDir source, target;
+    for (const char* name : {"a.dat", "b.dat"}) {
+        testfs::WriteFile(source / name, std::string("new ") + name);
+        testfs::WriteFile(target / name, std::string("old ") + name);
+    }
+    const Contents before = Read(target.Path(), false);
+    std::string first, seen;
+    HANDLE moment = nullptr, good = nullptr;
+    const auto hold = [](LPCSTR path) {
+        return CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    TestWindow window;
+    {
+        // A hold of a moment ends when the pass tries the same rename again.
+        ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
+            if (!to)
+                return true;
+            const std::string rename = std::string(from) + '>' + to;
+            if (moment && (first == from || first == to) && seen == rename) {
+                CloseHandle(moment);
+                moment = nullptr;
+            } else if (IsPassName(from) && !IsPassName(to) && !good) {
+                // A copy put in place: the first held a moment, the next for good, and with it
+                // the first again.
+                (first.empty() ? moment : good) = hold(to);
+                moment = first.empty() ? moment : hold(first.c_str());
+                first = first.empty() ? to : first;
+            }
+            seen = rename;
+            return true;
+        });
+        RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    }
+    CloseHandle(good);
+    EXPECT_EQ(nullptr, moment) << "not tried again";
+    EXPECT_EQ(before, Read(target.Path(), false));
+    EXPECT_NE(std::string::npos, window.MessageBoxes().back().text.find(kNotChanged));
 }
 
 } // namespace
