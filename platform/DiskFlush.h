@@ -7,4 +7,4 @@
 // One flush of the volume that holds folder: the data of every file written there and every
 // rename. FALSE, with the last error, where the volume cannot be opened for it (no drive letter,
 // a network share, not elevated): then each file is flushed through a handle of its own.
-BOOL FlushVolumeOf(LPCSTR folder);
+extern "C" BOOL FlushVolumeOf(LPCSTR folder);

@@ -10,7 +10,7 @@
 
 using namespace hostfs;
 
-BOOL FlushVolumeOf(LPCSTR folder) {
+extern "C" BOOL FlushVolumeOf(LPCSTR folder) {
     std::string path;
     if (const DWORD error = ToPosixPath(folder, path))
         return Fail(error);

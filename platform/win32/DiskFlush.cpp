@@ -2,7 +2,7 @@
 // may open it. A folder given by a share name (\\server\share) has no volume to open.
 #include "DiskFlush.h"
 
-BOOL FlushVolumeOf(LPCSTR folder) {
+extern "C" BOOL FlushVolumeOf(LPCSTR folder) {
     char volume[] = "\\\\.\\X:";
     const char letter = folder[0];
     if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) ||

@@ -29,10 +29,9 @@ Contents Read(const CString& folder, bool passNames) {
     return contents;
 }
 
-// Also a pass whose commit fails at each file in turn (whatever the listing's order, some old and
-// some new ones are in place by then), killed before each step of its undo: the next pass
-// finishes the way the record gave, so that one failing for another reason (a pack name no file
-// may have) leaves the folder old or new, never a mix, and the one after leaves it all new.
+// Also a pass whose commit fails at each file in turn (whatever the listing's order, old and new
+// files are in place by then), killed before each step of its undo. A next pass that fails for
+// another reason (a pack name no file may have) leaves the folder old or new, never a mix.
 TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesIt) {
     testfs::TempDir source, target, bad;
     for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat"})
@@ -54,52 +53,58 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
     };
     setUp();
     const Contents before = Read(target.Path(), true);
-    ASSERT_EQ(kCompleted, pass(source.Path()));
+    std::string trace; // the copies flushed before the record, the renames before a kept file goes
+    {
+        ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
+            trace += !from                                ? "W"
+                     : to                                 ? (IsPassName(to) ? "" : "R")
+                     : std::string(target.Path()) == from ? "F"
+                     : IsPassName(from)                   ? "D"
+                                                          : "";
+            return true;
+        });
+        ASSERT_EQ(kCompleted, pass(source.Path()));
+    }
+    EXPECT_EQ("FWRRRRFDDD", trace.substr(trace.find('F')));
     const Contents after = Read(target.Path(), true);
 
-    for (int failAt = 0; failAt <= 4; ++failAt) {
-        int stop = 1;
-        for (;; ++stop) {
-            setUp();
-            const pid_t pid = fork();
-            if (pid == 0) {
-                int commits = 0;
-                ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
-                    return !to || !IsPassName(from) || IsPassName(to) || ++commits != failAt;
-                });
-                StopBeforeChange(stop);
-                const std::string text = pass(source.Path());
-                _exit(Read(target.Path(), true) == before &&
-                              testfs::Attributes(target / "a.dat") == FILE_ATTRIBUTE_READONLY &&
-                              text.find(kNotChanged) != std::string::npos
-                          ? 0
-                          : failAt > 0);
-            }
-            int status = 0;
-            ASSERT_EQ(pid, waitpid(pid, &status, 0));
-            ASSERT_TRUE(WIFEXITED(status));
-            if (WEXITSTATUS(status) != kStopStatus) {
-                EXPECT_EQ(0, WEXITSTATUS(status)) << "the failed pass left the folder changed";
-                break; // the pass made fewer changes
-            }
-            // A kill leaves the marks it reset; the way the record gave is finished first.
-            const std::string record =
-                testfs::Exists(target / kRecordName) ? testfs::ReadFile(target / kRecordName) : "";
-            const bool commit =
-                record.size() > 5 && record.substr(record.size() - 5) == "\r\n.\r\n";
-            // An undo stopped leaves each file new, or old with its copy beside it.
-            Contents now = Read(target.Path(), true);
-            for (const std::string name : {"a.dat", "b.dat"})
-                EXPECT_TRUE(record.find("Undo") == std::string::npos ||
-                            now[name] == "new " + name || now[name + ".~kq"] == "new " + name)
-                    << name << " killed at " << stop;
-            const std::string next = pass(bad.Path());
-            EXPECT_NE(std::string::npos, next.find(kNotChanged)) << next;
-            EXPECT_EQ(commit ? after : before, Read(target.Path(), false)) << "killed at " << stop;
-            EXPECT_EQ(kCompleted, pass(source.Path()));
-            EXPECT_EQ(after, Read(target.Path(), true)) << "after change " << stop;
+    // failAt 0: no failure; else the commit fails at that file.
+    for (int failAt = 0, stop = 1; failAt <= 4; ++stop) {
+        setUp();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            int commits = 0;
+            ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
+                return !to || !IsPassName(from) || IsPassName(to) || ++commits != failAt;
+            });
+            StopBeforeChange(stop);
+            const std::string text = pass(source.Path());
+            _exit(failAt > 0 && (Read(target.Path(), true) != before ||
+                                 text.find(kNotChanged) == std::string::npos ||
+                                 testfs::Attributes(target / "a.dat") != 1));
         }
-        EXPECT_GT(stop, 10) << "the pass was stopped at too few changes";
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) != kStopStatus) { // the pass made fewer changes
+            EXPECT_EQ(0, WEXITSTATUS(status)) << "the failed pass left the folder changed";
+            EXPECT_GT(stop, 10) << "the pass was stopped at too few changes";
+            stop = 0, ++failAt;
+            continue;
+        }
+        // Marks a kill leaves reset are not compared; the way the record gave is finished first.
+        const std::string record =
+            testfs::Exists(target / kRecordName) ? testfs::ReadFile(target / kRecordName) : "";
+        const bool recorded = record.size() > 5 && record.substr(record.size() - 5) == "\r\n.\r\n";
+        Contents now = Read(target.Path(), true); // an undo stopped: each file new, or old + copy
+        for (const std::string name : {"a.dat", "b.dat"})
+            EXPECT_TRUE(record.find("Undo") == std::string::npos || now[name] == "new " + name ||
+                        now[name + ".~kq"] == "new " + name)
+                << name << " killed at " << stop;
+        EXPECT_NE(std::string::npos, pass(bad.Path()).find(kNotChanged));
+        EXPECT_EQ(recorded ? after : before, Read(target.Path(), false)) << "killed at " << stop;
+        EXPECT_EQ(kCompleted, pass(source.Path()));
+        EXPECT_EQ(after, Read(target.Path(), true)) << "after change " << stop;
     }
 }
 

@@ -76,5 +76,6 @@ KQ_STOPPABLE(CopyFileExA, (LPCSTR a, LPCSTR b, LPPROGRESS_ROUTINE c, LPVOID d, B
              (a, b, c, d, e, f), (a, b))
 KQ_STOPPABLE(DeleteFileA, (LPCSTR a), (a), (a, nullptr))
 KQ_STOPPABLE(SetFileAttributesA, (LPCSTR a, DWORD b), (a, b), (a, nullptr))
+KQ_STOPPABLE(FlushVolumeOf, (LPCSTR a), (a), (a, nullptr))
 KQ_STOPPABLE(WriteFile, (HANDLE a, LPCVOID b, DWORD c, LPDWORD d, OVERLAPPED* e), (a, b, c, d, e),
              (nullptr, nullptr))
