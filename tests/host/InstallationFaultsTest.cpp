@@ -340,11 +340,20 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
     // The next pass, without the refused targets, replaces every planted name and leaves none.
     unlink(Posix(source / "c.dat").c_str());
     unlink(Posix(source / "h.dat").c_str());
+    testfs::WriteFile(source / "e.dat", "new e.dat");
+    testfs::WriteFile(target / "e.dat", "old e.dat");
+    testfs::WriteFile(source / "f.dat", "new f.dat");
+    testfs::WriteFile(target / "f.dat.~kq", "left over");
+    for (const char* name : {"e.dat.~kq.~kq", "b.dat.~kq", "f.dat.~kq.~kq"}) { // read-only too
+        testfs::WriteFile(target / name, "left over");
+        testfs::SetAttributes(target / name, FILE_ATTRIBUTE_READONLY);
+    }
     RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
     EXPECT_TRUE(ParseReport(window.MessageBoxes().back()).complete);
     EXPECT_EQ("new a.dat", testfs::ReadFile(target / "a.dat"));
     EXPECT_EQ("new b.dat", testfs::ReadFile(target / "b.dat"));
-    EXPECT_EQ((Names{"a.dat", "b.dat", "c.dat", "h.dat"}), testfs::List(target.Path()));
+    EXPECT_EQ((Names{"a.dat", "b.dat", "c.dat", "e.dat", "f.dat", "h.dat"}),
+              testfs::List(target.Path()));
     outsideIntact();
 }
 
