@@ -53,7 +53,10 @@ int changesLeft = 0;
 bool Change(LPCSTR path, LPCSTR newPath) {
     if (changesLeft > 0 && --changesLeft == 0)
         _exit(kStopStatus);
-    return !Current<ChangeHook>() || Current<ChangeHook>()(path, newPath);
+    if (!Current<ChangeHook>() || Current<ChangeHook>()(path, newPath))
+        return true;
+    SetLastError(ERROR_DISK_FULL);
+    return false;
 }
 } // namespace
 
@@ -65,11 +68,7 @@ void StopBeforeChange(int stop) {
 #define KQ_STOPPABLE(name, params, args, paths)                                                    \
     extern "C" BOOL __real_##name params;                                                          \
     extern "C" BOOL __wrap_##name params {                                                         \
-        if (!Change paths) {                                                                       \
-            SetLastError(ERROR_DISK_FULL);                                                         \
-            return FALSE;                                                                          \
-        }                                                                                          \
-        return __real_##name args;                                                                 \
+        return Change paths ? __real_##name args : FALSE;                                          \
     }
 KQ_STOPPABLE(MoveFileExA, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c), (a, b))
 KQ_STOPPABLE(CopyFileExA, (LPCSTR a, LPCSTR b, LPPROGRESS_ROUTINE c, LPVOID d, BOOL* e, DWORD f),
