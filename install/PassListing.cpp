@@ -63,6 +63,8 @@ int CompareRegardlessOfCase(const void* a, const void* b) {
 // Two names that differ only in letter case are one file in the Korvo folder and would share
 // their copy's name: both are refused.
 void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
+    if (files.Count() < 2)
+        return;
     std::vector<CString> names;
     names.reserve(static_cast<size_t>(files.Count()));
     files.ForEach([&names](CPassFiles::File file) {
