@@ -340,11 +340,10 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
     // The next pass, without the refused targets, replaces every planted name and leaves none.
     unlink(Posix(source / "c.dat").c_str());
     unlink(Posix(source / "h.dat").c_str());
-    testfs::WriteFile(source / "e.dat", "new e.dat");
+    for (const char* name : {"e.dat", "f.dat"})
+        testfs::WriteFile(source / name, "new");
     testfs::WriteFile(target / "e.dat", "old e.dat");
-    testfs::WriteFile(source / "f.dat", "new f.dat");
-    testfs::WriteFile(target / "f.dat.~kq", "left over");
-    for (const char* name : {"e.dat.~kq.~kq", "b.dat.~kq", "f.dat.~kq.~kq"}) { // read-only too
+    for (const char* name : {"e.dat.~kq.~kq", "b.dat.~kq", "f.dat.~kq", "f.dat.~kq.~kq"}) {
         testfs::WriteFile(target / name, "left over");
         testfs::SetAttributes(target / name, FILE_ATTRIBUTE_READONLY);
     }

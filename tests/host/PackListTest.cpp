@@ -106,8 +106,7 @@ TEST_F(PackList, APassInstallsTheListedFilesAsReleasedOrNothing) {
     EXPECT_EQ("abc", testfs::ReadFile(korvo / "a.txt"));
 }
 
-// A killed pass's record is used only as the pass writes it, and its copy put in place only
-// when it is a plain file with one name, and the listed file; else it is named and undone.
+// A killed pass's record used only as written, its copy only as a lone file and the listed one.
 TEST_F(PackList, KilledPassesCopiesAreCheckedBeforeTheyAreInstalled) {
     Carry(kAbc + " 3 a.txt\n"); // the pack folder, dir, lacks it: named as missing too
     const std::string head = "Korvo-Quenda Service-Pack: Commit 2\r\n+",

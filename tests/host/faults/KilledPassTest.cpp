@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,9 +28,8 @@ Contents Read(const CString& folder, bool passNames) {
     return contents;
 }
 
-// Also a pass whose commit fails at each file in turn (whatever the listing's order, old and new
-// files are in place by then), killed before each step of its undo. A next pass that fails for
-// another reason (a pack name no file may have) leaves the folder old or new, never a mix.
+// Also with the commit failing at file failAt > 0, killed in its undo: a next pass failing for
+// another reason (a name no file may have) leaves the folder old or new, never a mix.
 TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesIt) {
     testfs::TempDir source, target, bad;
     for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat"})
@@ -64,7 +62,6 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
     EXPECT_EQ("FWRRRRFDDD", trace.substr(trace.find('F')));
     const Contents after = Read(target.Path(), true);
 
-    // failAt 0: no failure; else the commit fails at that file.
     for (int failAt = 0, stop = 1; failAt <= 4; ++stop) {
         setUp();
         const pid_t pid = fork();
@@ -96,7 +93,7 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
         for (const std::string name : {"a.dat", "b.dat"})
             EXPECT_TRUE(record.find("Undo") == std::string::npos || now[name] == "new " + name ||
                         now[name + ".~kq"] == "new " + name)
-                << name << " killed at " << stop;
+                << name << stop;
         EXPECT_NE(std::string::npos, pass(bad.Path()).find(kNotChanged));
         EXPECT_EQ(recorded ? after : before, Read(target.Path(), false)) << "killed at " << stop;
         EXPECT_EQ(kCompleted, pass(source.Path()));
@@ -104,8 +101,7 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
     }
 }
 
-// A hold of a moment is waited for in the commit, and in the undo after the failing file (held
-// for good) spent its budget: the undo puts the file just put in place back.
+// Holds of a moment waited for in the commit, and in the undo once the failing file's is spent.
 TEST(KilledPass, HoldsOfAMomentAreWaitedForInTheCommitAndInTheUndo) {
     testfs::TempDir source, target;
     for (const char* name : {"a.dat", "b.dat"}) {
@@ -120,8 +116,8 @@ TEST(KilledPass, HoldsOfAMomentAreWaitedForInTheCommitAndInTheUndo) {
     };
     TestWindow window;
     {
-        // The first copy put in place is held a moment; the next for good, the first again a
-        // moment. A hold of a moment ends when the pass tries the same rename again.
+        // The first copy put in place held a moment, then the next for good: a moment's hold
+        // (on the first, again) ends when the pass tries the same rename again.
         ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
             if (!to)
                 return true;

@@ -16,8 +16,7 @@ typedef std::function<HANDLE(HANDLE found, WIN32_FIND_DATAA* data)> FindFirstHoo
 // Gets what readdir returned; the host listing's own calls only.
 typedef std::function<dirent*(dirent* entry)> ReaddirHook;
 
-// Gets each change's path (MoveFileExA's and CopyFileExA's both; none for WriteFile) before it
-// is made; false makes it fail with ERROR_DISK_FULL.
+// Gets each change's paths (none for WriteFile) before it is made; false fails it: disk full.
 typedef std::function<bool(LPCSTR path, LPCSTR newPath)> ChangeHook;
 
 // Each set for the lifetime of the object.
