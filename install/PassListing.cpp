@@ -1,5 +1,7 @@
 #include "install/PassListing.h"
 
+#include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -60,19 +62,53 @@ int CompareRegardlessOfCase(const void* a, const void* b) {
                     *static_cast<const unsigned char* const*>(b));
 }
 
+int CompareKeys(const void* a, const void* b) {
+    const uint32_t x = *static_cast<const uint32_t*>(a), y = *static_cast<const uint32_t*>(b);
+    return x < y ? -1 : x > y;
+}
+
+// A key that names differing only in letter case share, whatever the code page: ASCII letters
+// folded, every other character by its length alone. Names of one key are then compared whole.
+uint32_t CaseKey(const char* name) {
+    uint32_t key = 2166136261u; // FNV-1a
+    for (const char* c = name; *c;) {
+        const char* next = CharNextA(c);
+        const unsigned byte = static_cast<unsigned char>(*c);
+        key = (key ^ (next - c == 1 && byte < 0x80 ? static_cast<unsigned>(std::tolower(byte))
+                                                   : 0x100u + static_cast<unsigned>(next - c))) *
+              16777619u;
+        c = next;
+    }
+    return key;
+}
+
 // Two names that differ only in letter case are one file in the Korvo folder and would share
-// their copy's name: both are refused.
+// their copy's name: both are refused. A key of 32 bits a name keeps the memory small for many
+// names; only names that share a key are held whole.
 void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
-    if (files.Count() < 2)
+    std::vector<uint32_t> keys, shared;
+    keys.reserve(static_cast<size_t>(files.Count()));
+    files.ForEach([&keys](CPassFiles::File file) {
+        keys.push_back(CaseKey(file.Name()));
+        return true;
+    });
+    if (keys.size() > 1)
+        std::qsort(keys.data(), keys.size(), sizeof(uint32_t), CompareKeys);
+    for (size_t i = 1; i < keys.size(); ++i)
+        if (keys[i - 1] == keys[i] && (shared.empty() || shared.back() != keys[i]))
+            shared.push_back(keys[i]);
+    if (shared.empty())
         return;
     std::vector<CString> names;
-    names.reserve(static_cast<size_t>(files.Count()));
-    files.ForEach([&names](CPassFiles::File file) {
-        names.emplace_back(file.Name());
+    files.ForEach([&](CPassFiles::File file) {
+        const uint32_t key = CaseKey(file.Name());
+        if (std::bsearch(&key, shared.data(), shared.size(), sizeof(uint32_t), CompareKeys))
+            names.emplace_back(file.Name());
         return true;
     });
     std::vector<const char*> sorted(names.begin(), names.end());
-    std::qsort(sorted.data(), sorted.size(), sizeof(const char*), CompareRegardlessOfCase);
+    if (sorted.size() > 1)
+        std::qsort(sorted.data(), sorted.size(), sizeof(const char*), CompareRegardlessOfCase);
     for (size_t i = 1; i < sorted.size(); ++i)
         if (CompareRegardlessOfCase(&sorted[i - 1], &sorted[i]) == 0) {
             if (i == 1 || CompareRegardlessOfCase(&sorted[i - 2], &sorted[i - 1]) != 0)
