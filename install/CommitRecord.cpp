@@ -65,20 +65,9 @@ private:
     DWORD m_used = 0;
 };
 
-// Opens the record itself, never through a link, and checks it is a plain file with one name.
+// The record itself, never through a link, a plain file with one name.
 HANDLE OpenRecord(const CString& path, DWORD access) {
-    HANDLE file = CreateFileA(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return file;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1 ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
-        CloseHandle(file);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    return file;
+    return OpenLoneFile(path, access, FILE_SHARE_READ);
 }
 
 } // namespace

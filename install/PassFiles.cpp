@@ -40,3 +40,19 @@ bool CPassFiles::Add(const char* name, bool sourceMarked, bool oldKept) {
     ++m_count;
     return true;
 }
+
+bool CPassFiles::ForEachOf(bool (*visit)(void*, File), void* context) {
+    char name[MAX_PATH];
+    for (size_t block = 0; block < m_blocks.size(); ++block)
+        for (size_t at = 0; at < m_used[block];) {
+            // State, the length shared with the name before, the rest NUL-ended.
+            unsigned char* entry = m_blocks[block] + at;
+            const char* rest = reinterpret_cast<const char*>(entry + 2);
+            const size_t length = std::strlen(rest);
+            std::memcpy(name + entry[1], rest, length + 1);
+            at += 3 + length;
+            if (!visit(context, File(entry, name)))
+                return false;
+        }
+    return true;
+}

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <vector>
+#include <memory>
 
 #include "disk/DiskObject.h"
 #include "install/CommitRecord.h"
@@ -57,11 +57,6 @@ void Take(const WIN32_FIND_DATAA& entry, const CString& targetFolder, CWnd* owne
         outcome.CopyFailed(name, Cause::Other);
 }
 
-int CompareRegardlessOfCase(const void* a, const void* b) {
-    return _mbsicmp(*static_cast<const unsigned char* const*>(a),
-                    *static_cast<const unsigned char* const*>(b));
-}
-
 int CompareKeys(const void* a, const void* b) {
     const uint32_t x = *static_cast<const uint32_t*>(a), y = *static_cast<const uint32_t*>(b);
     return x < y ? -1 : x > y;
@@ -84,37 +79,39 @@ uint32_t CaseKey(const char* name) {
 
 // Two names that differ only in letter case are one file in the Korvo folder and would share
 // their copy's name: both are refused. A key of 32 bits a name keeps the memory small for many
-// names; only names that share a key are held whole.
+// names; only names whose key another shares are compared whole, which are few.
 void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
-    std::vector<uint32_t> keys, shared;
-    keys.reserve(static_cast<size_t>(files.Count()));
-    files.ForEach([&keys](CPassFiles::File file) {
-        keys.push_back(CaseKey(file.Name()));
+    const size_t count = static_cast<size_t>(files.Count());
+    std::unique_ptr<uint32_t[]> keys(new uint32_t[count]);
+    size_t shared = 0;
+    files.ForEach([&](CPassFiles::File file) {
+        keys[shared++] = CaseKey(file.Name());
         return true;
     });
-    if (keys.size() > 1)
-        std::qsort(keys.data(), keys.size(), sizeof(uint32_t), CompareKeys);
-    for (size_t i = 1; i < keys.size(); ++i)
-        if (keys[i - 1] == keys[i] && (shared.empty() || shared.back() != keys[i]))
-            shared.push_back(keys[i]);
-    if (shared.empty())
-        return;
-    std::vector<CString> names;
+    std::qsort(keys.get(), count, sizeof(uint32_t), CompareKeys);
+    // The keys that more than one name has, each once, in order.
+    shared = 0;
+    for (size_t i = 1; i < count; ++i)
+        if (keys[i - 1] == keys[i] && (shared == 0 || keys[shared - 1] != keys[i]))
+            keys[shared++] = keys[i];
+    CPassFiles candidates;
     files.ForEach([&](CPassFiles::File file) {
         const uint32_t key = CaseKey(file.Name());
-        if (std::bsearch(&key, shared.data(), shared.size(), sizeof(uint32_t), CompareKeys))
-            names.emplace_back(file.Name());
+        if (std::bsearch(&key, keys.get(), shared, sizeof(uint32_t), CompareKeys))
+            candidates.Add(file.Name(), false);
         return true;
     });
-    std::vector<const char*> sorted(names.begin(), names.end());
-    if (sorted.size() > 1)
-        std::qsort(sorted.data(), sorted.size(), sizeof(const char*), CompareRegardlessOfCase);
-    for (size_t i = 1; i < sorted.size(); ++i)
-        if (CompareRegardlessOfCase(&sorted[i - 1], &sorted[i]) == 0) {
-            if (i == 1 || CompareRegardlessOfCase(&sorted[i - 2], &sorted[i - 1]) != 0)
-                outcome.CopyFailed(sorted[i - 1], Cause::Other);
-            outcome.CopyFailed(sorted[i], Cause::Other);
-        }
+    candidates.ForEach([&](CPassFiles::File one) {
+        int same = 0;
+        candidates.ForEach([&](CPassFiles::File other) {
+            same += _mbsicmp(reinterpret_cast<const unsigned char*>(one.Name()),
+                             reinterpret_cast<const unsigned char*>(other.Name())) == 0;
+            return same < 2;
+        });
+        if (same > 1)
+            outcome.CopyFailed(one.Name(), Cause::Other);
+        return true;
+    });
 }
 
 } // namespace

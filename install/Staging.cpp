@@ -60,15 +60,13 @@ Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attr
 // handle, which does not share delete, keeps that file under the name meanwhile. A link or a
 // file with other names is never changed: the rename over it fails and names the file.
 void ClearLeftover(const CString& path) {
-    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    DWORD attributes = 0;
+    HANDLE file =
+        OpenLoneFile(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes);
     if (file == INVALID_HANDLE_VALUE)
         return;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
-        (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
-        !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
-        SetFileAttributesA(path, (info.dwFileAttributes & kMarks & ~FILE_ATTRIBUTE_READONLY) |
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesA(path, (attributes & kMarks & ~FILE_ATTRIBUTE_READONLY) |
                                      FILE_ATTRIBUTE_NORMAL);
     CloseHandle(file);
 }
