@@ -89,7 +89,7 @@ awk -v b="$bytes" 'BEGIN {
   printf "install.exe stripped (KiB)\t%.1f\t<= 410\t%s\n", kib, kib <= 410 ? "pass" : "miss"
 }' >>"$ROWS"
 
-echo "== host: the pass against cp -p ($ROUNDS rounds)"
+echo "== host: the pass against cp -p, and its flushes ($ROUNDS rounds)"
 mkdir -p "$WORK/host"
 echo "on $(df --output=fstype "$WORK/host" | tail -n1) ($WORK/host):"
 build-bench-host/bench/kq_host_pass_bench copy "$WORK/host" "$ROUNDS" | collect || failed host-copy
@@ -115,7 +115,7 @@ KQ_TIMEOUT=300 bash tests/wine/run.sh build-bench-win32/bench/kq_start_time.exe 
   "$(winpath "$ROOT/build-bench-win32/bench/kq_minimal_dialog_like_installer.exe")" | collect ||
   failed wine-start
 
-echo "== Wine: the pass against a bare CopyFileA loop ($ROUNDS rounds)"
+echo "== Wine: the pass against a bare CopyFileA loop, and its flushes ($ROUNDS rounds)"
 mkdir -p "$WORK/wine"
 KQ_TIMEOUT=900 bash tests/wine/run.sh build-bench-win32/bench/kq_wine_pass_bench.exe \
   "$(winpath "$WORK/wine")" "$ROUNDS" | collect || failed wine-pass

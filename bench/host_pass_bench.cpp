@@ -1,6 +1,7 @@
 // The installation pass on the Linux build against GNU cp -p over the same files and the same
 // target state, and the pass's peak memory as the folder grows. Shown beside them: SHA-256
-// alone (libcrypto, as the pass checks a pack against its list) over the same files.
+// alone (libcrypto, as the pass checks a pack against its list) over the same files; and the
+// pass with the volume's flush (syncfs), with each file's (fsync), and with none.
 //
 //   kq_host_pass_bench copy <work folder> <rounds>
 //   kq_host_pass_bench memory <work folder> <runs>
@@ -23,6 +24,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "FlushChoice.h"
 #include "HeadlessWindow.h"
 #include "HostProgramData.h"
 #include "PackListOf.h"
@@ -246,6 +248,21 @@ void CheckedCase(const Case& c, const std::string& work, int rounds) {
     Empty(target);
 }
 
+// The pass with each flush against none, over the same target state.
+void FlushCase(const Case& c, const std::string& work, bool older, int rounds) {
+    const std::string source = work + "/" + c.folder + "-source", target = work + "/target";
+    mkdir(target.c_str(), 0755);
+    ReportFlushes("host", std::string(c.label) + (older ? ", older copies" : ", empty target"),
+                  rounds, [&] {
+                      Reset(target, c, older);
+                      const double start = Now();
+                      if (!RunPass(source, target))
+                          Die("the pass was incomplete into", target);
+                      return Now() - start;
+                  });
+    Empty(target);
+}
+
 int Copy(const std::string& work, int rounds) {
     mkdir(work.c_str(), 0755);
     const Case cases[] = {{"2000 x 4 KiB", "small", 2000, 4096},
@@ -253,6 +270,9 @@ int Copy(const std::string& work, int rounds) {
     for (const Case& c : cases)
         MakeSet(work + "/" + c.folder + "-source", c.count, c.size, 1, false);
     // A round of the large files is short and its noise large: they get three times as many.
+    for (const Case& c : cases)
+        for (bool older : {false, true})
+            FlushCase(c, work, older, c.count > 100 ? rounds : 3 * rounds);
     for (const Case& c : cases)
         CheckedCase(c, work, c.count > 100 ? rounds : 3 * rounds);
     for (const Case& c : cases) {

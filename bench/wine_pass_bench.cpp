@@ -11,7 +11,8 @@
 // in the installer, so its figure includes both. A last figure is what twenty targets held for
 // good (Korvo still running) add to a pass: the waits of its retries, within their budget.
 // And the pass that checks a pack against its list, against the same pass without one and
-// SHA-256 alone (CNG) over the same files: checking may cost little more than one hash.
+// SHA-256 alone (CNG) over the same files: checking may cost little more than one hash. And
+// the pass with the volume's flush, with each file's, and with none (FlushChoice.h).
 //
 // Prints "ROW<TAB>figure<TAB>value<TAB>target<TAB>pass|miss" lines for bench.sh, and the
 // medians behind them. The closing box is answered at once by a CBT hook on this thread
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "FlushChoice.h"
 #include "PackListOf.h"
 #include "Sha256.h"
 #include "Timing.h"
@@ -201,6 +203,7 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
         CopyFileA((source + "\\" + names[i]).c_str(), temporary.c_str(), TRUE);
         SetFileAttributesA(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
+    FlushVolumeOf(target.c_str()); // the copies, before the record
     const std::string record = target + "\\" + kRecordName;
     HANDLE file = CreateFileA(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -217,6 +220,7 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
         MoveFileExA((to + kTemporarySuffix).c_str(), to.c_str(),
                     old[i] ? MOVEFILE_REPLACE_EXISTING : 0);
     }
+    FlushVolumeOf(target.c_str()); // the renames, before the old files go
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string second = target + "\\" + names[i] + kSecondSuffix;
         if (old[i] && GetFileAttributesA(second.c_str()) != INVALID_FILE_ATTRIBUTES)
@@ -348,6 +352,22 @@ void RunCase(const Case& c, const std::string& work, bool older, int rounds, CWn
     std::fflush(stdout);
 }
 
+// The pass with each flush against none, over the same target state.
+void RunFlushes(const Case& c, const std::string& work, bool older, int rounds, CWnd& owner) {
+    const std::string source = work + "\\" + c.folder + "-source";
+    const std::string oldCopies = older ? work + "\\" + c.folder + "-old" : std::string();
+    const std::string target = work + "\\target", trash = work + "\\used";
+    CreateDirectoryA(target.c_str(), nullptr);
+    ReportFlushes("Wine", std::string(c.label) + (older ? ", older copies" : ", empty target"),
+                  rounds, [&] {
+                      Reset(target, oldCopies, trash);
+                      const double ms = TimePass(source, target, owner).toBox;
+                      Check(source, target);
+                      return ms;
+                  });
+    Empty(target, trash);
+}
+
 // Twenty targets held as a running program holds its files: the pass against itself with the
 // same targets free.
 void RunHeld(const std::string& work, int rounds, CWnd& owner) {
@@ -385,10 +405,12 @@ void RunHeld(const std::string& work, int rounds, CWnd& owner) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <work folder> <rounds>\n", argv[0]);
+    // "flush": the flushes' figures alone.
+    if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "flush") == 0)) {
+        std::fprintf(stderr, "usage: %s <work folder> <rounds> [flush]\n", argv[0]);
         return 2;
     }
+    const bool flushOnly = argc == 4;
     const std::string work = argv[1];
     const int rounds = std::max(1, std::atoi(argv[2]));
     CreateDirectoryA(work.c_str(), nullptr);
@@ -412,10 +434,16 @@ int main(int argc, char** argv) {
     // A round of the large files is short and its noise large: they get three times as many.
     for (const Case& c : cases)
         for (bool older : {false, true})
-            RunCase(c, work, older, c.count > 100 ? rounds : 3 * rounds, owner);
+            if (!flushOnly)
+                RunCase(c, work, older, c.count > 100 ? rounds : 3 * rounds, owner);
     for (const Case& c : cases)
-        RunChecked(c, work, c.count > 100 ? rounds : 3 * rounds, owner);
-    RunHeld(work, rounds, owner);
+        for (bool older : {false, true})
+            RunFlushes(c, work, older, c.count > 100 ? rounds : 3 * rounds, owner);
+    for (const Case& c : cases)
+        if (!flushOnly)
+            RunChecked(c, work, c.count > 100 ? rounds : 3 * rounds, owner);
+    if (!flushOnly)
+        RunHeld(work, rounds, owner);
 
     UnhookWindowsHookEx(hook);
     owner.m_hWnd = nullptr;

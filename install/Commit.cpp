@@ -1,5 +1,6 @@
 #include "install/Commit.h"
 
+#include "DiskFlush.h"
 #include "install/CommitRecord.h"
 #include "install/PassRules.h"
 #include "install/Staging.h"
@@ -26,26 +27,35 @@ bool RemoveKept(const CString& second, CRetryBudget& retry) {
     return true;
 }
 
+bool Exists(const CString& path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 FilePaths PathsOf(const CString& targetFolder, CPassFiles::File file) {
     return FilePaths(CString(), targetFolder, file.Name());
 }
 
-// How far the commit of one file went: its old file kept under the second name, its copy in
-// place.
-enum Step { kNothing, kOldKept, kInPlace };
-
-// Takes one file's commit back from step; false when a rename back fails.
-bool Undo(const FilePaths& paths, CPassFiles::File file, Step step, CRetryBudget& retry) {
-    if (step == kNothing)
+// Puts on the disk what the pass wrote beside the targets: the copies (before the record lets
+// the next pass rename them over old files) or, once they are in place, the targets. One flush
+// of the volume where it can be opened, else one of each file.
+bool FlushWritten(const CString& targetFolder, CPassFiles& files, bool copies, CKeepAlive& alive) {
+    if (FlushVolumeOf(targetFolder))
         return true;
-    if (!file.OldKept())
-        return step != kInPlace || Rename(paths.target, paths.temporary, 0, paths.target, retry);
-    if (step == kInPlace)
-        return Rename(paths.second, paths.target, MOVEFILE_REPLACE_EXISTING, paths.target, retry);
-    // Kept as a second name made by this pass, the target still there; or renamed aside.
-    if (GetFileAttributesA(paths.target) != INVALID_FILE_ATTRIBUTES)
-        return DeleteFileA(paths.second) != FALSE;
-    return Rename(paths.second, paths.target, 0, paths.target, retry);
+    return files.ForEach([&](CPassFiles::File file) {
+        alive.Serve();
+        const FilePaths paths = PathsOf(targetFolder, file);
+        const CString& path = copies ? paths.temporary : paths.target;
+        HANDLE handle =
+            CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return false;
+        const bool flushed = FlushFileBuffers(handle) != FALSE;
+        const DWORD error = GetLastError();
+        CloseHandle(handle);
+        SetLastError(error);
+        return flushed;
+    });
 }
 
 // Keeps the old target under its second name: a hard link, so that the copy then replaces the
@@ -57,79 +67,181 @@ bool KeepOld(const FilePaths& paths, CRetryBudget& retry, bool& linked) {
            Rename(paths.target, paths.second, MOVEFILE_REPLACE_EXISTING, paths.target, retry);
 }
 
-} // namespace
+// Whether the undo can put file back: a kept old file it would rename back is a plain file with
+// one name.
+bool CanUndo(const FilePaths& paths, CPassFiles::File file) {
+    if (!file.OldKept() || !Exists(paths.second))
+        return true;
+    return (Exists(paths.target) && Exists(paths.temporary)) || IsLoneFile(paths.second);
+}
 
-void Unstage(const CString& targetFolder, CPassFiles& files, int staged) {
+// Takes one file back to old with its copy beside it, whatever step of its commit or undo it
+// was stopped at: the new copy goes back to its temporary name first, then the kept old file
+// back to the target's, so that a stop between leaves the file new, or old with its copy
+// beside it. Each step has a file's budget of its own.
+bool UndoFile(const FilePaths& paths, CPassFiles::File file, CRetryBudget& retry) {
+    const bool target = Exists(paths.target), temporary = Exists(paths.temporary);
+    retry.StartFile();
+    if (!file.OldKept())
+        return !target || temporary ||
+               Rename(paths.target, paths.temporary, 0, paths.target, retry);
+    if (!Exists(paths.second))
+        return true; // never kept, or put back
+    // The copy not yet in place: the kept name is a second name of the old target, left over
+    // (as a copy is) where a holder of the target keeps it.
+    if (target && temporary) {
+        RemoveKept(paths.second, retry);
+        return true;
+    }
+    if (!CanUndo(paths, file))
+        return false;
+    if (target && !Rename(paths.target, paths.temporary, 0, paths.target, retry))
+        return false;
+    retry.StartFile();
+    return Rename(paths.second, paths.target, 0, paths.target, retry);
+}
+
+// The undo of the first `count` files: recorded first (unless the record already says so), then
+// each file put back, its copy beside it; then the record and the copies go. Where a file
+// cannot be put back, the record stays for the next pass to finish the undo. The undo has a
+// budget of its own: the commit's failure often spent the pass's. False unless the folder is
+// old again.
+bool Undo(const CString& targetFolder, CPassFiles& files, int count, bool recorded,
+          CKeepAlive& alive, PassOutcome& outcome) {
+    if (!recorded && !RecordUndo(targetFolder)) {
+        outcome.PartlyUpdated(); // still committing: the next pass completes it
+        return false;
+    }
+    CRetryBudget retry(alive);
+    bool undone = true;
     int index = 0;
     files.ForEach([&](CPassFiles::File file) {
-        UnstageFile(PathsOf(targetFolder, file), file, index++ < staged);
+        alive.Serve();
+        const FilePaths paths = PathsOf(targetFolder, file);
+        if (!UndoFile(paths, file, retry)) {
+            outcome.CopyFailed(file.Name(), CauseOf(GetLastError(), paths.target));
+            undone = false;
+        }
+        return ++index < count;
+    });
+    if (!undone) {
+        outcome.PartlyUpdated();
+        return false;
+    }
+    // Old again: the copies are leftovers now, which no record needs.
+    RemoveCommitRecord(targetFolder); // else the next pass finds nothing left to undo
+    Unstage(targetFolder, files, files.Count(), alive, outcome);
+    return true;
+}
+
+// Once every copy is in place, the renames go to the disk, then the old files, then the record.
+// A kept file or the record left over is removed by the next pass.
+void RemoveKeptFiles(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry) {
+    if (!FlushWritten(targetFolder, files, false, retry.Alive()))
+        return;
+    bool removed = true;
+    files.ForEach([&](CPassFiles::File file) {
+        retry.Alive().Serve();
+        const FilePaths paths = PathsOf(targetFolder, file);
+        retry.StartFile();
+        if (file.OldKept() && Exists(paths.second))
+            removed = RemoveKept(paths.second, retry) && removed;
         return true;
     });
+    if (removed)
+        RemoveCommitRecord(targetFolder);
+}
+
+// Whether the killed pass's copy of file may be renamed into place: a plain file with one name
+// and, where the list names the file, the listed one.
+bool Vouch(CPackList& list, CPassFiles::File file, const CString& copy, CRetryBudget& retry) {
+    if (!IsLoneFile(copy))
+        return false;
+    retry.StartFile();
+    CPackList::Copy checked;
+    while ((checked = list.CheckStagedCopy(file.Name(), copy, retry.Alive())) ==
+               CPackList::Copy::Unreadable &&
+           retry.Again(copy)) {
+    }
+    return checked == CPackList::Copy::Matches;
+}
+
+bool CompleteCommit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
+                    PassOutcome& outcome) {
+    bool complete = true;
+    files.ForEach([&](CPassFiles::File file) {
+        retry.Alive().Serve();
+        const FilePaths paths = PathsOf(targetFolder, file);
+        retry.StartFile();
+        // The copy not yet in place replaces the target, old or gone.
+        if (Exists(paths.temporary) && !Rename(paths.temporary, paths.target,
+                                               MOVEFILE_REPLACE_EXISTING, paths.target, retry)) {
+            outcome.CopyFailed(file.Name(), CauseOf(GetLastError(), paths.target));
+            complete = false;
+        }
+        return true;
+    });
+    if (!complete) {
+        outcome.PartlyUpdated();
+        return false;
+    }
+    RemoveKeptFiles(targetFolder, files, retry);
+    return true;
+}
+
+} // namespace
+
+void Unstage(const CString& targetFolder, CPassFiles& files, int staged, CKeepAlive& alive,
+             PassOutcome& outcome) {
+    int index = 0;
+    bool restored = true;
+    files.ForEach([&](CPassFiles::File file) {
+        alive.Serve();
+        if (!UnstageFile(PathsOf(targetFolder, file), file, index++ < staged)) {
+            outcome.CopyFailed(file.Name(), Cause::Other);
+            restored = false;
+        }
+        return true;
+    });
+    if (!restored)
+        outcome.PartlyUpdated();
 }
 
 void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
             PassOutcome& outcome) {
-    if (!WriteCommitRecord(targetFolder, files)) {
+    CKeepAlive& alive = retry.Alive();
+    if (!FlushWritten(targetFolder, files, true, alive) ||
+        !WriteCommitRecord(targetFolder, files)) {
         outcome.Failed(CauseOf(GetLastError(), targetFolder));
-        Unstage(targetFolder, files, files.Count());
+        Unstage(targetFolder, files, files.Count(), alive, outcome);
         return;
     }
-    int failedAt = -1;
-    Step failedStep = kNothing;
-    int index = 0;
-    files.ForEach([&](CPassFiles::File file) {
+    int done = 0;
+    const bool committed = files.ForEach([&](CPassFiles::File file) {
+        alive.Serve();
         const FilePaths paths = PathsOf(targetFolder, file);
         retry.StartFile();
-        failedStep = kNothing;
         bool linked = false;
-        bool done = !file.OldKept() || KeepOld(paths, retry, linked);
-        if (done) {
-            failedStep = kOldKept;
-            done = Rename(paths.temporary, paths.target, linked ? MOVEFILE_REPLACE_EXISTING : 0,
-                          paths.target, retry);
-        }
-        if (done) {
-            ++index;
+        if ((!file.OldKept() || KeepOld(paths, retry, linked)) &&
+            Rename(paths.temporary, paths.target, linked ? MOVEFILE_REPLACE_EXISTING : 0,
+                   paths.target, retry)) {
+            ++done;
             return true;
         }
         outcome.CopyFailed(file.Name(), CauseOf(GetLastError(), paths.target));
-        failedAt = index;
         return false;
     });
-
-    if (failedAt < 0) {
-        // Everything is in place: the old files go, and with them the record.
-        bool removed = true;
-        files.ForEach([&](CPassFiles::File file) {
-            if (file.OldKept())
-                removed = RemoveKept(PathsOf(targetFolder, file).second, retry) && removed;
-            return true;
-        });
-        // Else the record stays, and the next pass removes what is left.
-        if (removed)
-            RemoveCommitRecord(targetFolder);
-        return;
-    }
-
-    bool undone = true;
-    index = 0;
-    files.ForEach([&](CPassFiles::File file) {
-        const Step step = index < failedAt ? kInPlace : failedStep;
-        undone = Undo(PathsOf(targetFolder, file), file, step, retry) && undone;
-        return ++index <= failedAt;
-    });
-    if (!undone) {
-        // The record and the copies let the next pass complete this commit.
-        outcome.PartlyUpdated();
-        return;
-    }
-    Unstage(targetFolder, files, files.Count());
-    RemoveCommitRecord(targetFolder);
+    if (committed)
+        RemoveKeptFiles(targetFolder, files, retry);
+    else
+        Undo(targetFolder, files, done + 1, false, alive, outcome);
 }
 
-bool CompleteKilledCommit(const CString& targetFolder, CRetryBudget& retry, PassOutcome& outcome) {
+bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBudget& retry,
+                          PassOutcome& outcome) {
     CPassFiles files;
-    switch (ReadCommitRecord(targetFolder, files)) {
+    const RecordRead read = ReadCommitRecord(targetFolder, files);
+    switch (read) {
     case RecordRead::None:
         return true;
     case RecordRead::Incomplete:
@@ -140,27 +252,39 @@ bool CompleteKilledCommit(const CString& targetFolder, CRetryBudget& retry, Pass
     case RecordRead::Unusable:
         outcome.CopyFailed(kRecordName, Cause::Other);
         return false;
-    case RecordRead::Complete:
+    case RecordRead::Commit:
+    case RecordRead::Undo:
         break;
     }
-    bool complete = true;
-    files.ForEach([&](CPassFiles::File file) {
-        const FilePaths paths = PathsOf(targetFolder, file);
-        retry.StartFile();
-        bool done = true;
-        // The copy not yet in place replaces the target, old or gone.
-        if (IsPlainFile(paths.temporary))
-            done = Rename(paths.temporary, paths.target, MOVEFILE_REPLACE_EXISTING, paths.target,
-                          retry);
-        if (done && GetFileAttributesA(paths.second) != INVALID_FILE_ATTRIBUTES)
-            done = RemoveKept(paths.second, retry);
-        if (!done)
-            outcome.CopyFailed(file.Name(), CauseOf(GetLastError(), paths.target));
-        complete = complete && done;
-        return true;
+    // Every copy the commit would rename is checked before the first rename; where one cannot
+    // be vouched for, it is named and the commit undone instead.
+    bool vouched = true;
+    if (read == RecordRead::Commit) {
+        files.ForEach([&](CPassFiles::File file) {
+            retry.Alive().Serve();
+            const CString copy = PathsOf(targetFolder, file).temporary;
+            if (Exists(copy) && !Vouch(list, file, copy, retry)) {
+                outcome.CopyFailed(file.Name(), Cause::Other);
+                vouched = false;
+            }
+            return true;
+        });
+        if (vouched)
+            return CompleteCommit(targetFolder, files, retry, outcome);
+    }
+    // Neither way: nothing more is changed, and the file is named.
+    const bool possible = files.ForEach([&](CPassFiles::File file) {
+        retry.Alive().Serve();
+        if (CanUndo(PathsOf(targetFolder, file), file))
+            return true;
+        outcome.CopyFailed(file.Name(), Cause::Other);
+        return false;
     });
-    if (complete && RemoveCommitRecord(targetFolder))
-        return true;
-    outcome.PartlyUpdated();
-    return false;
+    if (!possible) {
+        outcome.PartlyUpdated();
+        return false;
+    }
+    return Undo(targetFolder, files, files.Count(), read == RecordRead::Undo, retry.Alive(),
+                outcome) &&
+           vouched;
 }

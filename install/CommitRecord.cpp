@@ -1,8 +1,23 @@
 // The record is the file kRecordName (".~kq") in the Korvo folder: Windows-1252 text in lines
-// that end in CR LF. Its first line is kHeader; then one line per file of the commit, its name
-// as the pack's listing gave it; then a line "." (never a name), without which the record
-// was not finished: its commit had not begun. Names are checked as they are read, since other
-// users may be able to write the folder: a record with anything else in it is not used.
+// that end in CR LF. Its first line is kHeader; then one line per file of the commit, kKept or
+// kNew and the name as the pack's listing gave it; then a line "." (never a name); and, once the
+// pass turns back, a line kUndo. Names are checked as they are read, since other users may be
+// able to write the folder: a record with anything else in it is not used.
+//
+// The states a kill can leave, and what the next pass does with each:
+// - no record: the folder is whole, old or new; copies under the pass's names are leftovers,
+//   which the next pass replaces (a commit's record goes after its kept old files; an undo's
+//   before its copies, which it no longer needs).
+// - a record without its "." (killed while it was written): no rename was made; the next pass
+//   removes it and stages afresh.
+// - "." last, committing: each file is old with its copy beside it, or new with its old file
+//   kept under the second name. The next pass completes the commit: it checks every copy it
+//   would rename and, where it cannot vouch for one, undoes instead.
+// - kUndo last, undoing: each file is old with its copy beside it, or still new. The next pass
+//   completes the undo and removes the copies.
+// - a kUndo line cut short: the line is flushed before the undo's first step, so the pass was
+//   still committing.
+// A record the next pass cannot use stops it before it changes anything: it names the record.
 #include "install/CommitRecord.h"
 
 #include <cstring>
@@ -11,8 +26,11 @@
 
 namespace {
 
-const char kHeader[] = "Korvo-Quenda Service-Pack: Commit 1";
+const char kHeader[] = "Korvo-Quenda Service-Pack: Commit 2";
 const char kEnd[] = ".";
+const char kUndo[] = "Undo";
+// A file's line starts with one of these: whether its old target is kept under the second name.
+const char kKept = '+', kNew = '-';
 const DWORD kBufferSize = 16 * 1024;
 
 CString RecordPath(const CString& folder) {
@@ -25,6 +43,7 @@ public:
     bool Line(const char* text) {
         return Put(text, static_cast<DWORD>(std::strlen(text))) && Put("\r\n", 2);
     }
+    bool Line(char mark, const char* text) { return Put(&mark, 1) && Line(text); }
     bool Flush() {
         DWORD written = 0;
         const bool ok = m_used == 0 || (WriteFile(m_file, m_buffer, m_used, &written, nullptr) &&
@@ -46,12 +65,21 @@ private:
     DWORD m_used = 0;
 };
 
-bool IsRecordableName(const char* name) {
-    return *name && !std::strpbrk(name, "\\/:") && IsInstallableName(name) && IsHeldName(name) &&
-           !IsPassName(name) && !IsSkippedName(name);
+// The record itself, never through a link, a plain file with one name.
+HANDLE OpenRecord(const CString& path, DWORD access) {
+    return OpenLoneFile(path, access, FILE_SHARE_READ);
 }
 
 } // namespace
+
+bool IsRecordableName(const char* name) {
+    // By characters: a trail byte of a double-byte code page may be any of these bytes.
+    for (const char* c = name; *c; c = CharNextA(c))
+        if (static_cast<unsigned char>(*c) < 0x20 || *c == '\\' || *c == '/' || *c == ':')
+            return false;
+    return *name && IsInstallableName(name) && IsHeldName(name) && !IsPassName(name) &&
+           !IsSkippedName(name);
+}
 
 bool WriteCommitRecord(const CString& folder, CPassFiles& files) {
     const CString path = RecordPath(folder);
@@ -60,10 +88,10 @@ bool WriteCommitRecord(const CString& folder, CPassFiles& files) {
     if (file == INVALID_HANDLE_VALUE)
         return false;
     Writer writer(file);
-    const bool ok =
-        writer.Line(kHeader) &&
-        files.ForEach([&writer](CPassFiles::File f) { return writer.Line(f.Name()); }) &&
-        writer.Line(kEnd) && writer.Flush() && FlushFileBuffers(file);
+    const bool ok = writer.Line(kHeader) && files.ForEach([&writer](CPassFiles::File f) {
+        return writer.Line(f.OldKept() ? kKept : kNew, f.Name());
+    }) && writer.Line(kEnd) &&
+                    writer.Flush() && FlushFileBuffers(file);
     const DWORD error = GetLastError();
     CloseHandle(file);
     if (!ok) {
@@ -73,21 +101,35 @@ bool WriteCommitRecord(const CString& folder, CPassFiles& files) {
     return ok;
 }
 
+bool RecordUndo(const CString& folder) {
+    HANDLE file = OpenRecord(RecordPath(folder), GENERIC_READ | GENERIC_WRITE);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    // Read to its end, so that the line goes after the rest.
+    char chunk[4096];
+    DWORD got = 0;
+    bool ok;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr) != FALSE) && got > 0) {
+    }
+    Writer writer(file);
+    ok = ok && writer.Line(kUndo) && writer.Flush() && FlushFileBuffers(file);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+    return ok;
+}
+
 RecordRead ReadCommitRecord(const CString& folder, CPassFiles& files) {
     const CString path = RecordPath(folder);
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? RecordRead::None : RecordRead::Unusable;
-    if (!IsPlainFile(path))
-        return RecordRead::Unusable;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file = OpenRecord(path, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE)
         return RecordRead::Unusable;
     char chunk[4096];
     char line[MAX_PATH + 2];
     DWORD length = 0, got = 0;
-    bool header = false, ended = false, usable = true;
+    bool header = false, ended = false, undo = false, usable = true;
     bool readToEnd = false;
     while (usable) {
         if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr))
@@ -101,24 +143,32 @@ RecordRead ReadCommitRecord(const CString& folder, CPassFiles& files) {
                 line[length++] = chunk[i];
                 continue;
             }
-            usable = length > 0 && line[length - 1] == '\r' && !ended;
+            usable = length > 0 && line[length - 1] == '\r' && !undo;
             if (!usable)
                 break;
             line[length - 1] = '\0';
             length = 0;
             if (!header)
                 usable = header = std::strcmp(line, kHeader) == 0;
+            else if (ended)
+                usable = undo = std::strcmp(line, kUndo) == 0;
             else if (std::strcmp(line, kEnd) == 0)
                 ended = true;
             else
-                usable = IsRecordableName(line) && files.Add(line, false);
+                usable = (line[0] == kKept || line[0] == kNew) && IsRecordableName(line + 1) &&
+                         files.Add(line + 1, false, line[0] == kKept);
         }
     }
     CloseHandle(file);
-    if (!readToEnd || !usable || (ended && length > 0))
+    // After the end, only the start of the undo's line, cut short by a kill, may follow.
+    const bool cutUndo = ended && !undo && length > 0 && length <= sizeof kUndo &&
+                         std::memcmp(line, "Undo\r", length) == 0;
+    if (!readToEnd || !usable || (length > 0 && !cutUndo))
         return RecordRead::Unusable;
     // Cut short by a kill while it was written: its commit never began.
-    return ended ? RecordRead::Complete : RecordRead::Incomplete;
+    if (!ended)
+        return RecordRead::Incomplete;
+    return undo ? RecordRead::Undo : RecordRead::Commit;
 }
 
 bool RemoveCommitRecord(const CString& folder) {

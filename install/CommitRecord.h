@@ -1,21 +1,28 @@
-// The record of a commit in progress: the names of the pass's files, written beside the
-// targets before the first rename, so that a pass killed in the middle of its commit is
-// completed by the next one.
+// The record of a commit in progress: the names of the pass's files and which way the pass is
+// going (committing or undoing), written beside the targets before the first step in that
+// direction, so that the next pass finishes what a killed one began.
 #pragma once
 
 #include "CString.h"
 #include "install/PassFiles.h"
 
-// Writes the record of files into folder, flushed to the disk; an existing one is never
-// written over. False with the last error on failure (a half-written record is removed).
+// Writes the record of files (each with whether its old target is kept) into folder, going the
+// commit's way, flushed to the disk; an existing one is never written over. False with the last
+// error on failure (a half-written record is removed).
 bool WriteCommitRecord(const CString& folder, CPassFiles& files);
 
-enum class RecordRead { None, Complete, Incomplete, Unusable };
+// Turns folder's record to the undo's way, flushed to the disk.
+bool RecordUndo(const CString& folder);
 
-// Reads folder's record, its names into files. None: there is none. Incomplete: it was not
-// finished, so no rename of its commit was made. Unusable: it cannot be read, is not a plain
-// file, or holds what the pass never writes.
+enum class RecordRead { None, Commit, Undo, Incomplete, Unusable };
+
+// Reads folder's record, its names into files. None: there is none. Commit, Undo: the way its
+// pass was going. Incomplete: it was not finished, so no rename of its commit was made.
+// Unusable: it cannot be read, is not a plain file, or holds what the pass never writes.
 RecordRead ReadCommitRecord(const CString& folder, CPassFiles& files);
 
 // Removes the record, checked first without following to be a plain file.
 bool RemoveCommitRecord(const CString& folder);
+
+// Whether the record can hold name and read it back: the pass lists no other.
+bool IsRecordableName(const char* name);

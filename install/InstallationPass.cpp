@@ -107,7 +107,7 @@ void Pass::Stage() {
         return true;
     });
     if (!outcome.Complete())
-        Unstage(targetFolder, files, staged);
+        Unstage(targetFolder, files, staged, alive, outcome);
 }
 
 // Each staged copy checked against the pack's list of files, the copy itself, as it is to be
@@ -130,11 +130,11 @@ void Pass::Check() {
         return true;
     });
     if (!outcome.Complete())
-        Unstage(targetFolder, files, files.Count());
+        Unstage(targetFolder, files, files.Count(), alive, outcome);
 }
 
 Listed Pass::Run() {
-    if (!CompleteKilledCommit(targetFolder, retry, outcome))
+    if (!CompleteKilledCommit(targetFolder, list, retry, outcome))
         return Listed::Files;
     // A list that cannot be read cannot vouch for any file.
     if (list.Malformed()) {

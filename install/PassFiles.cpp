@@ -15,7 +15,7 @@ CPassFiles::~CPassFiles() {
         std::free(block);
 }
 
-bool CPassFiles::Add(const char* name, bool sourceMarked) {
+bool CPassFiles::Add(const char* name, bool sourceMarked, bool oldKept) {
     const size_t length = std::strlen(name);
     if (length >= MAX_PATH)
         return false;
@@ -31,11 +31,28 @@ bool CPassFiles::Add(const char* name, bool sourceMarked) {
         m_used.push_back(0);
     }
     unsigned char* at = m_blocks.back() + m_used.back();
-    at[0] = sourceMarked ? File::kSourceMarked : 0;
+    at[0] = static_cast<unsigned char>((sourceMarked ? File::kSourceMarked : 0) |
+                                       (oldKept ? File::kOldKept : 0));
     at[1] = static_cast<unsigned char>(shared);
     std::memcpy(at + 2, name + shared, length - shared + 1);
     std::memcpy(m_last, name, length + 1);
     m_used.back() += size;
     ++m_count;
+    return true;
+}
+
+bool CPassFiles::ForEachOf(bool (*visit)(void*, File), void* context) {
+    char name[MAX_PATH];
+    for (size_t block = 0; block < m_blocks.size(); ++block)
+        for (size_t at = 0; at < m_used[block];) {
+            // State, the length shared with the name before, the rest NUL-ended.
+            unsigned char* entry = m_blocks[block] + at;
+            const char* rest = reinterpret_cast<const char*>(entry + 2);
+            const size_t length = std::strlen(rest);
+            std::memcpy(name + entry[1], rest, length + 1);
+            at += 3 + length;
+            if (!visit(context, File(entry, name)))
+                return false;
+        }
     return true;
 }

@@ -40,28 +40,20 @@ public:
     CPassFiles& operator=(const CPassFiles&) = delete;
 
     // False when memory runs out or the name is longer than a listing gives.
-    bool Add(const char* name, bool sourceMarked);
+    bool Add(const char* name, bool sourceMarked, bool oldKept = false);
     int Count() const { return m_count; }
 
     // Visits the files in the order they were added, while visit returns true; returns
     // whether it went through all of them.
     template <class Visit> bool ForEach(Visit visit) {
-        char name[MAX_PATH];
-        for (size_t block = 0; block < m_blocks.size(); ++block)
-            for (size_t at = 0; at < m_used[block];) {
-                // State, the length shared with the name before, the rest NUL-ended.
-                unsigned char* entry = m_blocks[block] + at;
-                const char* rest = reinterpret_cast<const char*>(entry + 2);
-                const size_t length = std::strlen(rest);
-                std::memcpy(name + entry[1], rest, length + 1);
-                at += 3 + length;
-                if (!visit(File(entry, name)))
-                    return false;
-            }
-        return true;
+        return ForEachOf([](void* v, File file) { return (*static_cast<Visit*>(v))(file); },
+                         &visit);
     }
 
 private:
+    // The loop once for every visit (install.exe is to stay small).
+    bool ForEachOf(bool (*visit)(void*, File), void* context);
+
     std::vector<unsigned char*> m_blocks;
     std::vector<size_t> m_used;
     char m_last[MAX_PATH] = "";

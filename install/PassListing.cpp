@@ -1,6 +1,12 @@
 #include "install/PassListing.h"
 
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
 #include "disk/DiskObject.h"
+#include "install/CommitRecord.h"
 #include "install/PassRules.h"
 
 namespace {
@@ -39,8 +45,8 @@ void Take(const WIN32_FIND_DATAA& entry, const CString& targetFolder, CWnd* owne
         return;
     outcome.Candidate();
     // A link is not read through, whatever it points to.
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsInstallableName(name) ||
-        !IsHeldName(name) || IsPassName(name)) {
+    // So is a name the record of the commit could not hold and read back.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsRecordableName(name)) {
         outcome.CopyFailed(name, Cause::Other);
         return;
     }
@@ -49,6 +55,63 @@ void Take(const WIN32_FIND_DATAA& entry, const CString& targetFolder, CWnd* owne
         return;
     if (!files.Add(name, (attributes & kMarks) != 0))
         outcome.CopyFailed(name, Cause::Other);
+}
+
+int CompareKeys(const void* a, const void* b) {
+    const uint32_t x = *static_cast<const uint32_t*>(a), y = *static_cast<const uint32_t*>(b);
+    return x < y ? -1 : x > y;
+}
+
+// A key that names differing only in letter case share, whatever the code page: ASCII letters
+// folded, every other character by its length alone. Names of one key are then compared whole.
+uint32_t CaseKey(const char* name) {
+    uint32_t key = 2166136261u; // FNV-1a
+    for (const char* c = name; *c;) {
+        const char* next = CharNextA(c);
+        const unsigned byte = static_cast<unsigned char>(*c);
+        key = (key ^ (next - c == 1 && byte < 0x80 ? static_cast<unsigned>(std::tolower(byte))
+                                                   : 0x100u + static_cast<unsigned>(next - c))) *
+              16777619u;
+        c = next;
+    }
+    return key;
+}
+
+// Two names that differ only in letter case are one file in the Korvo folder and would share
+// their copy's name: both are refused. A key of 32 bits a name keeps the memory small for many
+// names; only names whose key another shares are compared whole, which are few.
+void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
+    const size_t count = static_cast<size_t>(files.Count());
+    std::unique_ptr<uint32_t[]> keys(new uint32_t[count]);
+    size_t shared = 0;
+    files.ForEach([&](CPassFiles::File file) {
+        keys[shared++] = CaseKey(file.Name());
+        return true;
+    });
+    std::qsort(keys.get(), count, sizeof(uint32_t), CompareKeys);
+    // The keys that more than one name has, each once, in order.
+    shared = 0;
+    for (size_t i = 1; i < count; ++i)
+        if (keys[i - 1] == keys[i] && (shared == 0 || keys[shared - 1] != keys[i]))
+            keys[shared++] = keys[i];
+    CPassFiles candidates;
+    files.ForEach([&](CPassFiles::File file) {
+        const uint32_t key = CaseKey(file.Name());
+        if (std::bsearch(&key, keys.get(), shared, sizeof(uint32_t), CompareKeys))
+            candidates.Add(file.Name(), false);
+        return true;
+    });
+    candidates.ForEach([&](CPassFiles::File one) {
+        int same = 0;
+        candidates.ForEach([&](CPassFiles::File other) {
+            same += _mbsicmp(reinterpret_cast<const unsigned char*>(one.Name()),
+                             reinterpret_cast<const unsigned char*>(other.Name())) == 0;
+            return same < 2;
+        });
+        if (same > 1)
+            outcome.CopyFailed(one.Name(), Cause::Other);
+        return true;
+    });
 }
 
 } // namespace
@@ -73,5 +136,6 @@ bool ListPack(const CString& sourceFolder, const CString& targetFolder, CWnd* ow
     if (GetLastError() != ERROR_NO_MORE_FILES)
         outcome.ListingBroken();
     FindClose(listing);
+    RefuseSameButCase(files, outcome);
     return true;
 }

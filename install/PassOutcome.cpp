@@ -13,7 +13,8 @@ const char kNotAsShipped[] = "Folgende Dateien des Service-Packs fehlen oder sin
                              "digt:";
 const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
 const char kNotChanged[] = "Korvo wurde nicht ver\xE4ndert.";
-const char kPartly[] = "Korvo wurde nur teilweise aktualisiert.";
+const char kPartly[] = "Korvo wurde nur teilweise aktualisiert. Der n\xE4"
+                       "chste Start der Installation stellt es fertig.";
 
 // The advice for each cause, in the order they are given: ending Korvo and starting again
 // helps only with files in use.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CString.h"
+#include "WinApi.h"
 
 // ".", ".." and the installer itself are never copied (exact, case-sensitive names).
 bool IsSkippedName(const char* name);
@@ -42,3 +43,11 @@ bool IsFile(const CString& path);
 
 // Whether a file that is neither a link nor a folder is under path, looked at without following.
 bool IsPlainFile(const CString& path);
+
+// Opens path itself, never what a link points to, for access and with share: a handle only when
+// it is a plain file with one name, its attributes then in attributes if given.
+HANDLE OpenLoneFile(const CString& path, DWORD access, DWORD share, DWORD* attributes = nullptr);
+
+// Whether path is a plain file with one name, looked at through a handle that does not follow a
+// link.
+bool IsLoneFile(const CString& path);

@@ -16,6 +16,9 @@ class CRetryBudget {
 public:
     explicit CRetryBudget(CKeepAlive& alive) : m_alive(alive) {}
 
+    // The window served while the pass waits, and between its steps.
+    CKeepAlive& Alive() const { return m_alive; }
+
     // A new file: its own waits start short again.
     void StartFile();
     // Called right after an operation on path failed. When the failure is a hold and time is

@@ -55,9 +55,25 @@ Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attr
                                                                                   : Cause::None;
 }
 
+// A leftover under one of the pass's names, about to be replaced by a rename: its read-only
+// mark, which Windows' rename refuses, is reset where it is a plain file with one name. The
+// handle, which does not share delete, keeps that file under the name meanwhile. A link or a
+// file with other names is never changed: the rename over it fails and names the file.
+void ClearLeftover(const CString& path) {
+    DWORD attributes = 0;
+    HANDLE file =
+        OpenLoneFile(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesA(path, (attributes & kMarks & ~FILE_ATTRIBUTE_READONLY) |
+                                     FILE_ATTRIBUTE_NORMAL);
+    CloseHandle(file);
+}
+
 // Copies the source under the temporary name. A leftover there (of a killed pass, or
-// anything planted) is never deleted nor changed: the copy goes to the second name and is
-// renamed over it, which replaces the entry, whatever it is.
+// anything planted) is never deleted, nor changed but for a read-only mark: the copy goes to
+// the second name and is renamed over it, which replaces the entry, whatever it is.
 Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget& retry) {
     const CString* copy = &paths.temporary;
     for (int attempt = 0; !CopyBeside(paths.source, *copy, alive); ++attempt) {
@@ -69,6 +85,7 @@ Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget&
         }
         if (attempt > 1)
             return Cause::Other;
+        ClearLeftover(paths.temporary);
         if (copy == &paths.second) {
             // Both names taken: the second's entry replaces the first's, freeing it.
             if (!MoveFileExA(paths.second, paths.temporary, MOVEFILE_REPLACE_EXISTING))
@@ -82,13 +99,17 @@ Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget&
         DeleteFileA(*copy);
         return cause;
     }
-    if (copy == &paths.second)
+    if (copy == &paths.second) {
+        ClearLeftover(paths.temporary);
         while (!MoveFileExA(paths.second, paths.temporary, MOVEFILE_REPLACE_EXISTING))
             if (!retry.Again(paths.temporary)) {
                 const Cause cause = CauseOf(GetLastError(), paths.temporary);
                 DeleteFileA(paths.second);
                 return cause;
             }
+    }
+    // A leftover under the second name is replaced by the commit's rename aside.
+    ClearLeftover(paths.second);
     return Cause::None;
 }
 
@@ -144,9 +165,8 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepA
     return Copy(paths, file.SourceMarked(), alive, retry);
 }
 
-void UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {
+bool UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {
     if (copied)
         DeleteFileA(paths.temporary);
-    if (file.ResetMarks())
-        SetFileAttributesA(paths.target, file.ResetMarks());
+    return !file.ResetMarks() || SetFileAttributesA(paths.target, file.ResetMarks());
 }

@@ -21,5 +21,5 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepA
                 CRetryBudget& retry);
 
 // Puts back what staging did to file: its copy removed (made by this pass) and the target's
-// marks restored.
-void UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied);
+// marks restored. False when the marks could not be.
+bool UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied);

@@ -67,3 +67,7 @@ extern "C" int _mbsicmp(const unsigned char* a, const unsigned char* b) {
 extern "C" LPSTR CharPrevA(LPCSTR start, LPCSTR current) {
     return const_cast<LPSTR>(current > start ? current - 1 : start);
 }
+
+extern "C" LPSTR CharNextA(LPCSTR current) {
+    return const_cast<LPSTR>(*current ? current + 1 : current);
+}

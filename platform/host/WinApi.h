@@ -210,6 +210,8 @@ int _mbscmp(const unsigned char* a, const unsigned char* b);
 int _mbsicmp(const unsigned char* a, const unsigned char* b);
 // Characters are bytes in Windows-1252: the one before current, or start itself.
 LPSTR CharPrevA(LPCSTR start, LPCSTR current);
+// The character after current, or current itself at the end.
+LPSTR CharNextA(LPCSTR current);
 
 // The window's reason for holding up the end of the session, recorded by the headless window.
 BOOL ShutdownBlockReasonCreate(HWND window, LPCWSTR reason);

@@ -6,7 +6,8 @@ inline constexpr char kCaption[] = "Korvo-Quenda Service-Pack";
 inline constexpr char kCompleted[] = "Korvo-Quenda Service-Pack - Installation abgeschlossen!";
 inline constexpr char kFailed[] = "Korvo-Quenda Service-Pack - Installation fehlgeschlagen!";
 inline constexpr char kNotChanged[] = "Korvo wurde nicht ver\xE4ndert.";
-inline constexpr char kPartly[] = "Korvo wurde nur teilweise aktualisiert.";
+inline constexpr char kPartly[] = "Korvo wurde nur teilweise aktualisiert. Der n\xE4"
+                                  "chste Start der Installation stellt es fertig.";
 inline constexpr char kListingBroken[] =
     "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
 

@@ -347,11 +347,19 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
     // The next pass, without the refused targets, replaces every planted name and leaves none.
     unlink(Posix(source / "c.dat").c_str());
     unlink(Posix(source / "h.dat").c_str());
+    for (const char* name : {"e.dat", "f.dat"})
+        testfs::WriteFile(source / name, "new");
+    testfs::WriteFile(target / "e.dat", "old e.dat");
+    for (const char* name : {"e.dat.~kq.~kq", "b.dat.~kq", "f.dat.~kq", "f.dat.~kq.~kq"}) {
+        testfs::WriteFile(target / name, "left over");
+        testfs::SetAttributes(target / name, FILE_ATTRIBUTE_READONLY);
+    }
     RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
     EXPECT_TRUE(ParseReport(window.MessageBoxes().back()).complete);
     EXPECT_EQ("new a.dat", testfs::ReadFile(target / "a.dat"));
     EXPECT_EQ("new b.dat", testfs::ReadFile(target / "b.dat"));
-    EXPECT_EQ((Names{"a.dat", "b.dat", "c.dat", "h.dat", "k.dat"}), testfs::List(target.Path()));
+    EXPECT_EQ((Names{"a.dat", "b.dat", "c.dat", "e.dat", "f.dat", "h.dat", "k.dat"}),
+              testfs::List(target.Path()));
     outsideIntact();
 }
 

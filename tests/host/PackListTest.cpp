@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <unistd.h>
 
 #include "HeadlessWindow.h"
 #include "HostProgramData.h"
+#include "HostTestFs.h"
 #include "PassTexts.h"
 #include "TestFs.h"
 #include "TestWindow.h"
@@ -168,6 +170,39 @@ TEST_F(PackList, WhatIsCheckedIsTheStagedCopy) {
               pass("abc", [&](const CString&) { testfs::WriteFile(korvo / "a.txt", "new"); }));
     EXPECT_EQ("new", testfs::ReadFile(korvo / "a.txt"));
     EXPECT_EQ(std::vector<std::string>{"a.txt"}, testfs::List(korvo.Path()));
+}
+
+// A killed pass's record used only as written, its copy only as a lone file and the listed one.
+TEST_F(PackList, KilledPassesCopiesAreCheckedBeforeTheyAreInstalled) {
+    Carry(kAbc + " 3 a.txt\n"); // the pack folder, dir, lacks it: named as missing too
+    const std::string head = "Korvo-Quenda Service-Pack: Commit 2\r\n+",
+                      ended = head + "a.txt\r\n.\r\n";
+    const struct {
+        std::string record, copy, named;
+        int (*link)(const char*, const char*);
+    } cases[] = {{ended, "abc", "a.txt", nullptr},
+                 {head + "a.txt\r\n", "abc", "a.txt", nullptr},
+                 {"Korvo\r\n+a.txt\r\n.\r\n", "abc", ".~kq", nullptr},
+                 {head + "x\\a.txt\r\n.\r\n", "abc", ".~kq", nullptr},
+                 {ended, "abd", "a.txt", nullptr},
+                 {ended, "abcd", "a.txt", nullptr},
+                 {ended, "abc", "a.txt", link},
+                 {ended, "abc", "a.txt", symlink}};
+    for (const auto& planted : cases) {
+        testfs::TempDir korvo;
+        const CString copy = korvo / "a.txt.~kq";
+        testfs::WriteFile(korvo / "a.txt", "old");
+        testfs::WriteFile(korvo / ".~kq", planted.record);
+        testfs::WriteFile(planted.link ? dir / "x" : copy, planted.copy);
+        if (planted.link)
+            planted.link(testfs::Posix(dir / "x").c_str(), testfs::Posix(copy).c_str());
+        TestWindow window;
+        RunInstallationPass(dir.Path(), korvo.Path(), &window.Wnd());
+        EXPECT_NE(std::string::npos, window.MessageBoxes().back().text.find("\n" + planted.named))
+            << planted.record;
+        EXPECT_EQ(&planted == cases ? "abc" : "old", testfs::ReadFile(korvo / "a.txt"))
+            << planted.record << planted.copy;
+    }
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Source names that Windows-1252 cannot hold (on disk as UTF-8, as another system may leave
 // them): the listing shows them with '?', which no file function takes, so the pass must name
 // them as not copied and carry on, touching no file it cannot name. Likewise names that end in
-// a dot or a space, which Windows would shorten into another name ("..." into the folder).
+// a dot or a space, which Windows would shorten into another name ("..." into the folder), and
+// names that differ only in case, which would share one file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,6 +34,8 @@ TEST(UnholdableNames, AreReportedAsNotCopiedAndBreakNothingElse) {
     testfs::WritePosixFile(from + "/bad\xFF.bin", "invalid UTF-8");
     testfs::WriteFile(source / "L\xF6sung.txt", "new umlaut");
     testfs::WriteFile(source / "plain.txt", "new plain");
+    for (const char* name : {"Case.txt", "CASE.txt"})
+        testfs::WritePosixFile(from + "/" + name, "refused");
     for (const char* name : {"notes.", "...", "trail "})
         testfs::WritePosixFile(from + "/" + name, "shortened by Windows");
     testfs::SetAttributes(target.Path(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
@@ -45,7 +48,8 @@ TEST(UnholdableNames, AreReportedAsNotCopiedAndBreakNothingElse) {
     ASSERT_EQ(1u, window.MessageBoxes().size());
     PassReport report = ParseReport(window.MessageBoxes()[0]);
     EXPECT_TRUE(report.wellFormed) << report.text;
-    EXPECT_EQ((Names{"...", "??.txt", "bad?.bin", "notes.", "trail "}), report.notCopied)
+    EXPECT_EQ((Names{"...", "??.txt", "CASE.txt", "Case.txt", "bad?.bin", "notes.", "trail "}),
+              report.notCopied)
         << report.text;
     EXPECT_FALSE(report.listingBroken);
     EXPECT_EQ(Names{japanese}, RawNames(to)) << "nothing installed";

@@ -126,6 +126,11 @@ TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
     const std::string name = std::string(kHyou) + ".txt";
     testfs::WriteFile(folder / name.c_str(), "new text");
     testfs::WriteFile(target / "VOZORADI.DLL", "old library");
+    // A commit killed with such a name in its record is completed.
+    const std::string killed = std::string(kHyou) + ".dat";
+    testfs::WriteFile(target / ".~kq",
+                      "Korvo-Quenda Service-Pack: Commit 2\r\n-" + killed + "\r\n.\r\n");
+    testfs::WriteFile(target / (killed + ".~kq").c_str(), "killed");
 
     RunInstallationPass(folder, target, &window.Wnd());
 
@@ -133,7 +138,8 @@ TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
     EXPECT_EQ(kCompleted, window.MessageBoxes()[0].text);
     EXPECT_EQ("new text", testfs::ReadFile(target / name.c_str()));
     EXPECT_EQ("library", testfs::ReadFile(target / "VOZORADI.DLL"));
-    EXPECT_EQ((std::vector<std::string>{"VOZORADI.DLL", name}), testfs::List(target));
+    EXPECT_EQ("killed", testfs::ReadFile(target / killed.c_str()));
+    EXPECT_EQ((std::vector<std::string>{"VOZORADI.DLL", killed, name}), testfs::List(target));
     EXPECT_EQ(kCaption, window.Caption());
 }
 

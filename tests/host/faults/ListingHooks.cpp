@@ -20,6 +20,7 @@ template <class Hook> ScopedHook<Hook>::~ScopedHook() {
 template class ScopedHook<FindNextHook>;
 template class ScopedHook<FindFirstHook>;
 template class ScopedHook<ReaddirHook>;
+template class ScopedHook<ChangeHook>;
 
 extern "C" HANDLE __real_FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data);
 extern "C" dirent* __real_readdir(DIR* dir);
@@ -49,9 +50,13 @@ extern "C" dirent* __wrap_readdir(DIR* dir) {
 
 namespace {
 int changesLeft = 0;
-void Change() {
+bool Change(LPCSTR path, LPCSTR newPath) {
     if (changesLeft > 0 && --changesLeft == 0)
         _exit(kStopStatus);
+    if (!Current<ChangeHook>() || Current<ChangeHook>()(path, newPath))
+        return true;
+    SetLastError(ERROR_DISK_FULL);
+    return false;
 }
 } // namespace
 
@@ -60,15 +65,16 @@ void StopBeforeChange(int stop) {
 }
 
 // Each wrapper counts the change, then makes it.
-#define KQ_STOPPABLE(name, params, args)                                                           \
+#define KQ_STOPPABLE(name, params, args, paths)                                                    \
     extern "C" BOOL __real_##name params;                                                          \
     extern "C" BOOL __wrap_##name params {                                                         \
-        Change();                                                                                  \
-        return __real_##name args;                                                                 \
+        return Change paths ? __real_##name args : FALSE;                                          \
     }
-KQ_STOPPABLE(MoveFileExA, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c))
+KQ_STOPPABLE(MoveFileExA, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c), (a, b))
 KQ_STOPPABLE(CopyFileExA, (LPCSTR a, LPCSTR b, LPPROGRESS_ROUTINE c, LPVOID d, BOOL* e, DWORD f),
-             (a, b, c, d, e, f))
-KQ_STOPPABLE(DeleteFileA, (LPCSTR a), (a))
-KQ_STOPPABLE(SetFileAttributesA, (LPCSTR a, DWORD b), (a, b))
-KQ_STOPPABLE(WriteFile, (HANDLE a, LPCVOID b, DWORD c, LPDWORD d, OVERLAPPED* e), (a, b, c, d, e))
+             (a, b, c, d, e, f), (a, b))
+KQ_STOPPABLE(DeleteFileA, (LPCSTR a), (a), (a, nullptr))
+KQ_STOPPABLE(SetFileAttributesA, (LPCSTR a, DWORD b), (a, b), (a, nullptr))
+KQ_STOPPABLE(FlushVolumeOf, (LPCSTR a), (a), (a, nullptr))
+KQ_STOPPABLE(WriteFile, (HANDLE a, LPCVOID b, DWORD c, LPDWORD d, OVERLAPPED* e), (a, b, c, d, e),
+             (nullptr, nullptr))

@@ -16,6 +16,9 @@ typedef std::function<HANDLE(HANDLE found, WIN32_FIND_DATAA* data)> FindFirstHoo
 // Gets what readdir returned; the host listing's own calls only.
 typedef std::function<dirent*(dirent* entry)> ReaddirHook;
 
+// Gets each change's paths (none for WriteFile) before it is made; false fails it: disk full.
+typedef std::function<bool(LPCSTR path, LPCSTR newPath)> ChangeHook;
+
 // Each set for the lifetime of the object.
 template <class Hook> class ScopedHook {
 public:
@@ -27,6 +30,7 @@ public:
 typedef ScopedHook<FindNextHook> ScopedFindNextHook;
 typedef ScopedHook<FindFirstHook> ScopedFindFirstHook;
 typedef ScopedHook<ReaddirHook> ScopedReaddirHook;
+typedef ScopedHook<ChangeHook> ScopedChangeHook;
 
 // The real FindNextFileA, for hooks that read on.
 extern "C" BOOL __real_FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);

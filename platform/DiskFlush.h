@@ -1,0 +1,10 @@
+// Puts on the disk what the program wrote, so that a power cut cannot take it back after the
+// program went on as if it were there (NTFS journals names, not the data of files).
+#pragma once
+
+#include "WinApi.h"
+
+// One flush of the volume that holds folder: the data of every file written there and every
+// rename. FALSE, with the last error, where the volume cannot be opened for it (no drive letter,
+// a network share, not elevated): then each file is flushed through a handle of its own.
+extern "C" BOOL FlushVolumeOf(LPCSTR folder);

@@ -1,0 +1,24 @@
+// The volume's flush is syncfs on the folder's file system, which writes out every file and
+// name on it, as FlushFileBuffers on \\.\X: does on Windows.
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "DiskFlush.h"
+#include "HostErrors.h"
+#include "HostPath.h"
+
+using namespace hostfs;
+
+extern "C" BOOL FlushVolumeOf(LPCSTR folder) {
+    std::string path;
+    if (const DWORD error = ToPosixPath(folder, path))
+        return Fail(error);
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(PathError(errno, path));
+    const int synced = syncfs(fd);
+    const int error = errno;
+    close(fd);
+    return synced == 0 ? TRUE : Fail(ErrorFromErrno(error));
+}
