@@ -6,6 +6,7 @@
 #include "KeepAlive.h"
 #include "install/Commit.h"
 #include "install/PackList.h"
+#include "install/PassFolder.h"
 #include "install/PassListing.h"
 #include "install/PassOutcome.h"
 #include "install/PassRules.h"
@@ -27,6 +28,15 @@ const char kStartFromPack[] = "Bitte starten Sie install.exe aus dem Ordner des 
 const char kNotHeld[] = "Der Korvo-Ordner konnte nicht ge\xF6"
                         "ffnet werden:";
 const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
+const char kKorvoLink[] = "Der Korvo-Ordner ist ein Link auf einen anderen Ordner:";
+const char kChooseRealFolder[] = "Bitte w\xE4hlen Sie den Korvo-Ordner selbst.";
+const char kPassFolderRefused[] = "Der Arbeitsordner der Installation im Korvo-Ordner konnte "
+                                  "nicht angelegt oder nicht sicher verwendet werden:";
+const char kRemoveIt[] = "Bitte lassen Sie ihn von einem Administrator pr\xFC"
+                         "fen und entfernen, und starten Sie die Installation dann erneut.";
+const char kAnotherPass[] =
+    "Eine andere Installation in diesen Korvo-Ordner l\xE4uft bereits. Bitte warten Sie, bis "
+    "sie beendet ist, und starten Sie die Installation dann erneut.";
 
 // A pass that cannot start: the failure, what is wrong, the folder, and what to do if anything.
 void ShowFailed(CWnd* owner, const char* what, const CString& folder, const char* advice) {
@@ -37,13 +47,22 @@ void ShowFailed(CWnd* owner, const char* what, const CString& folder, const char
     owner->ShowMessageBox(text, kCaption, MB_OK | MB_ICONERROR);
 }
 
+// A second pass into the same Korvo folder: nothing was changed, and it can be tried again.
+void ShowAnotherPassRunning(CWnd* owner) {
+    CDisplayText text = kFailed;
+    text.Text("\n\n").Text(kAnotherPass);
+    owner->ShowMessageBox(text, kCaption, MB_OK | MB_ICONERROR);
+}
+
 // The Korvo folder held for the whole pass, so that it cannot be renamed away and something
-// else put in its place meanwhile: its handle does not share delete.
+// else put in its place meanwhile: its handle does not share delete. The folder itself is
+// opened, never what a link or junction points to (on Windows without RedirectionGuard).
 class FolderHold {
 public:
     explicit FolderHold(const CString& folder)
-        : m_handle(CreateFileA(folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
+        : m_handle(CreateFileA(
+              folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
     ~FolderHold() {
         if (Held())
             CloseHandle(m_handle);
@@ -51,6 +70,12 @@ public:
     FolderHold(const FolderHold&) = delete;
     FolderHold& operator=(const FolderHold&) = delete;
     bool Held() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE Handle() const { return m_handle; }
+    bool IsLink() const {
+        BY_HANDLE_FILE_INFORMATION info;
+        return GetFileInformationByHandle(m_handle, &info) &&
+               (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    }
 
 private:
     HANDLE m_handle;
@@ -115,7 +140,7 @@ void Pass::Check() {
     if (!list.Carried() || !outcome.Complete())
         return;
     files.ForEach([&](CPassFiles::File file) {
-        const CString staged = TemporaryPathFor(targetFolder + '\\' + file.Name());
+        const CString staged = TemporaryPathFor(targetFolder, file.Name());
         retry.StartFile();
         CPackList::Copy copy;
         while ((copy = list.CheckStagedCopy(file.Name(), staged, alive)) ==
@@ -170,14 +195,33 @@ void RunInstallationPass(CString sourceFolder, CString targetFolder, CWnd* owner
         ShowFailed(owner, kNotHeld, targetFolder, kTryAgain);
         return;
     }
-
+    if (hold.IsLink()) {
+        ShowFailed(owner, kKorvoLink, targetFolder, kChooseRealFolder);
+        return;
+    }
     PassOutcome outcome;
-    Listed listed;
+    Listed listed = Listed::Files;
+    CPassFolder::Opened opened;
+    CString refused;
     {
-        // Gone before the message box, which the window shows as it was.
-        CKeepAlive alive(display);
-        Pass pass{sourceFolder, targetFolder, owner, alive, outcome};
-        listed = pass.Run();
+        // The lock and the pass's folder go with the pass, before its message box.
+        CPassFolder passFolder(targetFolder, hold.Handle());
+        opened = passFolder.Open();
+        refused = passFolder.Refused();
+        if (opened == CPassFolder::Opened::Ready) {
+            // Gone before the message box, which the window shows as it was.
+            CKeepAlive alive(display);
+            Pass pass{sourceFolder, targetFolder, owner, alive, outcome};
+            listed = pass.Run();
+        }
+    }
+    if (opened == CPassFolder::Opened::AnotherPass) {
+        ShowAnotherPassRunning(owner);
+        return;
+    }
+    if (opened == CPassFolder::Opened::Refused) {
+        ShowFailed(owner, kPassFolderRefused, refused, kRemoveIt);
+        return;
     }
 
     // Only the installer (a program started from inside a ZIP archive), or nothing at all.

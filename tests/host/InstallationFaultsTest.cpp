@@ -28,6 +28,7 @@
 #include "PassReport.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
+#include "install/PassRules.h"
 #include "install/Retry.h"
 
 using testfs::operator/;
@@ -221,8 +222,10 @@ TEST_F(InstallationFaults, KilledInTheMiddleOfALargeFileLeavesTheOldTargetWhole)
     Names stray;
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
                         std::back_inserter(stray));
-    // The killed copy's temporary file, which the next pass over the same file finds and removes.
-    EXPECT_EQ(Names{"big.bin.~kq"}, stray);
+    // The pass's folder, with the killed copy's temporary file, which the next pass over the
+    // same file finds and removes.
+    EXPECT_EQ(Names{kPassFolderName}, stray);
+    EXPECT_TRUE(testfs::Exists(TemporaryPathFor(target.Path(), "big.bin")));
 
     // The next pass completes the file, whatever the killed one left, serving its window inside.
     TestWindow window;
@@ -318,8 +321,13 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
         if (name[0] == 'r')
             testfs::SetAttributes(outside / name, FILE_ATTRIBUTE_READONLY);
     }
-    ASSERT_EQ(0, symlink(Posix(outside / "ro1").c_str(), (korvo + "/a.dat.~kq").c_str()));
-    ASSERT_EQ(0, symlink(Posix(outside / "w2").c_str(), (korvo + "/b.dat.~kq.~kq").c_str()));
+    testfs::WriteFileMakingFolders(TemporaryPathFor(target.Path(), "a.dat"), "");
+    testfs::WriteFileMakingFolders(SecondPathFor(target.Path(), "b.dat"), "");
+    for (const auto& [name, to] : {std::pair{TemporaryPathFor(target.Path(), "a.dat"), "ro1"},
+                                   std::pair{SecondPathFor(target.Path(), "b.dat"), "w2"}}) {
+        unlink(Posix(name).c_str());
+        ASSERT_EQ(0, symlink(Posix(outside / to).c_str(), Posix(name).c_str()));
+    }
     ASSERT_EQ(0, symlink(Posix(outside / "w3").c_str(), (korvo + "/c.dat").c_str()));
     ASSERT_EQ(0, link(Posix(outside / "ro4").c_str(), (korvo + "/h.dat").c_str()));
     const auto outsideIntact = [&] {
