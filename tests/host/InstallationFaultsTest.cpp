@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "HeadlessWindow.h"
@@ -357,3 +358,77 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
 }
 
 } // namespace
+
+TEST_F(InstallationFaults, ASecondPassIntoTheSameFolderChangesNothingAndSaysSo) {
+    for (const char* name : {"a.dat", "b.dat"})
+        testfs::WriteFile(source / name, std::string("first ") + name);
+    testfs::TempDir other;
+    testfs::WriteFile(other / "a.dat", "second a.dat");
+    testfs::WriteFile(target / "a.dat", "old a.dat");
+    TestWindow first, second;
+    SetHeadlessServeHook([&](DWORD) {
+        if (second.MessageBoxes().empty())
+            RunInstallationPass(other.Path(), target.Path(), &second.Wnd());
+    });
+    RunInstallationPass(source.Path(), target.Path(), &first.Wnd());
+    SetHeadlessServeHook(nullptr);
+    ASSERT_EQ(1u, second.MessageBoxes().size());
+    EXPECT_EQ(std::string(kFailed) + "\n\n" + kAnotherPass, second.MessageBoxes()[0].text);
+    EXPECT_TRUE(ParseReport(first.MessageBoxes().back()).complete);
+    EXPECT_EQ("first a.dat", testfs::ReadFile(target / "a.dat"));
+    EXPECT_EQ((Names{"a.dat", "b.dat"}), testfs::List(target.Path()));
+}
+
+// Whatever is under the pass's folder's name and is not a folder of its own, or a Korvo folder
+// that is a link, is refused by name, and nothing is done through it.
+TEST_F(InstallationFaults, AForeignPassFolderOrALinkedKorvoFolderIsRefusedByName) {
+    testfs::WriteFile(source / "a.dat", "new a.dat");
+    testfs::TempDir outside, links;
+    const CString folder = PassFolderOf(target.Path()), linked = links / "Korvo";
+    ASSERT_EQ(0, symlink(Posix(target.Path()).c_str(), Posix(linked).c_str()));
+    // Other rights are bits of POSIX modes here: another owner, rights for all, a subfolder's.
+    const auto folderWith = [&](const CString& path, uid_t owner, mode_t mode) {
+        testfs::MakeDir(folder);
+        testfs::WriteFile(folder / "Lock", "");
+        if (path != folder)
+            testfs::MakeDir(path);
+        ASSERT_EQ(0, chown(Posix(path).c_str(), owner, -1));
+        ASSERT_EQ(0, chmod(Posix(path).c_str(), mode));
+    };
+    const std::function<void()> plant[] = {
+        [&] { ASSERT_EQ(0, symlink(Posix(outside.Path()).c_str(), Posix(folder).c_str())); },
+        [&] { testfs::WriteFile(folder, ""); },
+        [&] { folderWith(folder, 1234, 0700); },
+        [&] { folderWith(folder, 0, 0777); },
+        [&] { folderWith(folder / "7", 0, 0777); },
+        [] {}};
+    for (size_t i = 0; i < std::size(plant); ++i) {
+        plant[i]();
+        const bool link = i + 1 == std::size(plant);
+        const std::string refused =
+            link ? "ein Link auf einen anderen Ordner:\n" + std::string(linked)
+                 : " verwendet werden:\n" + std::string(i == 4 ? folder / "7" : folder);
+        TestWindow window;
+        RunInstallationPass(source.Path(), link ? linked : target.Path(), &window.Wnd());
+        ASSERT_EQ(1u, window.MessageBoxes().size());
+        EXPECT_NE(std::string::npos, window.MessageBoxes()[0].text.find(refused))
+            << i << window.MessageBoxes()[0].text;
+        EXPECT_FALSE(testfs::Exists(target / "a.dat")) << i;
+        EXPECT_TRUE(testfs::List(outside.Path()).empty()) << i;
+        if (!link)
+            testfs::RemoveTree(folder);
+    }
+}
+
+TEST_F(InstallationFaults, TheDownloadMarkIsNotInstalled) {
+    testfs::WriteFile(source / "a.exe", "program");
+    const char mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+    const char stream[] = "user.DosStream.Zone.Identifier:$DATA";
+    ASSERT_EQ(0, setxattr(Posix(source / "a.exe").c_str(), stream, mark, sizeof mark, 0));
+    TestWindow window;
+    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    EXPECT_TRUE(ParseReport(window.MessageBoxes().back()).complete);
+    EXPECT_EQ("program", testfs::ReadFile(target / "a.exe"));
+    EXPECT_EQ(-1, getxattr(Posix(target / "a.exe").c_str(), stream, nullptr, 0));
+    EXPECT_EQ(ssize_t(sizeof mark), getxattr(Posix(source / "a.exe").c_str(), stream, nullptr, 0));
+}
