@@ -25,7 +25,10 @@ const char kSpreadFolders[] = "0123456789abcdef";
 const char kInstallerName[] = "install.exe";
 
 bool IsSkippedName(const char* name) {
-    return IsName(name, ".") || IsName(name, "..") || IsName(name, kInstallerName);
+    // Wine keeps a file's stream as a file "name:stream" beside it and lists it so; no file on
+    // Windows has a colon in its name.
+    return IsName(name, ".") || IsName(name, "..") || IsName(name, kInstallerName) ||
+           std::strchr(name, ':');
 }
 
 bool IsOptionalLibrary(const char* name) {

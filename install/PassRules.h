@@ -4,7 +4,8 @@
 
 #include "CString.h"
 
-// ".", ".." and the installer itself are never copied (exact, case-sensitive names).
+// ".", ".." and the installer itself are never copied (exact, case-sensitive names), nor a
+// file's stream, which Wine lists as "name:stream".
 bool IsSkippedName(const char* name);
 extern const char kInstallerName[];
 
