@@ -25,6 +25,7 @@ not_changed=$(utf8 'Korvo wurde nicht ver\xe4ndert.')
 not_copied="Folgende Dateien konnten nicht kopiert werden:"
 in_use="Bitte beenden Sie Korvo und starten Sie die Installation erneut."
 try_again="Bitte starten Sie die Installation erneut."
+another=$(utf8 'Eine andere Installation in diesen Korvo-Ordner l\xe4uft bereits. Bitte warten Sie, bis sie beendet ist, und starten Sie die Installation dann erneut.')
 umlaut_name=$(utf8 'L\xf6sung.txt')
 
 pack=$KQ_WORK/Service-Pack
@@ -66,6 +67,16 @@ pack_installed() {
     return $status
 }
 
+# The subfolder of the pass's folder that holds an ASCII name's copy (first 0) or its second
+# name (first 8): the pass spreads them by a hash of the name, letters folded.
+spread() {
+    local i c h=0
+    for ((i = 0; i < ${#1}; i++)); do
+        printf -v c '%d' "'${1:i:1}" && ((c >= 65 && c <= 90)) && c=$((c + 32))
+        h=$(((h * 31 + c) & 0xFFFFFFFF))
+    done
+    printf '%x' $((h % 8 + $2))
+}
 absent() { [ ! -e "$1" ] || {
     echo "  $1 exists"
     return 1
@@ -198,6 +209,23 @@ kq_check "its advice: Korvo in use, then the plain sentence for the folder, each
 kq_check "OK closes the message box" kq_confirm
 kq_check "the Korvo folder as it was" unchanged "$before"
 
+echo "== another installation into the same folder"
+# A second program started while a pass runs: the running pass's lock, held as that pass holds
+# it (opened without sharing), by another process of the same Wine.
+mkdir -p "$korvo/.~kq" && : >"$korvo/.~kq/Lock" || exit 1
+(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\.~kq\\Lock" 60000 "$folder\\nie" </dev/null \
+    >"$KQ_WORK/lock.out" 2>&1 8>&-) &
+locker=$!
+for i in $(seq 1 400); do grep -q held "$KQ_WORK/lock.out" 2>/dev/null && break; sleep 0.05; done
+kq_check "the lock held" grep -q held "$KQ_WORK/lock.out"
+box=$(kq_start_pass)
+kill $locker 2>/dev/null && wait $locker 2>/dev/null
+kq_check "it says that another installation runs, and nothing more" \
+    [ "$(box_text | tr '\n' '|')" = "$failed||$another|" ]
+kq_check "OK closes the message box" kq_confirm
+kq_check "the Korvo folder as it was" unchanged "$before"
+kq_check "the other pass's folder and lock left alone" [ -f "$korvo/.~kq/Lock" ]
+
 echo "== links planted in the Korvo folder"
 # Unix links under the pass's names, and a target that is a second name of a read-only file
 # elsewhere: Wine shows each as the file itself.
@@ -205,8 +233,9 @@ outside=$KQ_WORK/Anderswo
 rmdir "$korvo/daten.dat" && mkdir -p "$outside" && echo eins >"$outside/eins" &&
     echo zwei >"$outside/zwei" && echo geschuetzt >"$outside/geschuetzt" &&
     chmod 444 "$outside/geschuetzt" && rm "$korvo/hilfe.txt" &&
-    ln -s "$outside/eins" "$korvo/liesmich.txt.~kq" &&
-    ln -s "$outside/zwei" "$korvo/KORVO.EXE.~kq.~kq" &&
+    mkdir -p "$korvo/.~kq/$(spread liesmich.txt 0)" "$korvo/.~kq/$(spread KORVO.EXE 8)" &&
+    ln -s "$outside/eins" "$korvo/.~kq/$(spread liesmich.txt 0)/liesmich.txt" &&
+    ln -s "$outside/zwei" "$korvo/.~kq/$(spread KORVO.EXE 8)/KORVO.EXE" &&
     ln "$outside/geschuetzt" "$korvo/hilfe.txt" || exit 1
 outside_before=$(snapshot "$outside")
 box=$(kq_start_pass)
@@ -220,7 +249,7 @@ kq_check "without it, the next pass completes" box_completed
 kq_check "OK closes the message box" kq_confirm
 kq_check "files elsewhere still keep bytes and marks" [ "$(snapshot "$outside")" = "$outside_before" ]
 kq_check "every pack file installed as a regular file" pack_installed
-kq_check "no temporary file or link left" [ -z "$(ls -A "$korvo" | grep '~kq')" ]
+kq_check "no temporary file or link left, nor the pass's folder" absent "$korvo/.~kq"
 
 echo "== exit"
 kq_drive click "$caption" 2 >/dev/null
@@ -236,7 +265,7 @@ mkdir -p "$big" && cp "$KQ_EXE" "$big/install.exe" && cp "$pack/liesmich.txt" "$
     truncate -s 512M "$big/gross.bin" && echo "Ende der neuen Fassung" >>"$big/gross.bin" &&
     echo "alte Fassung" >"$korvo/gross.bin" && cp "$korvo/gross.bin" "$KQ_WORK/gross.bin.before" ||
     exit 1
-temporary=$korvo/gross.bin.~kq
+temporary=$korvo/.~kq/$(spread gross.bin 0)/gross.bin
 # Waits until the installer has written at least 16 MiB, beside the file or into it, and
 # kills it then.
 kill_mid_copy() {
@@ -270,7 +299,7 @@ kq_check "OK closes the message box" kq_confirm
 kq_check "the large file installed whole, from the program's folder" \
     same "$big/gross.bin" "$korvo/gross.bin"
 kq_check "nothing of the folder it was started from" absent "$korvo/gross.bin.before"
-kq_check "no temporary file left" absent "$temporary"
+kq_check "no temporary file left, nor the pass's folder" absent "$korvo/.~kq"
 kq_drive click "$caption" 2 >/dev/null
 kq_wait_app 30
 
