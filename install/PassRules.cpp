@@ -17,8 +17,9 @@ bool IsName(const char* name, const char* fixed) {
 const char* const kOptionalLibraryNames[2] = {"VOZORADI.DLL", "DOZADARU.DLL"};
 const char kTemporarySuffix[] = ".~kq";
 const char kPassFolderName[] = ".~kq";
-const char kRecordName[] = ".~kq\\Commit";
-const char kLockName[] = ".~kq\\Lock";
+// Short, as a Korvo folder of 250 characters must still hold them within MAX_PATH.
+const char kRecordName[] = ".~kq\\~c";
+const char kLockName[] = ".~kq\\~l";
 // Copies in the first half, kept old files in the second.
 const char kSpreadFolders[] = "0123456789abcdef";
 

@@ -212,8 +212,8 @@ kq_check "the Korvo folder as it was" unchanged "$before"
 echo "== another installation into the same folder"
 # A second program started while a pass runs: the running pass's lock, held as that pass holds
 # it (opened without sharing), by another process of the same Wine.
-mkdir -p "$korvo/.~kq" && : >"$korvo/.~kq/Lock" || exit 1
-(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\.~kq\\Lock" 60000 "$folder\\nie" </dev/null \
+mkdir -p "$korvo/.~kq" && : >"$korvo/.~kq/~l" || exit 1
+(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\.~kq\\~l" 60000 "$folder\\nie" </dev/null \
     >"$KQ_WORK/lock.out" 2>&1 8>&-) &
 locker=$!
 for i in $(seq 1 400); do grep -q held "$KQ_WORK/lock.out" 2>/dev/null && break; sleep 0.05; done
@@ -224,7 +224,7 @@ kq_check "it says that another installation runs, and nothing more" \
     [ "$(box_text | tr '\n' '|')" = "$failed||$another|" ]
 kq_check "OK closes the message box" kq_confirm
 kq_check "the Korvo folder as it was" unchanged "$before"
-kq_check "the other pass's folder and lock left alone" [ -f "$korvo/.~kq/Lock" ]
+kq_check "the other pass's folder and lock left alone" [ -f "$korvo/.~kq/~l" ]
 
 echo "== links planted in the Korvo folder"
 # Unix links under the pass's names, and a target that is a second name of a read-only file

@@ -322,11 +322,9 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
         if (name[0] == 'r')
             testfs::SetAttributes(outside / name, FILE_ATTRIBUTE_READONLY);
     }
-    testfs::WriteFileMakingFolders(TemporaryPathFor(target.Path(), "a.dat"), "");
-    testfs::WriteFileMakingFolders(SecondPathFor(target.Path(), "b.dat"), "");
     for (const auto& [name, to] : {std::pair{TemporaryPathFor(target.Path(), "a.dat"), "ro1"},
                                    std::pair{SecondPathFor(target.Path(), "b.dat"), "w2"}}) {
-        unlink(Posix(name).c_str());
+        testfs::WriteFileMakingFolders(name, ""), unlink(Posix(name).c_str());
         ASSERT_EQ(0, symlink(Posix(outside / to).c_str(), Posix(name).c_str()));
     }
     ASSERT_EQ(0, symlink(Posix(outside / "w3").c_str(), (korvo + "/c.dat").c_str()));
@@ -357,14 +355,15 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
     outsideIntact();
 }
 
-} // namespace
-
-TEST_F(InstallationFaults, ASecondPassIntoTheSameFolderChangesNothingAndSaysSo) {
+// A second pass started during the first, whose pack carries the download mark.
+TEST_F(InstallationFaults, ASecondPassChangesNothingAndSaysSoTheFirstLeavesNoDownloadMark) {
+    const char mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n",
+               stream[] = "user.DosStream.Zone.Identifier:$DATA";
     for (const char* name : {"a.dat", "b.dat"})
         testfs::WriteFile(source / name, std::string("first ") + name);
+    ASSERT_EQ(0, setxattr(Posix(source / "a.dat").c_str(), stream, mark, sizeof mark, 0));
     testfs::TempDir other;
     testfs::WriteFile(other / "a.dat", "second a.dat");
-    testfs::WriteFile(target / "a.dat", "old a.dat");
     TestWindow first, second;
     SetHeadlessServeHook([&](DWORD) {
         if (second.MessageBoxes().empty())
@@ -377,58 +376,42 @@ TEST_F(InstallationFaults, ASecondPassIntoTheSameFolderChangesNothingAndSaysSo) 
     EXPECT_TRUE(ParseReport(first.MessageBoxes().back()).complete);
     EXPECT_EQ("first a.dat", testfs::ReadFile(target / "a.dat"));
     EXPECT_EQ((Names{"a.dat", "b.dat"}), testfs::List(target.Path()));
+    EXPECT_EQ(-1, getxattr(Posix(target / "a.dat").c_str(), stream, nullptr, 0));
 }
 
-// Whatever is under the pass's folder's name and is not a folder of its own, or a Korvo folder
-// that is a link, is refused by name, and nothing is done through it.
+// Under the pass's folder's name a link, a file, another owner's folder, one or a subfolder
+// with rights for all; or a Korvo folder that is a link: refused by name, nothing done.
 TEST_F(InstallationFaults, AForeignPassFolderOrALinkedKorvoFolderIsRefusedByName) {
     testfs::WriteFile(source / "a.dat", "new a.dat");
     testfs::TempDir outside, links;
-    const CString folder = PassFolderOf(target.Path()), linked = links / "Korvo";
+    const CString folder = PassFolderOf(target.Path()), sub = folder / "7", linked = links / "K";
     ASSERT_EQ(0, symlink(Posix(target.Path()).c_str(), Posix(linked).c_str()));
-    // Other rights are bits of POSIX modes here: another owner, rights for all, a subfolder's.
-    const auto folderWith = [&](const CString& path, uid_t owner, mode_t mode) {
+    const auto with = [&](const CString& path, uid_t owner, mode_t mode) {
         testfs::MakeDir(folder);
-        testfs::WriteFile(folder / "Lock", "");
-        if (path != folder)
-            testfs::MakeDir(path);
+        if (path == sub)
+            testfs::MakeDir(sub);
         ASSERT_EQ(0, chown(Posix(path).c_str(), owner, -1));
         ASSERT_EQ(0, chmod(Posix(path).c_str(), mode));
     };
-    const std::function<void()> plant[] = {
-        [&] { ASSERT_EQ(0, symlink(Posix(outside.Path()).c_str(), Posix(folder).c_str())); },
-        [&] { testfs::WriteFile(folder, ""); },
-        [&] { folderWith(folder, 1234, 0700); },
-        [&] { folderWith(folder, 0, 0777); },
-        [&] { folderWith(folder / "7", 0, 0777); },
-        [] {}};
-    for (size_t i = 0; i < std::size(plant); ++i) {
-        plant[i]();
-        const bool link = i + 1 == std::size(plant);
-        const std::string refused =
-            link ? "ein Link auf einen anderen Ordner:\n" + std::string(linked)
-                 : " verwendet werden:\n" + std::string(i == 4 ? folder / "7" : folder);
+    const std::pair<CString, std::function<void()>> cases[] = {
+        {folder,
+         [&] { ASSERT_EQ(0, symlink(Posix(outside.Path()).c_str(), Posix(folder).c_str())); }},
+        {folder, [&] { testfs::WriteFile(folder, ""); }},
+        {folder, [&] { with(folder, 1234, 0700); }},
+        {folder, [&] { with(folder, 0, 0777); }},
+        {sub, [&] { with(sub, 0, 0777); }},
+        {linked, [] {}}};
+    for (const auto& [refused, plant] : cases) {
+        plant();
         TestWindow window;
-        RunInstallationPass(source.Path(), link ? linked : target.Path(), &window.Wnd());
-        ASSERT_EQ(1u, window.MessageBoxes().size());
-        EXPECT_NE(std::string::npos, window.MessageBoxes()[0].text.find(refused))
-            << i << window.MessageBoxes()[0].text;
-        EXPECT_FALSE(testfs::Exists(target / "a.dat")) << i;
-        EXPECT_TRUE(testfs::List(outside.Path()).empty()) << i;
-        if (!link)
-            testfs::RemoveTree(folder);
+        RunInstallationPass(source.Path(), refused == linked ? linked : target.Path(),
+                            &window.Wnd());
+        const std::string text = window.MessageBoxes().at(0).text;
+        EXPECT_NE(std::string::npos, text.find(":\n" + std::string(refused) + "\n")) << text;
+        EXPECT_FALSE(testfs::Exists(target / "a.dat")) << text;
+        EXPECT_TRUE(testfs::List(outside.Path()).empty());
+        testfs::RemoveTree(folder);
     }
 }
 
-TEST_F(InstallationFaults, TheDownloadMarkIsNotInstalled) {
-    testfs::WriteFile(source / "a.exe", "program");
-    const char mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
-    const char stream[] = "user.DosStream.Zone.Identifier:$DATA";
-    ASSERT_EQ(0, setxattr(Posix(source / "a.exe").c_str(), stream, mark, sizeof mark, 0));
-    TestWindow window;
-    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
-    EXPECT_TRUE(ParseReport(window.MessageBoxes().back()).complete);
-    EXPECT_EQ("program", testfs::ReadFile(target / "a.exe"));
-    EXPECT_EQ(-1, getxattr(Posix(target / "a.exe").c_str(), stream, nullptr, 0));
-    EXPECT_EQ(ssize_t(sizeof mark), getxattr(Posix(source / "a.exe").c_str(), stream, nullptr, 0));
-}
+} // namespace
