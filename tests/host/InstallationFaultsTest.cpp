@@ -223,8 +223,7 @@ TEST_F(InstallationFaults, KilledInTheMiddleOfALargeFileLeavesTheOldTargetWhole)
     Names stray;
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
                         std::back_inserter(stray));
-    // The pass's folder, with the killed copy's temporary file, which the next pass over the
-    // same file finds and removes.
+    // The pass's folder, with the killed copy, which the next pass finds and removes.
     EXPECT_EQ(Names{kPassFolderName}, stray);
     EXPECT_TRUE(testfs::Exists(TemporaryPathFor(target.Path(), "big.bin")));
 

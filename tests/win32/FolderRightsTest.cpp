@@ -1,8 +1,6 @@
-// Under Wine. Where Wine stores no descriptor it makes one from the Unix owner and mode (the
-// user as owner, each right an inheritable ACE of the folder's own, as its parent's are) and
-// keeps of a new one only what a mode holds: another owner, or inheritance switched off, shows
-// only on Windows. A folder the pass made passes (the pass tests' leftover folder). Wine keeps
-// a stream as a Unix file "name:stream" and lists it so; its CopyFileEx takes none along.
+// Wine makes a descriptor from the Unix owner and mode (the user as owner, each right an ACE of
+// the folder's own, inheritable) and keeps of a new one what a mode holds: another owner shows
+// only on Windows. It keeps a stream as a file "name:stream", and CopyFileEx takes none along.
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
