@@ -44,8 +44,10 @@ bool CPassFolder::Hold(const CString& path, HANDLE parent, HANDLE& handle) {
     const bool made = CreateDirectoryA(path, nullptr) != FALSE;
     if (made || GetLastError() == ERROR_ALREADY_EXISTS) {
         handle = OpenFolder(path);
+        // One just made has what it inherits: whoever could swap it has those rights on
+        // Korvo's files already.
         if (handle != INVALID_HANDLE_VALUE && IsPlain(handle, FILE_ATTRIBUTE_DIRECTORY) &&
-            HasOnlyInheritedRights(handle, parent))
+            (made || HasOnlyInheritedRights(handle, parent)))
             return true;
         Close(handle);
     }
