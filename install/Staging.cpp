@@ -88,8 +88,11 @@ Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget&
         copy = &paths.second;
     }
     // The copy's marks (the source's) would refuse the commit's rename or a later pass.
-    if ((marked && !SetFileAttributesA(*copy, FILE_ATTRIBUTE_NORMAL)) ||
-        !RemoveDownloadMark(*copy)) {
+    bool ready = !marked || SetFileAttributesA(*copy, FILE_ATTRIBUTE_NORMAL);
+    // A scanner reading the copy just written may hold it for a moment.
+    while (ready && !RemoveDownloadMark(*copy))
+        ready = retry.Again(*copy);
+    if (!ready) {
         const Cause cause = CauseOf(GetLastError(), *copy);
         DeleteFileA(*copy);
         return cause;
