@@ -6,6 +6,7 @@
 #include "KeepAlive.h"
 #include "install/Commit.h"
 #include "install/PackList.h"
+#include "install/PassFolder.h"
 #include "install/PassListing.h"
 #include "install/PassOutcome.h"
 #include "install/PassRules.h"
@@ -26,6 +27,15 @@ const char kStartFromPack[] = "Bitte starten Sie install.exe aus dem Ordner des 
 const char kNotHeld[] = "Der Korvo-Ordner konnte nicht ge\xF6"
                         "ffnet werden:";
 const char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
+const char kKorvoLink[] = "Der Korvo-Ordner ist ein Link auf einen anderen Ordner:";
+const char kChooseRealFolder[] = "Bitte w\xE4hlen Sie den Korvo-Ordner selbst.";
+const char kPassFolderRefused[] = "Der Arbeitsordner der Installation im Korvo-Ordner konnte "
+                                  "nicht angelegt oder nicht sicher verwendet werden:";
+const char kRemoveIt[] = "Bitte lassen Sie ihn von einem Administrator pr\xFC"
+                         "fen und entfernen, und starten Sie die Installation dann erneut.";
+const char kAnotherPass[] =
+    "Eine andere Installation in diesen Korvo-Ordner l\xE4uft bereits. Bitte warten Sie, bis "
+    "sie beendet ist, und starten Sie die Installation dann erneut.";
 
 // A pass that cannot start: the failure, what is wrong, the folder, and what to do if anything.
 int ShowFailed(CPassFace& face, const char* what, const CString& folder, const char* advice,
@@ -39,12 +49,14 @@ int ShowFailed(CPassFace& face, const char* what, const CString& folder, const c
 }
 
 // The Korvo folder held for the whole pass, so that it cannot be renamed away and something
-// else put in its place meanwhile: its handle does not share delete.
+// else put in its place meanwhile: its handle does not share delete. The folder itself is
+// opened, never what a link or junction points to (on Windows without RedirectionGuard).
 class FolderHold {
 public:
     explicit FolderHold(const CString& folder)
-        : m_handle(CreateFileA(folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
+        : m_handle(CreateFileA(
+              folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
     ~FolderHold() {
         if (Held())
             CloseHandle(m_handle);
@@ -52,6 +64,12 @@ public:
     FolderHold(const FolderHold&) = delete;
     FolderHold& operator=(const FolderHold&) = delete;
     bool Held() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE Handle() const { return m_handle; }
+    bool IsLink() const {
+        BY_HANDLE_FILE_INFORMATION info;
+        return GetFileInformationByHandle(m_handle, &info) &&
+               (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    }
 
 private:
     HANDLE m_handle;
@@ -116,7 +134,7 @@ void Pass::Check() {
     if (!list.Carried() || !outcome.Complete())
         return;
     files.ForEach([&](CPassFiles::File file) {
-        const CString staged = TemporaryPathFor(targetFolder + '\\' + file.Name());
+        const CString staged = TemporaryPathFor(targetFolder, file.Name());
         retry.StartFile();
         CPackList::Copy copy;
         while ((copy = list.CheckStagedCopy(file.Name(), staged, alive)) ==
@@ -179,17 +197,34 @@ int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& f
 
     PassOutcome outcome(&face);
     Listed listed = Listed::NotHeld;
+    CPassFolder::Opened opened = CPassFolder::Opened::Ready;
+    CString refused;
     {
-        // Held only while files change: let go before the closing message, which may stay
-        // open for hours.
+        // Held only while files change: the holds, the lock and the pass's folder go before
+        // the closing message, which may stay open for hours.
         FolderHold hold(targetFolder);
         if (hold.Held()) {
-            // Gone before the message box, which the window shows as it was.
-            CKeepAlive alive(display);
-            Pass pass{sourceFolder, targetFolder, face, alive, outcome};
-            listed = pass.Run();
+            if (hold.IsLink())
+                return ShowFailed(face, kKorvoLink, targetFolder, kChooseRealFolder);
+            CPassFolder passFolder(targetFolder, hold.Handle());
+            opened = passFolder.Open();
+            refused = passFolder.Refused();
+            if (opened == CPassFolder::Opened::Ready) {
+                // Gone before the message box, which the window shows as it was.
+                CKeepAlive alive(display);
+                Pass pass{sourceFolder, targetFolder, face, alive, outcome};
+                listed = pass.Run();
+            }
         }
     }
+    // Nothing was changed, and it can be tried again once the other one is done.
+    if (opened == CPassFolder::Opened::AnotherPass) {
+        face.Tell(CDisplayText(kFailed).Text("\n\n").Text(kAnotherPass), MB_OK | MB_ICONERROR,
+                  kExitTryLater);
+        return face.ExitCode();
+    }
+    if (opened == CPassFolder::Opened::Refused)
+        return ShowFailed(face, kPassFolderRefused, refused, kRemoveIt);
 
     if (listed == Listed::NotHeld)
         return ShowFailed(face, kNotHeld, targetFolder, kTryAgain);

@@ -15,16 +15,21 @@ bool IsName(const char* name, const char* fixed) {
 } // namespace
 
 const char* const kOptionalLibraryNames[2] = {"VOZORADI.DLL", "DOZADARU.DLL"};
-// Derived from the target's name, so a pass finds a leftover of an earlier, killed pass.
 const char kTemporarySuffix[] = ".~kq";
-const char kSecondSuffix[] = ".~kq.~kq";
-// Its stem is empty, which no pack file can have.
-const char kRecordName[] = ".~kq";
+const char kPassFolderName[] = ".~kq";
+// Short, as a Korvo folder of 250 characters must still hold them within MAX_PATH.
+const char kRecordName[] = ".~kq\\~c";
+const char kLockName[] = ".~kq\\~l";
+// Copies in the first half, kept old files in the second.
+const char kSpreadFolders[] = "0123456789abcdef";
 
 const char kInstallerName[] = "install.exe";
 
 bool IsSkippedName(const char* name) {
-    return IsName(name, ".") || IsName(name, "..") || IsName(name, kInstallerName);
+    // Wine keeps a file's stream as a file "name:stream" beside it and lists it so; no file on
+    // Windows has a colon in its name.
+    return IsName(name, ".") || IsName(name, "..") || IsName(name, kInstallerName) ||
+           std::strchr(name, ':');
 }
 
 bool IsOptionalLibrary(const char* name) {
@@ -55,12 +60,31 @@ bool IsPassName(const char* name) {
     return true;
 }
 
-CString TemporaryPathFor(const CString& targetPath) {
-    return targetPath + kTemporarySuffix;
+namespace {
+
+// Derived from the name alone, so a pass finds a leftover of an earlier, killed pass; letters
+// folded, as Windows takes a name in any case.
+CString SpreadPath(const CString& targetFolder, const char* name, int half) {
+    unsigned hash = 0;
+    for (const unsigned char* at = reinterpret_cast<const unsigned char*>(name); *at; ++at)
+        hash = hash * 31 + (*at >= 'A' && *at <= 'Z' ? *at + ('a' - 'A') : *at);
+    const char folder[] = {'\\', kSpreadFolders[half * 8 + hash % 8], '\\', '\0'};
+    return PassFolderOf(targetFolder) + folder + name;
 }
 
-CString SecondPathFor(const CString& targetPath) {
-    return targetPath + kSecondSuffix;
+} // namespace
+
+CString PassFolderOf(const CString& targetFolder) {
+    // The backslash is added even after a drive root; Windows takes the doubled one.
+    return targetFolder + '\\' + kPassFolderName;
+}
+
+CString TemporaryPathFor(const CString& targetFolder, const char* name) {
+    return SpreadPath(targetFolder, name, 0);
+}
+
+CString SecondPathFor(const CString& targetFolder, const char* name) {
+    return SpreadPath(targetFolder, name, 1);
 }
 
 bool IsFile(const CString& path) {

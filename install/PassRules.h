@@ -5,7 +5,8 @@
 #include "CString.h"
 #include "WinApi.h"
 
-// ".", ".." and the installer itself are never copied (exact, case-sensitive names).
+// ".", ".." and the installer itself are never copied (exact, case-sensitive names), nor a
+// file's stream, which Wine lists as "name:stream".
 bool IsSkippedName(const char* name);
 extern const char kInstallerName[];
 
@@ -22,17 +23,24 @@ bool IsInstallableName(const char* name);
 // function can name it.
 bool IsHeldName(const char* name);
 
-// The pass's own names beside the targets all end in kTemporarySuffix (".~kq"), so that no
-// installable name is one of them:
-// - the staged copy, target + ".~kq", renamed over the target in the commit;
-// - the second name, target + ".~kq.~kq": the old file kept until the commit is done, and a
-//   copy made beside a leftover under the first;
-// - the record of a commit in progress, kRecordName.
-CString TemporaryPathFor(const CString& targetPath);
-CString SecondPathFor(const CString& targetPath);
+// The pass keeps its own files in kPassFolderName (".~kq") in the Korvo folder, never among
+// Korvo's: the lock, the record of a commit in progress (kRecordName, relative to the Korvo
+// folder), and in its subfolders kSpreadFolders, one character each, by a hash of the name:
+// - the staged copy, in one of the first half, renamed over the target in the commit;
+// - the second name, in one of the other half: the old file kept until the commit is done,
+//   and a copy made beside a leftover under the first.
+// Spread so that no folder that gets a new name per file grows large: Wine looks a new name up
+// by scanning its whole folder. Both are on the Korvo folder's volume, so the commit and its
+// undo are renames and hard links. No pack name ends in kTemporarySuffix, so none is the
+// pass's folder.
+CString PassFolderOf(const CString& targetFolder);
+CString TemporaryPathFor(const CString& targetFolder, const char* name);
+CString SecondPathFor(const CString& targetFolder, const char* name);
 extern const char kTemporarySuffix[];
-extern const char kSecondSuffix[];
+extern const char kPassFolderName[];
 extern const char kRecordName[];
+extern const char kLockName[];
+extern const char kSpreadFolders[];
 
 // Whether name ends in kTemporarySuffix, in any letter case: one of the pass's own names,
 // never installed.

@@ -20,6 +20,17 @@ bool CopyBeside(const CString& source, const CString& to, CKeepAlive& alive) {
            FALSE;
 }
 
+// The download mark that Explorer's unpacking gives every file of a ZIP from the web travels
+// with CopyFileEx; an installed program so marked is warned about at every start.
+bool RemoveDownloadMark(const CString& copy) {
+    if (DeleteFileA(copy + ":Zone.Identifier"))
+        return true;
+    // None there, or a volume without streams (FAT).
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_INVALID_NAME;
+}
+
 bool Exists(DWORD error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
@@ -94,7 +105,11 @@ Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget&
         copy = &paths.second;
     }
     // The copy's marks (the source's) would refuse the commit's rename or a later pass.
-    if (marked && !SetFileAttributesA(*copy, FILE_ATTRIBUTE_NORMAL)) {
+    bool ready = !marked || SetFileAttributesA(*copy, FILE_ATTRIBUTE_NORMAL);
+    // A scanner reading the copy just written may hold it for a moment.
+    while (ready && !RemoveDownloadMark(*copy))
+        ready = retry.Again(*copy);
+    if (!ready) {
         const Cause cause = CauseOf(GetLastError(), *copy);
         DeleteFileA(*copy);
         return cause;
@@ -118,7 +133,7 @@ Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget&
 FilePaths::FilePaths(const CString& sourceFolder, const CString& targetFolder, const char* name)
     // The backslash is added even after a drive root; Windows takes the doubled one.
     : source(sourceFolder + '\\' + name), target(targetFolder + '\\' + name),
-      temporary(TemporaryPathFor(target)), second(SecondPathFor(target)) {}
+      temporary(TemporaryPathFor(targetFolder, name)), second(SecondPathFor(targetFolder, name)) {}
 
 Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepAlive& alive,
                 CRetryBudget& retry) {

@@ -182,12 +182,11 @@ void CheckName(const Entry& e, Report& report) {
                          "it");
     if (IsPassName(e.cp1252.c_str()))
         report.Refuse(e, std::string("ends in ") + kTemporarySuffix +
-                             ", the pass's own names: it would be taken for a leftover");
-    const CString target = CString(kTypicalKorvoFolder) + '\\' + e.cp1252.c_str();
-    const int length = SecondPathFor(target).GetLength();
+                             ", the pass's own names: it would be taken for its folder");
+    const int length = SecondPathFor(kTypicalKorvoFolder, e.cp1252.c_str()).GetLength();
     if (length >= MAX_PATH)
-        report.Refuse(e, "too long: the pass writes " + std::string(kTypicalKorvoFolder) +
-                             "\\<name>" + kSecondSuffix + ", " + std::to_string(length) +
+        report.Refuse(e, "too long: the pass writes " + std::string(kTypicalKorvoFolder) + "\\" +
+                             kPassFolderName + "\\<x>\\<name>, " + std::to_string(length) +
                              " characters, over Windows' limit of " + std::to_string(MAX_PATH - 1));
 }
 

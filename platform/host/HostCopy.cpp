@@ -15,6 +15,7 @@
 #include "HostNames.h"
 #include "HostPath.h"
 #include "HostShares.h"
+#include "HostStreams.h"
 
 using namespace hostfs;
 
@@ -243,6 +244,9 @@ BOOL hostfs::CopyFileWithProgress(LPCSTR source, LPCSTR target, BOOL failIfExist
     // The attribute before the mode: user.* attributes need write access to be set.
     if (!e.err && (sourceBits || existed))
         if (const int err = WriteXattrBits(out.get(), sourceBits); err && err != ENOTSUP)
+            e = {err, true};
+    if (!e.err)
+        if (const int err = CopyStreams(in.get(), out.get()))
             e = {err, true};
     const mode_t mode = sourceStat.st_mode & 0777;
     if (!e.err && fchmod(out.get(), mode) != 0)

@@ -3,12 +3,14 @@
 // by a rename. Both act on a link itself.
 #include <cerrno>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "HostAttributes.h"
 #include "HostErrors.h"
 #include "HostPath.h"
 #include "HostShares.h"
+#include "HostStreams.h"
 
 using namespace hostfs;
 
@@ -40,8 +42,27 @@ extern "C" BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     return TRUE;
 }
 
-extern "C" BOOL DeleteFileA(LPCSTR path) {
+namespace {
+
+// A stream goes by its name; the file stays.
+BOOL DeleteStream(const std::string& file, const std::string& stream) {
     std::string posixPath;
+    struct stat st;
+    if (const DWORD error = StatPath(file.c_str(), posixPath, st))
+        return Fail(error);
+    if (!S_ISREG(st.st_mode) || IsReadOnly(st))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (removexattr(posixPath.c_str(), StreamAttribute(stream).c_str()) != 0)
+        return Fail(errno == ENODATA ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
+    return TRUE;
+}
+
+} // namespace
+
+extern "C" BOOL DeleteFileA(LPCSTR path) {
+    std::string posixPath, stream;
+    if (SplitStream(path, posixPath, stream))
+        return DeleteStream(posixPath, stream);
     if (const DWORD error = ToPosixPath(path, posixPath))
         return Fail(error);
     struct stat st;

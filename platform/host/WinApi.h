@@ -92,6 +92,7 @@ typedef struct HCURSOR__* HCURSOR;
 #define ERROR_DISK_FULL 112
 #define ERROR_INVALID_NAME 123
 #define ERROR_DIRECTORY 267
+#define ERROR_DIR_NOT_EMPTY 145
 #define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_READ_FAULT 30
 #define ERROR_WRITE_FAULT 29
@@ -189,6 +190,8 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 BOOL DeleteFileA(LPCSTR path);
 BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existing, void* security);
+BOOL CreateDirectoryA(LPCSTR path, void* security);
+BOOL RemoveDirectoryA(LPCSTR path);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);

@@ -9,6 +9,7 @@
 #include "TestWindow.h"
 #include "WineDifference.h"
 #include "install/InstallationPass.h"
+#include "install/PassRules.h"
 
 using testfs::TempDir;
 using testfs::operator/;
@@ -137,10 +138,12 @@ TEST_F(InstallationPass, OverwritesExistingFilesAndASecondPassGivesTheSameResult
     testfs::WriteFile(source / "b.dat", "new b");
     testfs::WriteFile(target / "a.dat", "old a, longer than the new one");
     testfs::WriteFile(target / "keep.txt", "not in the pack");
-    // What a killed pass left under the pass's names is replaced, and its file installed.
-    testfs::WriteFile(target / "a.dat.~kq", "half");
-    testfs::WriteFile(target / "b.dat.~kq", "half");
-    testfs::WriteFile(target / "b.dat.~kq.~kq", "half");
+    // What a killed pass left in its folder is replaced, and its file installed; a lock that
+    // nothing holds is no lock; the folder goes.
+    testfs::WriteFileMakingFolders(TemporaryPathFor(target.Path(), "a.dat"), "half");
+    testfs::WriteFileMakingFolders(TemporaryPathFor(target.Path(), "b.dat"), "half");
+    testfs::WriteFileMakingFolders(SecondPathFor(target.Path(), "b.dat"), "half");
+    testfs::WriteFile(target / kLockName, "");
 
     ExpectCompleted(Run());
     Names first = testfs::List(target.Path());
@@ -412,8 +415,9 @@ TEST_F(InstallationPass, LongTargetFolderIsHandledSafelyAndReportedTruthfully) {
         testfs::MakeDir(folder);
     }
     ASSERT_EQ(250, folder.GetLength());
-    // The longest name the pass writes for it, the second, has MAX_PATH characters: one too many.
-    const std::string name = "n";
+    // The longest name the pass writes for it, the second in its own folder ("\\.~kq\\8\\nn"),
+    // has MAX_PATH characters: one too many.
+    const std::string name = "nn";
     testfs::WriteFile(source / name.c_str(), "long");
     testfs::WriteFile(source / "VOZORADI.DLL", "library");
 

@@ -25,6 +25,9 @@ inline constexpr char kSourcePathTooLong[] =
     "Der Pfad des Service-Packs ist f\xFCr Windows zu lang. Bitte verschieben Sie das "
     "Service-Pack in einen Ordner mit k\xFCrzerem Pfad.";
 inline constexpr char kTryAgain[] = "Bitte starten Sie die Installation erneut.";
+inline constexpr char kAnotherPass[] =
+    "Eine andere Installation in diesen Korvo-Ordner l\xE4uft bereits. Bitte warten Sie, bis "
+    "sie beendet ist, und starten Sie die Installation dann erneut.";
 // A pack whose files are not those its program lists: the heading of the names, the advice.
 inline constexpr char kNotAsShipped[] = "Folgende Dateien des Service-Packs fehlen oder sind "
                                         "besch\xE4"

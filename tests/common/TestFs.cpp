@@ -16,4 +16,11 @@ CString TempDir::operator/(const char* name) const {
     return m_path / name;
 }
 
+void WriteFileMakingFolders(const CString& path, const std::string& content) {
+    for (int i = 3; i < path.GetLength(); ++i)
+        if (path[i] == '\\' && !Exists(path.Left(i)))
+            MakeDir(path.Left(i));
+    WriteFile(path, content);
+}
+
 } // namespace testfs

@@ -33,6 +33,8 @@ inline CString operator/(const CString& folder, const char* name) {
 
 void MakeDir(const CString& path);
 void WriteFile(const CString& path, const std::string& content);
+// As WriteFile, making the folders above it that are missing (ASCII paths).
+void WriteFileMakingFolders(const CString& path, const std::string& content);
 // The file's content; fails the test and returns "" when it cannot be read.
 std::string ReadFile(const CString& path);
 bool Exists(const CString& path);

@@ -25,6 +25,7 @@ not_changed=$(utf8 'Korvo wurde nicht ver\xe4ndert.')
 not_copied="Folgende Dateien konnten nicht kopiert werden:"
 in_use="Bitte beenden Sie Korvo und starten Sie die Installation erneut."
 try_again="Bitte starten Sie die Installation erneut."
+another=$(utf8 'Eine andere Installation in diesen Korvo-Ordner l\xe4uft bereits. Bitte warten Sie, bis sie beendet ist, und starten Sie die Installation dann erneut.')
 umlaut_name=$(utf8 'L\xf6sung.txt')
 
 pack=$KQ_WORK/Service-Pack
@@ -198,6 +199,22 @@ kq_check "its advice: Korvo in use, then the plain sentence for the folder, each
 kq_check "OK closes the message box" kq_confirm
 kq_check "the Korvo folder as it was" unchanged "$before"
 
+echo "== another installation into the same folder"
+# The lock of a pass running meanwhile, held as that pass holds it, by another process.
+mkdir -p "$korvo/.~kq" && : >"$korvo/.~kq/~l" || exit 1
+(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\.~kq\\~l" 60000 "$folder\\nie" </dev/null \
+    >"$KQ_WORK/lock.out" 2>&1 8>&-) &
+locker=$!
+for i in $(seq 1 400); do grep -q held "$KQ_WORK/lock.out" 2>/dev/null && break; sleep 0.05; done
+kq_check "the lock held" grep -q held "$KQ_WORK/lock.out"
+box=$(kq_start_pass)
+kill $locker 2>/dev/null && wait $locker 2>/dev/null
+kq_check "it says that another installation runs, and nothing more" \
+    [ "$(box_text | tr '\n' '|')" = "$failed||$another|" ]
+kq_check "OK closes the message box" kq_confirm
+kq_check "the Korvo folder as it was, the other pass's lock left" eval \
+    'unchanged "$before" && [ -f "$korvo/.~kq/~l" ]'
+
 echo "== links planted in the Korvo folder"
 # Unix links under the pass's names, and a target that is a second name of a read-only file
 # elsewhere: Wine shows each as the file itself.
@@ -205,8 +222,9 @@ outside=$KQ_WORK/Anderswo
 rmdir "$korvo/daten.dat" && mkdir -p "$outside" && echo eins >"$outside/eins" &&
     echo zwei >"$outside/zwei" && echo geschuetzt >"$outside/geschuetzt" &&
     chmod 444 "$outside/geschuetzt" && rm "$korvo/hilfe.txt" &&
-    ln -s "$outside/eins" "$korvo/liesmich.txt.~kq" &&
-    ln -s "$outside/zwei" "$korvo/KORVO.EXE.~kq.~kq" &&
+    mkdir -p "$korvo/.~kq/6" "$korvo/.~kq/b" && # where the pass puts these names' copy, old file
+    ln -s "$outside/eins" "$korvo/.~kq/6/liesmich.txt" &&
+    ln -s "$outside/zwei" "$korvo/.~kq/b/KORVO.EXE" &&
     ln "$outside/geschuetzt" "$korvo/hilfe.txt" || exit 1
 outside_before=$(snapshot "$outside")
 box=$(kq_start_pass)
@@ -220,7 +238,7 @@ kq_check "without it, the next pass completes" box_completed
 kq_check "OK closes the message box" kq_confirm
 kq_check "files elsewhere still keep bytes and marks" [ "$(snapshot "$outside")" = "$outside_before" ]
 kq_check "every pack file installed as a regular file" pack_installed
-kq_check "no temporary file or link left" [ -z "$(ls -A "$korvo" | grep '~kq')" ]
+kq_check "no temporary file or link left, nor the pass's folder" absent "$korvo/.~kq"
 
 echo "== exit"
 kq_drive click "$caption" 2 >/dev/null
@@ -236,7 +254,7 @@ mkdir -p "$big" && cp "$KQ_EXE" "$big/install.exe" && cp "$pack/liesmich.txt" "$
     truncate -s 512M "$big/gross.bin" && echo "Ende der neuen Fassung" >>"$big/gross.bin" &&
     echo "alte Fassung" >"$korvo/gross.bin" && cp "$korvo/gross.bin" "$KQ_WORK/gross.bin.before" ||
     exit 1
-temporary=$korvo/gross.bin.~kq
+temporary=$korvo/.~kq/5/gross.bin
 # Waits until the installer has written at least 16 MiB, beside the file or into it, and
 # kills it then.
 kill_mid_copy() {
@@ -270,7 +288,7 @@ kq_check "OK closes the message box" kq_confirm
 kq_check "the large file installed whole, from the program's folder" \
     same "$big/gross.bin" "$korvo/gross.bin"
 kq_check "nothing of the folder it was started from" absent "$korvo/gross.bin.before"
-kq_check "no temporary file left" absent "$temporary"
+kq_check "no temporary file left, nor the pass's folder" absent "$korvo/.~kq"
 kq_drive click "$caption" 2 >/dev/null
 kq_wait_app 30
 

@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "HeadlessWindow.h"
@@ -28,6 +29,7 @@
 #include "PassReport.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
+#include "install/PassRules.h"
 #include "install/Retry.h"
 
 using testfs::operator/;
@@ -221,8 +223,9 @@ TEST_F(InstallationFaults, KilledInTheMiddleOfALargeFileLeavesTheOldTargetWhole)
     Names stray;
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
                         std::back_inserter(stray));
-    // The killed copy's temporary file, which the next pass over the same file finds and removes.
-    EXPECT_EQ(Names{"big.bin.~kq"}, stray);
+    // The pass's folder, with the killed copy, which the next pass finds and removes.
+    EXPECT_EQ(Names{kPassFolderName}, stray);
+    EXPECT_TRUE(testfs::Exists(TemporaryPathFor(target.Path(), "big.bin")));
 
     // The next pass completes the file, whatever the killed one left, serving its window inside.
     TestWindow window;
@@ -322,8 +325,11 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
     }
     testfs::WriteFile(outside / "hs5", "");
     testfs::SetAttributes(outside / "hs5", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    ASSERT_EQ(0, symlink(Posix(outside / "ro1").c_str(), (korvo + "/a.dat.~kq").c_str()));
-    ASSERT_EQ(0, symlink(Posix(outside / "w2").c_str(), (korvo + "/b.dat.~kq.~kq").c_str()));
+    for (const auto& [name, to] : {std::pair{TemporaryPathFor(target.Path(), "a.dat"), "ro1"},
+                                   std::pair{SecondPathFor(target.Path(), "b.dat"), "w2"}}) {
+        testfs::WriteFileMakingFolders(name, ""), unlink(Posix(name).c_str());
+        ASSERT_EQ(0, symlink(Posix(outside / to).c_str(), Posix(name).c_str()));
+    }
     ASSERT_EQ(0, symlink(Posix(outside / "w3").c_str(), (korvo + "/c.dat").c_str()));
     ASSERT_EQ(0, link(Posix(outside / "ro4").c_str(), (korvo + "/h.dat").c_str()));
     ASSERT_EQ(0, link(Posix(outside / "hs5").c_str(), (korvo + "/k.dat").c_str()));
@@ -350,9 +356,11 @@ TEST_F(InstallationFaults, NothingOutsideTheKorvoFolderIsReachedThroughALink) {
     for (const char* name : {"e.dat", "f.dat"})
         testfs::WriteFile(source / name, "new");
     testfs::WriteFile(target / "e.dat", "old e.dat");
-    for (const char* name : {"e.dat.~kq.~kq", "b.dat.~kq", "f.dat.~kq", "f.dat.~kq.~kq"}) {
-        testfs::WriteFile(target / name, "left over");
-        testfs::SetAttributes(target / name, FILE_ATTRIBUTE_READONLY);
+    for (const CString& name :
+         {SecondPathFor(target.Path(), "e.dat"), TemporaryPathFor(target.Path(), "b.dat"),
+          TemporaryPathFor(target.Path(), "f.dat"), SecondPathFor(target.Path(), "f.dat")}) {
+        testfs::WriteFileMakingFolders(name, "left over");
+        testfs::SetAttributes(name, FILE_ATTRIBUTE_READONLY);
     }
     RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
     EXPECT_TRUE(ParseReport(window.MessageBoxes().back()).complete);
@@ -372,6 +380,55 @@ TEST_F(InstallationFaults, AThousandLongNamesAreAllInstalled) {
     RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
     EXPECT_TRUE(ParseReport(window.MessageBoxes().back()).complete);
     EXPECT_EQ(testfs::List(source.Path()), testfs::List(target.Path()));
+}
+
+TEST_F(InstallationFaults, ASecondPassChangesNothingAndSaysSoTheFirstLeavesNoDownloadMark) {
+    const char stream[] = "user.DosStream.Zone.Identifier:$DATA";
+    testfs::TempDir other;
+    testfs::WriteFile(source / "a.dat", "first");
+    testfs::WriteFile(other / "a.dat", "second");
+    ASSERT_EQ(0, setxattr(Posix(source / "a.dat").c_str(), stream, "[ZoneTransfer]", 14, 0));
+    TestWindow first, second;
+    SetHeadlessServeHook([&](DWORD) {
+        if (second.MessageBoxes().empty())
+            RunInstallationPass(other.Path(), target.Path(), &second.Wnd());
+    });
+    RunInstallationPass(source.Path(), target.Path(), &first.Wnd());
+    SetHeadlessServeHook(nullptr);
+    EXPECT_EQ(std::string(kFailed) + "\n\n" + kAnotherPass, second.MessageBoxes().at(0).text);
+    EXPECT_EQ("first", testfs::ReadFile(target / "a.dat")) << first.MessageBoxes().at(0).text;
+    EXPECT_EQ(Names{"a.dat"}, testfs::List(target.Path()));
+    EXPECT_EQ(-1, getxattr(Posix(target / "a.dat").c_str(), stream, nullptr, 0));
+}
+
+// A link, a file, another owner's folder, one or a subfolder with rights for all; a linked Korvo.
+TEST_F(InstallationFaults, AForeignPassFolderOrALinkedKorvoFolderIsRefusedByName) {
+    testfs::WriteFile(source / "a.dat", "new a.dat");
+    testfs::TempDir outside, links;
+    const CString folder = PassFolderOf(target.Path()), sub = folder / "7", linked = links / "K";
+    ASSERT_EQ(0, symlink(Posix(target.Path()).c_str(), Posix(linked).c_str()));
+    const auto with = [&](const CString& path, uid_t owner, mode_t mode) {
+        testfs::WriteFileMakingFolders(sub / "x", "");
+        return chown(Posix(path).c_str(), owner, -1) | chmod(Posix(path).c_str(), mode);
+    };
+    const std::pair<CString, std::function<int()>> cases[] = {
+        {folder, [&] { return symlink(Posix(outside.Path()).c_str(), Posix(folder).c_str()); }},
+        {folder, [&] { return testfs::WriteFile(folder, ""), 0; }},
+        {folder, [&] { return with(folder, 1234, 0700); }},
+        {folder, [&] { return with(folder, 0, 0777); }},
+        {sub, [&] { return with(sub, 0, 0777); }},
+        {linked, [] { return 0; }}};
+    for (const auto& [refused, plant] : cases) {
+        ASSERT_EQ(0, plant());
+        TestWindow window;
+        RunInstallationPass(source.Path(), refused == linked ? linked : target.Path(),
+                            &window.Wnd());
+        const std::string text = window.MessageBoxes().at(0).text;
+        EXPECT_NE(std::string::npos, text.find(":\n" + std::string(refused) + "\n")) << text;
+        EXPECT_FALSE(testfs::Exists(target / "a.dat")) << text;
+        EXPECT_TRUE(testfs::List(outside.Path()).empty());
+        testfs::RemoveTree(folder);
+    }
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "PassTexts.h"
 #include "TestFs.h"
 #include "TestWindow.h"
+#include "install/PassRules.h"
 #include "install/InstallationPass.h"
 #include "install/PackList.h"
 #include "res/resource.h"
@@ -182,18 +183,18 @@ TEST_F(PackList, KilledPassesCopiesAreCheckedBeforeTheyAreInstalled) {
         int (*link)(const char*, const char*);
     } cases[] = {{ended, "abc", "a.txt", nullptr},
                  {head + "a.txt\r\n", "abc", "a.txt", nullptr},
-                 {"Korvo\r\n+a.txt\r\n.\r\n", "abc", ".~kq", nullptr},
-                 {head + "x\\a.txt\r\n.\r\n", "abc", ".~kq", nullptr},
+                 {"Korvo\r\n+a.txt\r\n.\r\n", "abc", kRecordName, nullptr},
+                 {head + "x\\a.txt\r\n.\r\n", "abc", kRecordName, nullptr},
                  {ended, "abd", "a.txt", nullptr},
                  {ended, "abcd", "a.txt", nullptr},
                  {ended, "abc", "a.txt", link},
                  {ended, "abc", "a.txt", symlink}};
     for (const auto& planted : cases) {
         testfs::TempDir korvo;
-        const CString copy = korvo / "a.txt.~kq";
+        const CString copy = TemporaryPathFor(korvo.Path(), "a.txt");
         testfs::WriteFile(korvo / "a.txt", "old");
-        testfs::WriteFile(korvo / ".~kq", planted.record);
-        testfs::WriteFile(planted.link ? dir / "x" : copy, planted.copy);
+        testfs::WriteFileMakingFolders(korvo / kRecordName, planted.record);
+        testfs::WriteFileMakingFolders(planted.link ? dir / "x" : copy, planted.copy);
         if (planted.link)
             planted.link(testfs::Posix(dir / "x").c_str(), testfs::Posix(copy).c_str());
         TestWindow window;

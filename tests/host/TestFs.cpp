@@ -106,8 +106,13 @@ TempDir::TempDir() {
     std::free(real);
 }
 
+// With its parent's permission bits, as a folder on Windows inherits its parent's rights.
 void MakeDir(const CString& path) {
-    ASSERT_EQ(0, mkdir(Posix(path).c_str(), 0777)) << "mkdir " << path << ": " << Errno();
+    const std::string posix = Posix(path);
+    struct stat parent;
+    ASSERT_EQ(0, stat(posix.substr(0, posix.rfind('/') + 1).c_str(), &parent)) << path;
+    ASSERT_EQ(0, mkdir(posix.c_str(), 0700)) << "mkdir " << path << ": " << Errno();
+    ASSERT_EQ(0, chmod(posix.c_str(), parent.st_mode & 0777)) << path;
 }
 
 void WriteFile(const CString& path, const std::string& content) {

@@ -36,9 +36,9 @@ is_not() { ! grep -qF -- "\"$1\"" <<<"$out" || {
 }; }
 
 pad() { printf "%${1}s" "" | tr ' ' "$2"; }
-# C:\Program Files (x86)\Korvo\ is 29 characters, .~kq.~kq 8: a name of 222 fits in 259, 223 not.
-fits=$(pad 218 f).txt
-too_long=$(pad 219 g).txt
+# C:\Program Files (x86)\Korvo\.~kq\8\ is 36 characters: a name of 223 fits in 259, 224 not.
+fits=$(pad 219 f).txt
+too_long=$(pad 220 g).txt
 cafe=$(printf 'Caf\xc3\xa9 \xe2\x82\xac.txt') # Windows-1252 holds both
 snowman=$(printf 'Schnee\xe2\x98\x83.txt')
 
