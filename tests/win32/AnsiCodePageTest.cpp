@@ -21,6 +21,7 @@
 #include "TestWindow.h"
 #include "disk/DiskObject.h"
 #include "install/InstallationPass.h"
+#include "install/PassRules.h"
 #include "install/WindowsFolders.h"
 
 using testfs::operator/;
@@ -128,9 +129,9 @@ TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
     testfs::WriteFile(target / "VOZORADI.DLL", "old library");
     // A commit killed with such a name in its record is completed.
     const std::string killed = std::string(kHyou) + ".dat";
-    testfs::WriteFile(target / ".~kq",
-                      "Korvo-Quenda Service-Pack: Commit 2\r\n-" + killed + "\r\n.\r\n");
-    testfs::WriteFile(target / (killed + ".~kq").c_str(), "killed");
+    testfs::WriteFileMakingFolders(
+        target / kRecordName, "Korvo-Quenda Service-Pack: Commit 2\r\n-" + killed + "\r\n.\r\n");
+    testfs::WriteFileMakingFolders(TemporaryPathFor(target, killed.c_str()), "killed");
 
     RunInstallationPass(folder, target, &window.Wnd());
 
