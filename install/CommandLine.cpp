@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "AnsiName.h"
+#include "install/WindowsFolders.h"
 
 namespace {
 
@@ -86,9 +87,7 @@ CommandLine ReadCommandLine(std::wstring_view line) {
             AnsiNameFromWide(argument, read.notUnderstood);
     }
     // A folder named with a closing backslash is the same folder; a drive's root keeps it.
-    const int length = read.folder.GetLength();
-    if (length > 3 && read.folder[length - 1] == '\\')
-        read.folder = read.folder.Left(length - 1);
+    read.folder = WithoutClosingBackslash(read.folder);
     if (read.notUnderstood.IsEmpty() && read.unattended && (!folder || read.help))
         read.notUnderstood = read.help ? "/? mit /S" : "/S ohne /D=";
     return read;

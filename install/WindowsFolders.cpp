@@ -4,16 +4,6 @@
 
 namespace {
 
-// The last character, not the last byte: under a double-byte code page a backslash byte may be
-// the second half of a character ("\x95\x5C" in 932), and the name would lose half of it.
-CString WithoutClosingBackslash(const char* path) {
-    CString folder = path;
-    const int length = folder.GetLength();
-    const char* begin = folder;
-    return length > 3 && *CharPrevA(begin, begin + length) == '\\' ? folder.Left(length - 1)
-                                                                   : folder;
-}
-
 // length: what the lookup answered; 0 (none, such as no 32-bit system folder on 32-bit
 // Windows) or MAX_PATH and more (no room) match nothing.
 bool Matches(const CString& folder, UINT length, const char* buffer) {
@@ -25,6 +15,14 @@ bool Matches(const CString& folder, UINT length, const char* buffer) {
 }
 
 } // namespace
+
+CString WithoutClosingBackslash(const char* path) {
+    CString folder = path;
+    const int length = folder.GetLength();
+    const char* begin = folder;
+    return length > 3 && *CharPrevA(begin, begin + length) == '\\' ? folder.Left(length - 1)
+                                                                   : folder;
+}
 
 bool IsWindowsOwnFolder(const CString& folder) {
     const CString candidate = WithoutClosingBackslash(folder);

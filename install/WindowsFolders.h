@@ -9,3 +9,8 @@
 // system folder, compared regardless of letter case and of a closing backslash. Folders below
 // them are not: deployment tools unpack packs there.
 bool IsWindowsOwnFolder(const CString& folder);
+
+// folder without a closing backslash, but for a drive's root ("C:\\"). The last character is
+// looked at, not the last byte: under a double-byte code page a backslash byte may be the second
+// half of a character ("\x95\x5C" in 932).
+CString WithoutClosingBackslash(const char* folder);

@@ -17,9 +17,11 @@ CString TempDir::operator/(const char* name) const {
 }
 
 void WriteFileMakingFolders(const CString& path, const std::string& content) {
-    for (int i = 3; i < path.GetLength(); ++i)
-        if (path[i] == '\\' && !Exists(path.Left(i)))
-            MakeDir(path.Left(i));
+    // By characters: under code page 932 a backslash byte may end one.
+    const char* begin = path;
+    for (const char* at = begin + 3; *at; at = CharNextA(at))
+        if (*at == '\\' && !Exists(path.Left(int(at - begin))))
+            MakeDir(path.Left(int(at - begin)));
     WriteFile(path, content);
 }
 

@@ -20,6 +20,7 @@
 #include "TestFs.h"
 #include "TestWindow.h"
 #include "disk/DiskObject.h"
+#include "install/CommandLine.h"
 #include "install/InstallationPass.h"
 #include "install/PassRules.h"
 #include "install/WindowsFolders.h"
@@ -144,11 +145,14 @@ TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
     EXPECT_EQ(kCaption, window.Caption());
 }
 
+// Nor does it end in a backslash: as a Windows folder, or as the Korvo folder of /D=.
 TEST_F(CodePage932, AFolderEndingInSuchACharacterIsNotWindowsOwn) {
     char windows[MAX_PATH] = "";
     ASSERT_LT(0u, GetSystemWindowsDirectoryA(windows, MAX_PATH));
     EXPECT_FALSE(IsWindowsOwnFolder(CString(windows) + kHyou)) << windows;
     EXPECT_TRUE(IsWindowsOwnFolder(CString(windows) + "\\")) << windows;
+    EXPECT_EQ(std::string("C:\\") + kHyou,
+              std::string(ReadCommandLine(L"i.exe /S /D=C:\\\x8868").folder));
 }
 
 std::wstring Wide(const CString& ansi) {
