@@ -15,16 +15,14 @@ template <typename Fn> Fn Lookup(const char* module, const char* name) {
 
 } // namespace
 
+// Looked up on each call, which comes a few times a run: a function-local static would link in
+// the runtime's thread-safe static guard (2 KiB).
 SetDefaultDllDirectoriesFn SetDefaultDllDirectories() {
-    static const SetDefaultDllDirectoriesFn fn =
-        Lookup<SetDefaultDllDirectoriesFn>("kernel32.dll", "SetDefaultDllDirectories");
-    return fn;
+    return Lookup<SetDefaultDllDirectoriesFn>("kernel32.dll", "SetDefaultDllDirectories");
 }
 
 SetProcessMitigationPolicyFn SetProcessMitigationPolicy() {
-    static const SetProcessMitigationPolicyFn fn =
-        Lookup<SetProcessMitigationPolicyFn>("kernel32.dll", "SetProcessMitigationPolicy");
-    return fn;
+    return Lookup<SetProcessMitigationPolicyFn>("kernel32.dll", "SetProcessMitigationPolicy");
 }
 
 } // namespace optional_api
