@@ -15,14 +15,16 @@ template <typename Fn> Fn Lookup(const char* module, const char* name) {
 
 } // namespace
 
-// Looked up on each call, which comes a few times a run: a function-local static would link in
-// the runtime's thread-safe static guard (2 KiB).
 SetDefaultDllDirectoriesFn SetDefaultDllDirectories() {
-    return Lookup<SetDefaultDllDirectoriesFn>("kernel32.dll", "SetDefaultDllDirectories");
+    static const SetDefaultDllDirectoriesFn fn =
+        Lookup<SetDefaultDllDirectoriesFn>("kernel32.dll", "SetDefaultDllDirectories");
+    return fn;
 }
 
 SetProcessMitigationPolicyFn SetProcessMitigationPolicy() {
-    return Lookup<SetProcessMitigationPolicyFn>("kernel32.dll", "SetProcessMitigationPolicy");
+    static const SetProcessMitigationPolicyFn fn =
+        Lookup<SetProcessMitigationPolicyFn>("kernel32.dll", "SetProcessMitigationPolicy");
+    return fn;
 }
 
 } // namespace optional_api

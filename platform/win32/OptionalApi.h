@@ -1,5 +1,5 @@
-// Windows functions that older systems lack. Each is looked up with GetProcAddress and is
-// null where the system does not have it; callers skip the step then.
+// Windows functions that older systems lack. Each is looked up once with GetProcAddress and
+// is null where the system does not have it; callers skip the step then.
 #pragma once
 
 #include "WinApi.h"

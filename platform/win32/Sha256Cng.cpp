@@ -46,27 +46,22 @@ HMODULE LoadFromSystemFolder(const char* name) {
     return LoadLibraryExA(path, nullptr, 0);
 }
 
-BOOL CALLBACK Load(PINIT_ONCE, PVOID cng, PVOID*) {
-    Cng& c = *static_cast<Cng*>(cng);
-    HMODULE module = LoadFromSystemFolder("bcrypt.dll");
-    if (!module)
-        c.error = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
-    c.openAlgorithm = Lookup<OpenAlgorithmFn>(module, "BCryptOpenAlgorithmProvider", c.error);
-    c.closeAlgorithm = Lookup<CloseAlgorithmFn>(module, "BCryptCloseAlgorithmProvider", c.error);
-    c.createHash = Lookup<CreateHashFn>(module, "BCryptCreateHash", c.error);
-    c.hashData = Lookup<HashDataFn>(module, "BCryptHashData", c.error);
-    c.finishHash = Lookup<FinishHashFn>(module, "BCryptFinishHash", c.error);
-    c.destroyHash = Lookup<DestroyHashFn>(module, "BCryptDestroyHash", c.error);
-    return TRUE;
-}
-
-// Loaded once for the process and kept. Through Windows' own one-time initialisation: a
-// function-local static with a run-time initialiser would link in the runtime's thread-safe
-// static guard (2 KiB).
+// Loaded once for the process and kept.
 const Cng& Functions() {
-    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-    static Cng cng{};
-    InitOnceExecuteOnce(&once, Load, &cng, nullptr);
+    static const Cng cng = [] {
+        Cng c;
+        HMODULE module = LoadFromSystemFolder("bcrypt.dll");
+        if (!module)
+            c.error = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
+        c.openAlgorithm = Lookup<OpenAlgorithmFn>(module, "BCryptOpenAlgorithmProvider", c.error);
+        c.closeAlgorithm =
+            Lookup<CloseAlgorithmFn>(module, "BCryptCloseAlgorithmProvider", c.error);
+        c.createHash = Lookup<CreateHashFn>(module, "BCryptCreateHash", c.error);
+        c.hashData = Lookup<HashDataFn>(module, "BCryptHashData", c.error);
+        c.finishHash = Lookup<FinishHashFn>(module, "BCryptFinishHash", c.error);
+        c.destroyHash = Lookup<DestroyHashFn>(module, "BCryptDestroyHash", c.error);
+        return c;
+    }();
     return cng;
 }
 
