@@ -23,19 +23,6 @@ namespace {
 const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 const std::string kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 
-// The path of a file in folder, or in a folder of it, that holds content; empty when none.
-CString FindCopy(const CString& folder, const std::string& content) {
-    for (const std::string& name : testfs::List(folder)) {
-        const CString path = folder / name.c_str();
-        const CString found = testfs::Attributes(path) & FILE_ATTRIBUTE_DIRECTORY
-                                  ? FindCopy(path, content)
-                                  : CString(testfs::ReadFile(path) == content ? path : "");
-        if (!found.IsEmpty())
-            return found;
-    }
-    return CString();
-}
-
 class PackList : public ::testing::Test {
 protected:
     void Carry(const std::string& list) { SetHostProgramData(IDR_PACK_LIST, &list); }
@@ -143,8 +130,8 @@ TEST_F(PackList, WhatIsCheckedIsTheStagedCopy) {
         SetHeadlessServeHook([&](DWORD waitMs) {
             if (waitMs > 0 && held != INVALID_HANDLE_VALUE)
                 CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
-            const CString copy = act ? FindCopy(korvo.Path(), content) : CString();
-            if (!copy.IsEmpty())
+            const CString copy = TemporaryPathFor(korvo.Path(), "a.txt");
+            if (act && testfs::Exists(copy) && testfs::ReadFile(copy) == content)
                 std::exchange(act, nullptr)(copy);
         });
         RunInstallationPass(dir.Path(), korvo.Path(), &window.Wnd());
