@@ -183,16 +183,11 @@ kq_check "OK closes the message box" kq_confirm
 kq_check "the Korvo folder as it was, the other files not replaced" unchanged "$before"
 
 echo "== Korvo still running"
-# HoldFile.exe holds KORVO.EXE as a running Korvo does (the file it waits for never comes); in
-# the background, until it holds the file.
+# KORVO.EXE held as a running Korvo holds it.
 folder=$(kq_windows_path "$korvo")
-(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\KORVO.EXE" 60000 "$folder\\nie" </dev/null \
-    >"$KQ_WORK/hold.out" 2>&1 8>&-) &
-holder=$!
-for i in $(seq 1 400); do grep -q held "$KQ_WORK/hold.out" 2>/dev/null && break; sleep 0.05; done
-kq_check "KORVO.EXE held" grep -q held "$KQ_WORK/hold.out"
+kq_check "KORVO.EXE held" kq_hold "$folder\\KORVO.EXE"
 box=$(kq_start_pass)
-kill $holder 2>/dev/null && wait $holder 2>/dev/null
+kq_let_go
 kq_check "it names KORVO.EXE and daten.dat ($(listed))" [ "$(listed)" = "KORVO.EXE daten.dat " ]
 kq_check "its advice: Korvo in use, then the plain sentence for the folder, each once" \
     [ "$(box_text | tail -n 2 | tr '\n' '|')" = "$in_use|$try_again|" ]
@@ -202,13 +197,9 @@ kq_check "the Korvo folder as it was" unchanged "$before"
 echo "== another installation into the same folder"
 # The lock of a pass running meanwhile, held as that pass holds it, by another process.
 mkdir -p "$korvo/.~kq" && : >"$korvo/.~kq/~l" || exit 1
-(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\.~kq\\~l" 60000 "$folder\\nie" </dev/null \
-    >"$KQ_WORK/lock.out" 2>&1 8>&-) &
-locker=$!
-for i in $(seq 1 400); do grep -q held "$KQ_WORK/lock.out" 2>/dev/null && break; sleep 0.05; done
-kq_check "the lock held" grep -q held "$KQ_WORK/lock.out"
+kq_check "the lock held" kq_hold "$folder\\.~kq\\~l"
 box=$(kq_start_pass)
-kill $locker 2>/dev/null && wait $locker 2>/dev/null
+kq_let_go
 kq_check "it says that another installation runs, and nothing more" \
     [ "$(box_text | tr '\n' '|')" = "$failed||$another|" ]
 kq_check "OK closes the message box" kq_confirm

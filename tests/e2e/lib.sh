@@ -73,6 +73,19 @@ kq_build_tools() {
     }
 }
 
+# Holds a file (a Windows path) as a running program holds it, in the background, and returns
+# once it does; kq_let_go ends the hold. HoldFile.exe waits for a file that never comes.
+kq_hold() {
+    local i
+    rm -f "$KQ_WORK/hold.out"
+    (exec wine "$KQ_WORK/tools/HoldFile.exe" "$1" 60000 "$1.nie" </dev/null >"$KQ_WORK/hold.out" \
+        2>&1 8>&-) &
+    KQ_HOLDER=$!
+    for i in $(seq 1 400); do grep -q held "$KQ_WORK/hold.out" 2>/dev/null && return; sleep 0.05; done
+    return 1
+}
+kq_let_go() { kill "$KQ_HOLDER" 2>/dev/null && wait "$KQ_HOLDER" 2>/dev/null; }
+
 # Runs the window driver (WindowDriver.cpp) with the given arguments, in UTF-8 both ways. Its
 # output goes through a file: a pipe would stay open for as long as any Wine service it started
 # lives.

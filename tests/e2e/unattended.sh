@@ -30,19 +30,15 @@ unattended "an unknown switch" 87 "/X /S \"/D=$folder\""
 unattended "a folder that does not exist" 1603 "/S \"/D=$folder\\fehlt\""
 unattended "a folder without the pack's files" 1603 "/s /d=$(kq_windows_path "$empty")"
 kq_check "nothing copied into it" [ -z "$(ls -A "$empty")" ]
-(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\KORVO.EXE" 60000 "$folder\\nie" </dev/null \
-    >"$KQ_WORK/hold.out" 2>&1 8>&-) & holder=$!
-for i in $(seq 1 400); do grep -q held "$KQ_WORK/hold.out" 2>/dev/null && break; sleep 0.05; done
+kq_hold "$folder\\KORVO.EXE" || exit 1
 unattended "KORVO.EXE held by a running program" 1618 "/S /D=\"$folder\" /LOG=\"$log\""
-kill $holder 2>/dev/null && wait $holder 2>/dev/null
+kq_let_go
 # The lock of another pass into the same folder, held as that pass holds it.
 mkdir -p "$korvo/.~kq" && : >"$korvo/.~kq/~l" && saved=$before &&
     before=$(cd "$korvo" && ls -A && md5sum -- *) || exit 1
-(exec wine "$KQ_WORK/tools/HoldFile.exe" "$folder\\.~kq\\~l" 60000 "$folder\\nie" </dev/null \
-    >"$KQ_WORK/lock.out" 2>&1 8>&-) & holder=$!
-for i in $(seq 1 400); do grep -q held "$KQ_WORK/lock.out" 2>/dev/null && break; sleep 0.05; done
+kq_hold "$folder\\.~kq\\~l" || exit 1
 unattended "another installation into the same folder" 1618 "/S /D=\"$folder\""
-kill $holder 2>/dev/null && wait $holder 2>/dev/null
+kq_let_go
 before=$saved
 unattended "an installation" 0 "/S /D=\"$folder\" /LOG=\"$log\""
 kq_check "the pack installed" cmp -s "$pack/KORVO.EXE" "$korvo/KORVO.EXE"
