@@ -199,13 +199,13 @@ int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& f
     Listed listed = Listed::NotHeld;
     CPassFolder::Opened opened = CPassFolder::Opened::Ready;
     CString refused;
+    bool linked = false;
     {
         // Held only while files change: the holds, the lock and the pass's folder go before
         // the closing message, which may stay open for hours.
         FolderHold hold(targetFolder);
-        if (hold.Held()) {
-            if (hold.IsLink())
-                return ShowFailed(face, kKorvoLink, targetFolder, kChooseRealFolder);
+        linked = hold.Held() && hold.IsLink();
+        if (hold.Held() && !linked) {
             CPassFolder passFolder(targetFolder, hold.Handle());
             opened = passFolder.Open();
             refused = passFolder.Refused();
@@ -217,6 +217,8 @@ int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& f
             }
         }
     }
+    if (linked)
+        return ShowFailed(face, kKorvoLink, targetFolder, kChooseRealFolder);
     // Nothing was changed, and it can be tried again once the other one is done.
     if (opened == CPassFolder::Opened::AnotherPass) {
         face.Tell(CDisplayText(kFailed).Text("\n\n").Text(kAnotherPass), MB_OK | MB_ICONERROR,
