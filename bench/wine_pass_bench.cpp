@@ -200,7 +200,7 @@ bool CheckTarget(const std::string& to) {
 struct OwnFolder {
     explicit OwnFolder(const std::string& target) : path(PassFolderOf(target.c_str())) {
         CreateDirectoryA(path.c_str(), nullptr);
-        handles.push_back(Open(path));
+        handles.push_back(OpenFolderHeld(path.c_str()));
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
         lock = target + "\\" + kLockName;
         handles.push_back(CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -208,7 +208,7 @@ struct OwnFolder {
         for (const char* at = kSpreadFolders; *at; ++at) {
             const std::string spread = path + "\\" + *at;
             CreateDirectoryA(spread.c_str(), nullptr);
-            handles.push_back(Open(spread));
+            handles.push_back(OpenFolderHeld(spread.c_str()));
         }
     }
     ~OwnFolder() {
@@ -218,11 +218,6 @@ struct OwnFolder {
             RemoveDirectoryA((path + "\\" + *at).c_str());
         DeleteFileA(lock.c_str());
         RemoveDirectoryA(path.c_str());
-    }
-    static HANDLE Open(const std::string& folder) {
-        return CreateFileA(folder.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     }
     std::string path, lock;
     std::vector<HANDLE> handles;

@@ -53,10 +53,7 @@ int ShowFailed(CPassFace& face, const char* what, const CString& folder, const c
 // opened, never what a link or junction points to (on Windows without RedirectionGuard).
 class FolderHold {
 public:
-    explicit FolderHold(const CString& folder)
-        : m_handle(CreateFileA(
-              folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
+    explicit FolderHold(const CString& folder) : m_handle(OpenFolderHeld(folder)) {}
     ~FolderHold() {
         if (Held())
             CloseHandle(m_handle);

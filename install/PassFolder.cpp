@@ -11,13 +11,6 @@ void Close(HANDLE& handle) {
     handle = INVALID_HANDLE_VALUE;
 }
 
-// The folder itself, never what a link or junction points to.
-HANDLE OpenFolder(const CString& path) {
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                       nullptr);
-}
-
 bool IsPlain(HANDLE handle, DWORD kind) {
     BY_HANDLE_FILE_INFORMATION info;
     return GetFileInformationByHandle(handle, &info) &&
@@ -43,7 +36,7 @@ CString CPassFolder::Path(const char* name) const {
 bool CPassFolder::Hold(const CString& path, HANDLE parent, HANDLE& handle) {
     const bool made = CreateDirectoryA(path, nullptr) != FALSE;
     if (made || GetLastError() == ERROR_ALREADY_EXISTS) {
-        handle = OpenFolder(path);
+        handle = OpenFolderHeld(path);
         // One just made has what it inherits: whoever could swap it has those rights on
         // Korvo's files already.
         if (handle != INVALID_HANDLE_VALUE && IsPlain(handle, FILE_ATTRIBUTE_DIRECTORY) &&

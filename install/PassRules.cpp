@@ -98,6 +98,12 @@ bool IsPlainFile(const CString& path) {
            !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
 }
 
+HANDLE OpenFolderHeld(const CString& path) {
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                       nullptr);
+}
+
 HANDLE OpenLoneFile(const CString& path, DWORD access, DWORD share, DWORD* attributes) {
     HANDLE file = CreateFileA(path, access, share, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);

@@ -52,6 +52,10 @@ bool IsFile(const CString& path);
 // Whether a file that is neither a link nor a folder is under path, looked at without following.
 bool IsPlainFile(const CString& path);
 
+// Opens the folder path itself, never what a link or junction points to, for reading and without
+// sharing delete, so that it cannot be renamed away while the handle holds it.
+HANDLE OpenFolderHeld(const CString& path);
+
 // Opens path itself, never what a link points to, for access and with share: a handle only when
 // it is a plain file with one name, its attributes then in attributes if given.
 HANDLE OpenLoneFile(const CString& path, DWORD access, DWORD share, DWORD* attributes = nullptr);
