@@ -31,6 +31,7 @@
 #include "WinApi.h"
 #include "install/InstallationPass.h"
 #include "install/PassRules.h"
+#include "install/Staging.h"
 
 namespace {
 
@@ -189,8 +190,8 @@ bool CheckTarget(const std::string& to) {
     HANDLE file = CreateFileA(to.c_str(), DELETE | GENERIC_WRITE | FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    BY_HANDLE_FILE_INFORMATION info;
-    GetFileInformationByHandle(file, &info);
+    DWORD attributes, links;
+    ReadFileKind(file, attributes, links);
     CloseHandle(file);
     return true;
 }
@@ -223,18 +224,42 @@ struct OwnFolder {
     std::vector<HANDLE> handles;
 };
 
+void FlushThrough(const CString& path, DWORD folder) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | folder, nullptr);
+    FlushFileBuffers(file);
+    CloseHandle(file);
+}
+
+// The volume's flush, or where it cannot be opened (as under Wine), each copy's and the folders'
+// that hold the renamed names.
+void Flush(const std::vector<std::string>& names, const std::string& target, bool copies) {
+    if (FlushVolumeOf(target.c_str()))
+        return;
+    if (!copies) {
+        FlushThrough(target.c_str(), FILE_FLAG_BACKUP_SEMANTICS);
+        for (const char* at = kSpreadFolders; *at; ++at)
+            FlushThrough(PassFolderOf(target.c_str()) + '\\' + *at, FILE_FLAG_BACKUP_SEMANTICS);
+        return;
+    }
+    for (const std::string& name : names)
+        FlushThrough(TemporaryPathFor(target.c_str(), name.c_str()), 0);
+}
+
 void StagedLoop(const std::vector<std::string>& names, const std::string& source,
                 const std::string& target) {
     OwnFolder own(target);
+    CKeepAlive alive(nullptr);
     std::vector<bool> old(names.size());
     for (size_t i = 0; i < names.size(); ++i) {
         old[i] = CheckTarget(target + "\\" + names[i]);
         const std::string temporary(TemporaryPathFor(target.c_str(), names[i].c_str()));
-        CopyFileA((source + "\\" + names[i]).c_str(), temporary.c_str(), TRUE);
-        SetFileAttributesA(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA((temporary + ":Zone.Identifier").c_str());
+        CopyData((source + "\\" + names[i]).c_str(), temporary.c_str(), alive);
+        // No leftover under the second name.
+        CloseHandle(OpenLoneFile(SecondPathFor(target.c_str(), names[i].c_str()),
+                                 FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE));
     }
-    FlushVolumeOf(target.c_str()); // the copies, before the record
+    Flush(names, target, true); // the copies, before the record
     const std::string record = target + "\\" + kRecordName;
     HANDLE file = CreateFileA(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -251,7 +276,7 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
         MoveFileExA(TemporaryPathFor(target.c_str(), names[i].c_str()), to.c_str(),
                     old[i] ? MOVEFILE_REPLACE_EXISTING : 0);
     }
-    FlushVolumeOf(target.c_str()); // the renames, before the old files go
+    Flush(names, target, false); // the renames, before the old files go
     for (size_t i = 0; i < names.size(); ++i) {
         const CString second = SecondPathFor(target.c_str(), names[i].c_str());
         if (old[i] && GetFileAttributesA(second) != INVALID_FILE_ATTRIBUTES)

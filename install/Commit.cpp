@@ -35,26 +35,46 @@ FilePaths PathsOf(const CString& targetFolder, CPassFiles::File file) {
     return FilePaths(CString(), targetFolder, file.Name());
 }
 
+// Flushes a file, or with folder a folder's entries, through a handle of its own.
+bool FlushOne(const CString& path, DWORD folder) {
+    HANDLE handle =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | folder, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool flushed = FlushFileBuffers(handle) != FALSE;
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    SetLastError(error);
+    return flushed;
+}
+
+// The names the commit changed are entries of the Korvo folder and of the pass's subfolders:
+// flushing those folders makes the renames last, as flushing each renamed file would, in a few
+// flushes instead of thousands. Not every volume flushes a folder (a share may refuse).
+bool FlushFolders(const CString& targetFolder) {
+    if (!FlushOne(targetFolder, FILE_FLAG_BACKUP_SEMANTICS))
+        return false;
+    const CString passFolder = PassFolderOf(targetFolder);
+    for (const char* at = kSpreadFolders; *at; ++at) {
+        const char name[] = {'\\', *at, '\0'};
+        if (!FlushOne(passFolder + name, FILE_FLAG_BACKUP_SEMANTICS))
+            return false;
+    }
+    return true;
+}
+
 // Puts on the disk what the pass wrote beside the targets: the copies (before the record lets
-// the next pass rename them over old files) or, once they are in place, the targets. One flush
-// of the volume where it can be opened, else one of each file.
+// the next pass rename them over old files) or, once they are in place, the renames. One flush
+// of the volume where it can be opened; else the renames by their folders, and what no folder's
+// flush covers (a copy's data) by each file.
 bool FlushWritten(const CString& targetFolder, CPassFiles& files, bool copies, CKeepAlive& alive) {
-    if (FlushVolumeOf(targetFolder))
+    if (FlushVolumeOf(targetFolder) || (!copies && FlushFolders(targetFolder)))
         return true;
     return files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
         const FilePaths paths = PathsOf(targetFolder, file);
-        const CString& path = copies ? paths.temporary : paths.target;
-        HANDLE handle =
-            CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (handle == INVALID_HANDLE_VALUE)
-            return false;
-        const bool flushed = FlushFileBuffers(handle) != FALSE;
-        const DWORD error = GetLastError();
-        CloseHandle(handle);
-        SetLastError(error);
-        return flushed;
+        return FlushOne(copies ? paths.temporary : paths.target, 0);
     });
 }
 

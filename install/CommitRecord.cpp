@@ -156,7 +156,7 @@ RecordRead ReadCommitRecord(const CString& folder, CPassFiles& files) {
                 ended = true;
             else
                 usable = (line[0] == kKept || line[0] == kNew) && IsRecordableName(line + 1) &&
-                         files.Add(line + 1, false, line[0] == kKept);
+                         files.Add(line + 1, line[0] == kKept);
         }
     }
     CloseHandle(file);

@@ -63,9 +63,9 @@ public:
     bool Held() const { return m_handle != INVALID_HANDLE_VALUE; }
     HANDLE Handle() const { return m_handle; }
     bool IsLink() const {
-        BY_HANDLE_FILE_INFORMATION info;
-        return GetFileInformationByHandle(m_handle, &info) &&
-               (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        DWORD attributes = 0, links = 0;
+        return ReadFileKind(m_handle, attributes, links) &&
+               (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     }
 
 private:

@@ -15,7 +15,7 @@ CPassFiles::~CPassFiles() {
         std::free(block);
 }
 
-bool CPassFiles::Add(const char* name, bool sourceMarked, bool oldKept) {
+bool CPassFiles::Add(const char* name, bool oldKept) {
     const size_t length = std::strlen(name);
     if (length >= MAX_PATH)
         return false;
@@ -31,8 +31,7 @@ bool CPassFiles::Add(const char* name, bool sourceMarked, bool oldKept) {
         m_used.push_back(0);
     }
     unsigned char* at = m_blocks.back() + m_used.back();
-    at[0] = static_cast<unsigned char>((sourceMarked ? File::kSourceMarked : 0) |
-                                       (oldKept ? File::kOldKept : 0));
+    at[0] = oldKept ? File::kOldKept : 0;
     at[1] = static_cast<unsigned char>(shared);
     std::memcpy(at + 2, name + shared, length - shared + 1);
     std::memcpy(m_last, name, length + 1);

@@ -15,8 +15,6 @@ public:
     class File {
     public:
         const char* Name() const { return m_name; }
-        // The source has marks that its copy takes along (read-only, hidden, system, archive).
-        bool SourceMarked() const { return *m_at & kSourceMarked; }
         // A target was there before: it is kept under its second name during the commit.
         bool OldKept() const { return *m_at & kOldKept; }
         void SetOldKept() { *m_at |= kOldKept; }
@@ -29,7 +27,7 @@ public:
         File(unsigned char* at, const char* name) : m_at(at), m_name(name) {}
         static const unsigned char kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-        static const unsigned char kOldKept = 0x40, kSourceMarked = 0x80;
+        static const unsigned char kOldKept = 0x40;
         unsigned char* m_at;
         const char* m_name;
     };
@@ -40,7 +38,7 @@ public:
     CPassFiles& operator=(const CPassFiles&) = delete;
 
     // False when memory runs out or the name is longer than a listing gives.
-    bool Add(const char* name, bool sourceMarked, bool oldKept = false);
+    bool Add(const char* name, bool oldKept = false);
     int Count() const { return m_count; }
 
     // Visits the files in the order they were added, while visit returns true; returns

@@ -12,10 +12,9 @@ void Close(HANDLE& handle) {
 }
 
 bool IsPlain(HANDLE handle, DWORD kind) {
-    BY_HANDLE_FILE_INFORMATION info;
-    return GetFileInformationByHandle(handle, &info) &&
-           (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-               kind;
+    DWORD attributes = 0, links = 0;
+    return ReadFileKind(handle, attributes, links) &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == kind;
 }
 
 } // namespace

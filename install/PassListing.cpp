@@ -11,9 +11,6 @@
 
 namespace {
 
-const DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                     FILE_ATTRIBUTE_ARCHIVE;
-
 // Whether the Korvo folder has the optional library `name`, so that it is to be replaced. One
 // there that cannot be opened, even after a hold's retries, is a failure.
 bool HasOptionalLibrary(const CString& targetPath, const char* name, CWnd* owner,
@@ -53,7 +50,7 @@ void Take(const WIN32_FIND_DATAA& entry, const CString& targetFolder, CWnd* owne
     if (IsOptionalLibrary(name) &&
         !HasOptionalLibrary(targetFolder + '\\' + name, name, owner, retry, outcome))
         return;
-    if (!files.Add(name, (attributes & kMarks) != 0))
+    if (!files.Add(name))
         outcome.CopyFailed(name, Cause::Other);
 }
 
@@ -98,7 +95,7 @@ void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
     files.ForEach([&](CPassFiles::File file) {
         const uint32_t key = CaseKey(file.Name());
         if (std::bsearch(&key, keys.get(), shared, sizeof(uint32_t), CompareKeys))
-            candidates.Add(file.Name(), false);
+            candidates.Add(file.Name());
         return true;
     });
     candidates.ForEach([&](CPassFiles::File one) {

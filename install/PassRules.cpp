@@ -104,16 +104,27 @@ HANDLE OpenFolderHeld(const CString& path) {
                        nullptr);
 }
 
+bool ReadFileKind(HANDLE file, DWORD& attributes, DWORD& links) {
+    FILE_BASIC_INFO basic;
+    FILE_STANDARD_INFO standard;
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard))
+        return false;
+    attributes = basic.FileAttributes;
+    links = standard.NumberOfLinks;
+    return true;
+}
+
 HANDLE OpenLoneFile(const CString& path, DWORD access, DWORD share, DWORD* attributes) {
-    HANDLE file = CreateFileA(path, access, share, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileA(path, access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return file;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
-        !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+    DWORD kind = 0, links = 0;
+    if (ReadFileKind(file, kind, links) && links == 1 &&
+        !(kind & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
         if (attributes)
-            *attributes = info.dwFileAttributes;
+            *attributes = kind;
         return file;
     }
     CloseHandle(file);

@@ -7,30 +7,6 @@ namespace {
 const DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// CopyFileExA calls this between chunks of one file, on the copying thread.
-DWORD CALLBACK ServeWhileCopying(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,
-                                 DWORD, HANDLE, HANDLE, LPVOID alive) {
-    static_cast<CKeepAlive*>(alive)->Serve();
-    return PROGRESS_CONTINUE;
-}
-
-// Exclusive: nothing found under that name, a link among them, is written through.
-bool CopyBeside(const CString& source, const CString& to, CKeepAlive& alive) {
-    return CopyFileExA(source, to, ServeWhileCopying, &alive, nullptr, COPY_FILE_FAIL_IF_EXISTS) !=
-           FALSE;
-}
-
-// The download mark that Explorer's unpacking gives every file of a ZIP from the web travels
-// with CopyFileEx; an installed program so marked is warned about at every start.
-bool RemoveDownloadMark(const CString& copy) {
-    if (DeleteFileA(copy + ":Zone.Identifier"))
-        return true;
-    // None there, or a volume without streams (FAT).
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-           error == ERROR_INVALID_NAME;
-}
-
 bool Exists(DWORD error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
@@ -54,14 +30,11 @@ Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attr
            INVALID_HANDLE_VALUE)
         if (!retry || !retry->Again(target))
             return CauseOf(GetLastError(), target);
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool known = GetFileInformationByHandle(file, &info) != FALSE;
+    const bool known = ReadFileKind(file, attributes, links);
     const DWORD error = GetLastError();
     CloseHandle(file);
     if (!known)
         return CauseOf(error, target);
-    attributes = info.dwFileAttributes;
-    links = info.nNumberOfLinks;
     return attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY) ? Cause::Other
                                                                                   : Cause::None;
 }
@@ -85,9 +58,9 @@ void ClearLeftover(const CString& path) {
 // Copies the source under the temporary name. A leftover there (of a killed pass, or
 // anything planted) is never deleted, nor changed but for a read-only mark: the copy goes to
 // the second name and is renamed over it, which replaces the entry, whatever it is.
-Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget& retry) {
+Cause Copy(const FilePaths& paths, CKeepAlive& alive, CRetryBudget& retry) {
     const CString* copy = &paths.temporary;
-    for (int attempt = 0; !CopyBeside(paths.source, *copy, alive); ++attempt) {
+    for (int attempt = 0; !CopyData(paths.source, *copy, alive); ++attempt) {
         const DWORD error = GetLastError();
         if (!Exists(error)) {
             if (retry.Again(*copy))
@@ -104,16 +77,6 @@ Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget&
         }
         copy = &paths.second;
     }
-    // The copy's marks (the source's) would refuse the commit's rename or a later pass.
-    bool ready = !marked || SetFileAttributesA(*copy, FILE_ATTRIBUTE_NORMAL);
-    // A scanner reading the copy just written may hold it for a moment.
-    while (ready && !RemoveDownloadMark(*copy))
-        ready = retry.Again(*copy);
-    if (!ready) {
-        const Cause cause = CauseOf(GetLastError(), *copy);
-        DeleteFileA(*copy);
-        return cause;
-    }
     if (copy == &paths.second) {
         ClearLeftover(paths.temporary);
         while (!MoveFileExA(paths.second, paths.temporary, MOVEFILE_REPLACE_EXISTING))
@@ -129,6 +92,43 @@ Cause Copy(const FilePaths& paths, bool marked, CKeepAlive& alive, CRetryBudget&
 }
 
 } // namespace
+
+// No stream of the source comes along: the download mark that Explorer's unpacking gives every
+// file of a ZIP from the web would have Windows warn at every start of a program so marked. And
+// unlike CopyFileEx, nothing costs Wine a look through its mounts per file.
+bool CopyData(const CString& source, const CString& to, CKeepAlive& alive) {
+    HANDLE from = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (from == INVALID_HANDLE_VALUE)
+        return false;
+    FILETIME written;
+    HANDLE copy =
+        GetFileTime(from, nullptr, nullptr, &written)
+            ? CreateFileA(to, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
+            : INVALID_HANDLE_VALUE;
+    if (copy == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        CloseHandle(from);
+        SetLastError(error);
+        return false;
+    }
+    // One buffer for every copy: the pass copies on one thread.
+    static char buffer[256 * 1024];
+    DWORD read = 0, put = 0;
+    bool copied;
+    while ((copied = ReadFile(from, buffer, sizeof buffer, &read, nullptr) != FALSE) && read &&
+           (copied = WriteFile(copy, buffer, read, &put, nullptr) && put == read))
+        alive.Serve();
+    copied = copied && SetFileTime(copy, nullptr, nullptr, &written);
+    const DWORD error = GetLastError();
+    CloseHandle(from);
+    copied = CloseHandle(copy) && copied;
+    if (!copied) {
+        DeleteFileA(to);
+        SetLastError(error ? error : ERROR_WRITE_FAULT);
+    }
+    return copied;
+}
 
 FilePaths::FilePaths(const CString& sourceFolder, const CString& targetFolder, const char* name)
     // The backslash is added even after a drive root; Windows takes the doubled one.
@@ -147,7 +147,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepA
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND)
             return CauseOf(error, paths.target);
-        return copy ? Copy(paths, file.SourceMarked(), alive, retry) : Cause::None;
+        return copy ? Copy(paths, alive, retry) : Cause::None;
     }
     // A link, a junction or a folder is never installed over.
     if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
@@ -177,7 +177,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepA
         if (const Cause cause = Look(paths.target, hold, &retry, attributes, links);
             cause != Cause::None)
             return cause;
-    return Copy(paths, file.SourceMarked(), alive, retry);
+    return Copy(paths, alive, retry);
 }
 
 bool UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {

@@ -13,6 +13,11 @@ struct FilePaths {
     FilePaths(const CString& sourceFolder, const CString& targetFolder, const char* name);
 };
 
+// Copies the data of source alone, with its last-write time, to a new file to: never through
+// anything found under that name, a link among them. What was written is deleted again when the
+// copy fails.
+bool CopyData(const CString& source, const CString& to, CKeepAlive& alive);
+
 // Checks file's target and, when copy is set, copies its source to the temporary name.
 // Cause::None when the file is ready for the commit. A target is never changed, nor followed,
 // but for resetting the marks of a plain file (recorded in file, for an undo). Without copy,

@@ -95,13 +95,23 @@ DWORD LinkAttributes(const char* posixPath) {
     return FILE_ATTRIBUTE_REPARSE_POINT | (folder ? FILE_ATTRIBUTE_DIRECTORY : 0);
 }
 
+// A FILETIME counts 100 ns steps since 1601-01-01.
+constexpr int64_t kSecondsTo1970 = 11644473600LL;
+
 FILETIME ToFileTime(const struct timespec& time) {
-    // 100 ns steps since 1601-01-01; earlier times are clamped to that start.
-    constexpr int64_t kSecondsTo1970 = 11644473600LL;
+    // Earlier times are clamped to that start.
     const int64_t seconds = static_cast<int64_t>(time.tv_sec) + kSecondsTo1970;
     const uint64_t ticks =
         seconds < 0 ? 0 : static_cast<uint64_t>(seconds) * 10000000u + time.tv_nsec / 100;
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+struct timespec FromFileTime(const FILETIME& time) {
+    const uint64_t ticks = static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    struct timespec spec;
+    spec.tv_sec = static_cast<time_t>(static_cast<int64_t>(ticks / 10000000u) - kSecondsTo1970);
+    spec.tv_nsec = static_cast<long>(ticks % 10000000u) * 100;
+    return spec;
 }
 
 DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st, bool followLinks) {

@@ -27,6 +27,7 @@ DWORD AttributesOf(const struct stat& st, DWORD xattrBits);
 DWORD LinkAttributes(const char* posixPath);
 
 FILETIME ToFileTime(const struct timespec& time);
+struct timespec FromFileTime(const FILETIME& time);
 
 // The POSIX path of a Windows path, found regardless of case if need be, and what stat says of
 // it; ERROR_SUCCESS or the error the Windows functions give.

@@ -1,4 +1,4 @@
-// Reading, writing and asking about a file through its handle.
+// Reading and writing a file through its handle.
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,32 +33,6 @@ OpenFile* LookupOpenFile(HANDLE handle) {
 } // namespace hostfs
 
 using namespace hostfs;
-
-extern "C" BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
-    const OpenFile* file = LookupOpenFile(handle);
-    if (!file)
-        return FALSE;
-    struct stat st;
-    if (!info || fstat(file->fd, &st) != 0)
-        return Fail(info ? ErrorFromErrno(errno) : ERROR_INVALID_PARAMETER);
-    *info = {};
-    if (S_ISLNK(st.st_mode)) {
-        info->dwFileAttributes = LinkAttributes(file->path.c_str());
-    } else {
-        const std::string self = "/proc/self/fd/" + std::to_string(file->fd);
-        info->dwFileAttributes = AttributesOf(st, ReadXattrBits(self.c_str()));
-        info->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
-        info->nFileSizeLow = static_cast<DWORD>(st.st_size);
-    }
-    info->ftCreationTime = ToFileTime(st.st_ctim);
-    info->ftLastAccessTime = ToFileTime(st.st_atim);
-    info->ftLastWriteTime = ToFileTime(st.st_mtim);
-    info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
-    info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
-    info->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_ino) >> 32);
-    info->nFileIndexLow = static_cast<DWORD>(st.st_ino);
-    return TRUE;
-}
 
 extern "C" BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD done, OVERLAPPED*) {
     const OpenFile* file = LookupOpenFile(handle);

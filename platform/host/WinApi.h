@@ -23,6 +23,7 @@ typedef uintptr_t WPARAM;
 typedef intptr_t LRESULT;
 typedef intptr_t INT_PTR;
 typedef int64_t LONGLONG;
+typedef unsigned char BOOLEAN;
 
 #define WINAPI
 #define CALLBACK
@@ -86,6 +87,7 @@ typedef struct HCURSOR__* HCURSOR;
 #define ERROR_SHARING_VIOLATION 32
 #define ERROR_LOCK_VIOLATION 33
 #define ERROR_HANDLE_DISK_FULL 39
+#define ERROR_BAD_LENGTH 24
 #define ERROR_FILE_EXISTS 80
 #define ERROR_ALREADY_EXISTS 183
 #define ERROR_INVALID_PARAMETER 87
@@ -156,6 +158,9 @@ struct BY_HANDLE_FILE_INFORMATION {
     DWORD nFileIndexLow;
 };
 
+// The two classes the logic asks GetFileInformationByHandleEx for.
+enum FILE_INFO_BY_HANDLE_CLASS { FileBasicInfo = 0, FileStandardInfo = 1 };
+
 struct OVERLAPPED;
 
 union LARGE_INTEGER {
@@ -164,6 +169,22 @@ union LARGE_INTEGER {
         LONG HighPart;
     } u;
     LONGLONG QuadPart;
+};
+
+struct FILE_BASIC_INFO {
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    DWORD FileAttributes;
+};
+
+struct FILE_STANDARD_INFO {
+    LARGE_INTEGER AllocationSize;
+    LARGE_INTEGER EndOfFile;
+    DWORD NumberOfLinks;
+    BOOLEAN DeletePending;
+    BOOLEAN Directory;
 };
 
 typedef DWORD(CALLBACK* LPPROGRESS_ROUTINE)(LARGE_INTEGER totalSize, LARGE_INTEGER totalDone,
@@ -196,6 +217,11 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD
                    DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
+BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info,
+                                  DWORD size);
+BOOL GetFileTime(HANDLE file, FILETIME* created, FILETIME* accessed, FILETIME* written);
+BOOL SetFileTime(HANDLE file, const FILETIME* created, const FILETIME* accessed,
+                 const FILETIME* written);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, OVERLAPPED* overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, OVERLAPPED* overlapped);
 BOOL FlushFileBuffers(HANDLE file);
