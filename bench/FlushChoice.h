@@ -1,6 +1,7 @@
 // What the pass's flushes cost: the pass with the volume's flush (as shipped), with a flush of
 // each file instead (what the pass falls back to where the volume cannot be opened), and with
-// none. The bench is linked with -Wl,--wrap=FlushVolumeOf, so that it chooses per run.
+// none. The bench is linked with -Wl,--wrap=FlushVolumeOf,--wrap=CanFlushVolumeOf, so that it
+// chooses per run.
 #pragma once
 
 #include <algorithm>
@@ -21,6 +22,13 @@ inline Flush& FlushChosen() {
 inline DWORD& VolumeFlushError() {
     static DWORD error = 0;
     return error;
+}
+
+extern "C" BOOL __real_CanFlushVolumeOf(LPCSTR folder);
+extern "C" BOOL __wrap_CanFlushVolumeOf(LPCSTR folder) {
+    if (FlushChosen() == Flush::Volume)
+        return __real_CanFlushVolumeOf(folder);
+    return FlushChosen() == Flush::None;
 }
 
 extern "C" BOOL __real_FlushVolumeOf(LPCSTR folder);

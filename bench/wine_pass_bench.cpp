@@ -231,35 +231,31 @@ void FlushThrough(const CString& path, DWORD folder) {
     CloseHandle(file);
 }
 
-// The volume's flush, or where it cannot be opened (as under Wine), each copy's and the folders'
-// that hold the renamed names.
-void Flush(const std::vector<std::string>& names, const std::string& target, bool copies) {
-    if (FlushVolumeOf(target.c_str()))
+// The volume's flush, or where it cannot be opened (as under Wine), the folders' that hold the
+// renamed names; each copy was flushed as it was written then.
+void Flush(const std::string& target, bool copies) {
+    if (FlushVolumeOf(target.c_str()) || copies)
         return;
-    if (!copies) {
-        FlushThrough(target.c_str(), FILE_FLAG_BACKUP_SEMANTICS);
-        for (const char* at = kSpreadFolders; *at; ++at)
-            FlushThrough(PassFolderOf(target.c_str()) + '\\' + *at, FILE_FLAG_BACKUP_SEMANTICS);
-        return;
-    }
-    for (const std::string& name : names)
-        FlushThrough(TemporaryPathFor(target.c_str(), name.c_str()), 0);
+    FlushThrough(target.c_str(), FILE_FLAG_BACKUP_SEMANTICS);
+    for (const char* at = kSpreadFolders; *at; ++at)
+        FlushThrough(PassFolderOf(target.c_str()) + '\\' + *at, FILE_FLAG_BACKUP_SEMANTICS);
 }
 
 void StagedLoop(const std::vector<std::string>& names, const std::string& source,
                 const std::string& target) {
     OwnFolder own(target);
     CKeepAlive alive(nullptr);
+    const bool flushEach = !CanFlushVolumeOf(target.c_str());
     std::vector<bool> old(names.size());
     for (size_t i = 0; i < names.size(); ++i) {
         old[i] = CheckTarget(target + "\\" + names[i]);
         const std::string temporary(TemporaryPathFor(target.c_str(), names[i].c_str()));
-        CopyData((source + "\\" + names[i]).c_str(), temporary.c_str(), alive);
+        CopyData((source + "\\" + names[i]).c_str(), temporary.c_str(), flushEach, alive);
         // No leftover under the second name.
         CloseHandle(OpenLoneFile(SecondPathFor(target.c_str(), names[i].c_str()),
                                  FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE));
     }
-    Flush(names, target, true); // the copies, before the record
+    Flush(target, true); // the copies, before the record
     const std::string record = target + "\\" + kRecordName;
     HANDLE file = CreateFileA(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -276,7 +272,7 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
         MoveFileExA(TemporaryPathFor(target.c_str(), names[i].c_str()), to.c_str(),
                     old[i] ? MOVEFILE_REPLACE_EXISTING : 0);
     }
-    Flush(names, target, false); // the renames, before the old files go
+    Flush(target, false); // the renames, before the old files go
     for (size_t i = 0; i < names.size(); ++i) {
         const CString second = SecondPathFor(target.c_str(), names[i].c_str());
         if (old[i] && GetFileAttributesA(second) != INVALID_FILE_ATTRIBUTES)

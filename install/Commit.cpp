@@ -67,13 +67,15 @@ bool FlushFolders(const CString& targetFolder) {
 // Puts on the disk what the pass wrote beside the targets: the copies (before the record lets
 // the next pass rename them over old files) or, once they are in place, the renames. One flush
 // of the volume where it can be opened; else the renames by their folders, and what no folder's
-// flush covers (a copy's data) by each file.
+// flush covers (a copy's data) by each file, unless staging flushed it already.
 bool FlushWritten(const CString& targetFolder, CPassFiles& files, bool copies, CKeepAlive& alive) {
     if (FlushVolumeOf(targetFolder) || (!copies && FlushFolders(targetFolder)))
         return true;
     return files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
         const FilePaths paths = PathsOf(targetFolder, file);
+        if (copies && file.CopyFlushed())
+            return true;
         return FlushOne(copies ? paths.temporary : paths.target, 0);
     });
 }

@@ -9,6 +9,7 @@
 #include "install/PassFolder.h"
 #include "install/PassListing.h"
 #include "install/PassOutcome.h"
+#include "DiskFlush.h"
 #include "install/PassRules.h"
 #include "install/Retry.h"
 #include "install/Staging.h"
@@ -107,6 +108,7 @@ void Pass::ShowProgress(int number, const char* name) {
 // but still checks the other targets, so that the message names all it can.
 void Pass::Stage() {
     int staged = 0, number = 0;
+    const bool flush = !CanFlushVolumeOf(targetFolder);
     files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
         const bool copy = outcome.Complete();
@@ -114,7 +116,7 @@ void Pass::Stage() {
             ShowProgress(++number, file.Name());
         retry.StartFile();
         const FilePaths paths(sourceFolder, targetFolder, file.Name());
-        const Cause cause = StageFile(paths, file, copy, alive, retry);
+        const Cause cause = StageFile(paths, file, copy, flush, alive, retry);
         if (cause != Cause::None)
             outcome.CopyFailed(file.Name(), cause);
         else if (copy)

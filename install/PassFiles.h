@@ -18,6 +18,9 @@ public:
         // A target was there before: it is kept under its second name during the commit.
         bool OldKept() const { return *m_at & kOldKept; }
         void SetOldKept() { *m_at |= kOldKept; }
+        // Its copy was flushed as it was written (where the volume cannot be flushed).
+        bool CopyFlushed() const { return *m_at & kCopyFlushed; }
+        void SetCopyFlushed() { *m_at |= kCopyFlushed; }
         // The target's marks as they were before the pass reset them; 0 when it did not.
         DWORD ResetMarks() const { return *m_at & kMarks; }
         void SetResetMarks(DWORD marks) { *m_at = (*m_at & ~kMarks) | (marks & kMarks); }
@@ -27,7 +30,7 @@ public:
         File(unsigned char* at, const char* name) : m_at(at), m_name(name) {}
         static const unsigned char kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-        static const unsigned char kOldKept = 0x40;
+        static const unsigned char kOldKept = 0x40, kCopyFlushed = 0x80;
         unsigned char* m_at;
         const char* m_name;
     };

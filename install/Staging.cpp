@@ -58,9 +58,10 @@ void ClearLeftover(const CString& path) {
 // Copies the source under the temporary name. A leftover there (of a killed pass, or
 // anything planted) is never deleted, nor changed but for a read-only mark: the copy goes to
 // the second name and is renamed over it, which replaces the entry, whatever it is.
-Cause Copy(const FilePaths& paths, CKeepAlive& alive, CRetryBudget& retry) {
+Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, CKeepAlive& alive,
+           CRetryBudget& retry) {
     const CString* copy = &paths.temporary;
-    for (int attempt = 0; !CopyData(paths.source, *copy, alive); ++attempt) {
+    for (int attempt = 0; !CopyData(paths.source, *copy, flush, alive); ++attempt) {
         const DWORD error = GetLastError();
         if (!Exists(error)) {
             if (retry.Again(*copy))
@@ -88,6 +89,8 @@ Cause Copy(const FilePaths& paths, CKeepAlive& alive, CRetryBudget& retry) {
     }
     // A leftover under the second name is replaced by the commit's rename aside.
     ClearLeftover(paths.second);
+    if (flush)
+        file.SetCopyFlushed();
     return Cause::None;
 }
 
@@ -96,7 +99,7 @@ Cause Copy(const FilePaths& paths, CKeepAlive& alive, CRetryBudget& retry) {
 // No stream of the source comes along: the download mark that Explorer's unpacking gives every
 // file of a ZIP from the web would have Windows warn at every start of a program so marked. And
 // unlike CopyFileEx, nothing costs Wine a look through its mounts per file.
-bool CopyData(const CString& source, const CString& to, CKeepAlive& alive) {
+bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& alive) {
     HANDLE from = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (from == INVALID_HANDLE_VALUE)
@@ -119,7 +122,8 @@ bool CopyData(const CString& source, const CString& to, CKeepAlive& alive) {
     while ((copied = ReadFile(from, buffer, sizeof buffer, &read, nullptr) != FALSE) && read &&
            (copied = WriteFile(copy, buffer, read, &put, nullptr) && put == read))
         alive.Serve();
-    copied = copied && SetFileTime(copy, nullptr, nullptr, &written);
+    copied = copied && SetFileTime(copy, nullptr, nullptr, &written) &&
+             (!flush || FlushFileBuffers(copy));
     const DWORD error = GetLastError();
     CloseHandle(from);
     copied = CloseHandle(copy) && copied;
@@ -135,8 +139,8 @@ FilePaths::FilePaths(const CString& sourceFolder, const CString& targetFolder, c
     : source(sourceFolder + '\\' + name), target(targetFolder + '\\' + name),
       temporary(TemporaryPathFor(targetFolder, name)), second(SecondPathFor(targetFolder, name)) {}
 
-Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepAlive& alive,
-                CRetryBudget& retry) {
+Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool flush,
+                CKeepAlive& alive, CRetryBudget& retry) {
     // Beyond MAX_PATH a file cannot be named safely; it is reported instead.
     if (paths.second.GetLength() >= MAX_PATH)
         return Cause::PathTooLong;
@@ -147,7 +151,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepA
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND)
             return CauseOf(error, paths.target);
-        return copy ? Copy(paths, alive, retry) : Cause::None;
+        return copy ? Copy(paths, file, flush, alive, retry) : Cause::None;
     }
     // A link, a junction or a folder is never installed over.
     if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
@@ -177,7 +181,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepA
         if (const Cause cause = Look(paths.target, hold, &retry, attributes, links);
             cause != Cause::None)
             return cause;
-    return Copy(paths, alive, retry);
+    return Copy(paths, file, flush, alive, retry);
 }
 
 bool UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {

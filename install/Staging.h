@@ -14,16 +14,16 @@ struct FilePaths {
 };
 
 // Copies the data of source alone, with its last-write time, to a new file to: never through
-// anything found under that name, a link among them. What was written is deleted again when the
-// copy fails.
-bool CopyData(const CString& source, const CString& to, CKeepAlive& alive);
+// anything found under that name, a link among them; with flush, flushed before it is closed.
+// What was written is deleted again when the copy fails.
+bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& alive);
 
-// Checks file's target and, when copy is set, copies its source to the temporary name.
-// Cause::None when the file is ready for the commit. A target is never changed, nor followed,
-// but for resetting the marks of a plain file (recorded in file, for an undo). Without copy,
-// only what can be told without changing anything is checked.
-Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, CKeepAlive& alive,
-                CRetryBudget& retry);
+// Checks file's target and, when copy is set, copies its source to the temporary name (flushed,
+// and so marked in file, with flush). Cause::None when the file is ready for the commit. A target
+// is never changed, nor followed, but for resetting the marks of a plain file (recorded in file,
+// for an undo). Without copy, only what can be told without changing anything is checked.
+Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool flush,
+                CKeepAlive& alive, CRetryBudget& retry);
 
 // Puts back what staging did to file: its copy removed (made by this pass) and the target's
 // marks restored. False when the marks could not be.

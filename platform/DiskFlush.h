@@ -8,3 +8,7 @@
 // rename. FALSE, with the last error, where the volume cannot be opened for it (no drive letter,
 // a network share, not elevated): then each file is flushed through a handle of its own.
 extern "C" BOOL FlushVolumeOf(LPCSTR folder);
+
+// Whether FlushVolumeOf may flush folder's volume, asked before the files are written: where it
+// cannot, each file is flushed while it is still open, which costs no second open.
+extern "C" BOOL CanFlushVolumeOf(LPCSTR folder);

@@ -10,13 +10,34 @@
 
 using namespace hostfs;
 
-extern "C" BOOL FlushVolumeOf(LPCSTR folder) {
+namespace {
+
+int OpenFolder(LPCSTR folder) {
     std::string path;
-    if (const DWORD error = ToPosixPath(folder, path))
-        return Fail(error);
+    if (const DWORD error = ToPosixPath(folder, path)) {
+        Fail(error);
+        return -1;
+    }
     const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return Fail(PathError(errno, path));
+        Fail(PathError(errno, path));
+    return fd;
+}
+
+} // namespace
+
+extern "C" BOOL CanFlushVolumeOf(LPCSTR folder) {
+    const int fd = OpenFolder(folder);
+    if (fd < 0)
+        return FALSE;
+    close(fd);
+    return TRUE;
+}
+
+extern "C" BOOL FlushVolumeOf(LPCSTR folder) {
+    const int fd = OpenFolder(folder);
+    if (fd < 0)
+        return FALSE;
     const int synced = syncfs(fd);
     const int error = errno;
     close(fd);
