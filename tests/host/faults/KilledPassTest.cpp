@@ -2,6 +2,7 @@
 // (but for the pass's own names) or its commit or undo recorded, and the next pass finishes it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <sys/wait.h>
@@ -60,21 +61,40 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
         RunInstallationPass(from, target.Path(), &window.Wnd());
         return window.MessageBoxes().back().text;
     };
-    setUp();
-    const Contents before = Read(target.Path(), true);
-    std::string trace; // flush, record, renames, deletes: the copies flushed before the record
-    {
+    // Writes, file flushes (a run of them as one), volume flushes, renames, deletes.
+    const auto traced = [&] {
+        std::string trace;
         ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
-            trace += !from                                   ? "W"
-                     : to                                    ? "R"
-                     : CString(from) == target.Path()        ? "F"
-                     : CString(from) == target / kRecordName ? "C"
-                                                             : "D";
+            const char step = !from                                   ? 'W'
+                              : !std::strcmp(from, kFlushed)          ? 'S'
+                              : to                                    ? 'R'
+                              : CString(from) == target.Path()        ? 'F'
+                              : CString(from) == target / kRecordName ? 'C'
+                                                                      : 'D';
+            if (step != 'S' || trace.empty() || trace.back() != 'S')
+                trace += step;
             return true;
         });
-        ASSERT_EQ(kCompleted, pass(source.Path()));
-    }
-    EXPECT_EQ("FWRRRRFDDC", trace.substr(trace.find('F'), 10));
+        EXPECT_EQ(kCompleted, pass(source.Path()));
+        return trace;
+    };
+    // Where the volume cannot be flushed, each copy is flushed as it is written, and the renames
+    // by their folders before the old files go.
+    setUp();
+    RefuseVolumeFlush(true);
+    std::string trace = traced();
+    RefuseVolumeFlush(false);
+    const size_t first = trace.find('F');
+    std::string copies = trace.substr(0, first);
+    copies.erase(std::remove(copies.begin(), copies.end(), 'D'), copies.end()); // marks reset
+    EXPECT_EQ("WSWSWSWS", copies);
+    EXPECT_EQ("FWSRRRRFSDDCD", trace.substr(first)); // the last: the lock
+    // With the volume's flush: the copies before the record, the renames before the deletes.
+    setUp();
+    const Contents before = Read(target.Path(), true);
+    trace = traced();
+    EXPECT_EQ("FWSRRRRFDDCD", trace.substr(trace.find('F')));
+    trace.erase(std::remove(trace.begin(), trace.end(), 'S'), trace.end()); // no changes
     // Killed after that change, the commit was done.
     const int done = static_cast<int>(trace.find('C')) + 2;
     const Contents after = Read(target.Path(), true);

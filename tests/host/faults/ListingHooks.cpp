@@ -71,10 +71,38 @@ void StopBeforeChange(int stop) {
         return Change paths ? __real_##name args : FALSE;                                          \
     }
 KQ_STOPPABLE(MoveFileExA, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c), (a, b))
-KQ_STOPPABLE(CopyFileExA, (LPCSTR a, LPCSTR b, LPPROGRESS_ROUTINE c, LPVOID d, BOOL* e, DWORD f),
-             (a, b, c, d, e, f), (a, b))
 KQ_STOPPABLE(DeleteFileA, (LPCSTR a), (a), (a, nullptr))
 KQ_STOPPABLE(SetFileAttributesA, (LPCSTR a, DWORD b), (a, b), (a, nullptr))
-KQ_STOPPABLE(FlushVolumeOf, (LPCSTR a), (a), (a, nullptr))
+
+namespace {
+bool volumeRefused = false;
+} // namespace
+
+void RefuseVolumeFlush(bool refused) {
+    volumeRefused = refused;
+}
+
+extern "C" BOOL __real_CanFlushVolumeOf(LPCSTR folder);
+extern "C" BOOL __wrap_CanFlushVolumeOf(LPCSTR folder) {
+    return !volumeRefused && __real_CanFlushVolumeOf(folder);
+}
+
+extern "C" BOOL __real_FlushVolumeOf(LPCSTR folder);
+extern "C" BOOL __wrap_FlushVolumeOf(LPCSTR folder) {
+    if (!Change(folder, nullptr))
+        return FALSE;
+    if (!volumeRefused)
+        return __real_FlushVolumeOf(folder);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// A flush changes nothing, so it is no stop; the hook sees it as kFlushed.
+extern "C" BOOL __real_FlushFileBuffers(HANDLE file);
+extern "C" BOOL __wrap_FlushFileBuffers(HANDLE file) {
+    if (Current<ChangeHook>())
+        Current<ChangeHook>()(kFlushed, nullptr);
+    return __real_FlushFileBuffers(file);
+}
 KQ_STOPPABLE(WriteFile, (HANDLE a, LPCVOID b, DWORD c, LPDWORD d, OVERLAPPED* e), (a, b, c, d, e),
              (nullptr, nullptr))

@@ -17,7 +17,9 @@ typedef std::function<HANDLE(HANDLE found, WIN32_FIND_DATAA* data)> FindFirstHoo
 typedef std::function<dirent*(dirent* entry)> ReaddirHook;
 
 // Gets each change's paths (none for WriteFile) before it is made; false fails it: disk full.
+// Each FlushFileBuffers is shown to it too, as the path kFlushed, and cannot be failed.
 typedef std::function<bool(LPCSTR path, LPCSTR newPath)> ChangeHook;
+const char kFlushed[] = "<flush>";
 
 // Each set for the lifetime of the object.
 template <class Hook> class ScopedHook {
@@ -38,4 +40,6 @@ extern "C" BOOL __real_FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
 // The file functions that change the disk are wrapped too (see ListingHooks.cpp): from now on
 // the process ends with kStopStatus, as a kill would end it, before the stop-th of them.
 void StopBeforeChange(int stop);
+// From now on, the volume cannot be flushed (as where it cannot be opened), or again can.
+void RefuseVolumeFlush(bool refused);
 const int kStopStatus = 9;
