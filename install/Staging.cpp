@@ -115,7 +115,7 @@ bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& 
         SetLastError(error);
         return false;
     }
-    // One buffer for every copy: the pass copies on one thread.
+    // One buffer for every copy: each uses it only from its read to its write.
     static char buffer[256 * 1024];
     DWORD read = 0, put = 0;
     bool copied;

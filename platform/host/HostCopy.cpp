@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include "HostAttributes.h"
-#include "HostCopy.h"
 #include "HostErrors.h"
 #include "HostNames.h"
 #include "HostPath.h"
@@ -22,7 +21,7 @@ using namespace hostfs;
 namespace {
 
 constexpr size_t kBufferSize = 256 * 1024;
-// Windows reports a copy's progress about every megabyte.
+// copy_file_range's steps.
 constexpr size_t kChunk = size_t(1) << 20;
 
 class Fd {
@@ -52,36 +51,13 @@ struct CopyError {
 };
 
 DWORD ErrorOf(const CopyError& e) {
-    if (e.err == ECANCELED)
-        return ERROR_REQUEST_ABORTED;
     if (e.err == EIO)
         return e.writing ? ERROR_WRITE_FAULT : ERROR_READ_FAULT;
     return ErrorFromErrno(e.err);
 }
 
-// The bytes copied so far and whom to tell, a chunk at a time.
-struct Progress {
-    const CopyProgress& tell;
-    uint64_t size;
-    uint64_t done = 0;
-    uint64_t told = 0;
-
-    // Adds n copied bytes; false when the copy is to stop.
-    bool Add(size_t n) {
-        done += n;
-        return done - told < kChunk || Tell();
-    }
-    // Tells what is not told yet, the last chunk's bytes.
-    bool Tell() {
-        if (!tell || done == told)
-            return true;
-        told = done;
-        return tell(done, size);
-    }
-};
-
 // Kept out of CopyContent so the large buffer is only on the stack when it is used.
-__attribute__((noinline)) CopyError ReadWrite(int in, int out, Progress& progress) {
+__attribute__((noinline)) CopyError ReadWrite(int in, int out) {
     char buffer[kBufferSize];
     for (;;) {
         const ssize_t n = read(in, buffer, sizeof buffer);
@@ -101,20 +77,16 @@ __attribute__((noinline)) CopyError ReadWrite(int in, int out, Progress& progres
             }
             done += written;
         }
-        if (!progress.Add(size_t(n)))
-            return {ECANCELED, true};
     }
 }
 
-CopyError CopyContent(int in, int out, off_t size, Progress& progress) {
+CopyError CopyContent(int in, int out, off_t size) {
     // An empty size may still mean content (/proc and the like): read those to the end.
     for (off_t copied = 0; copied < size;) {
         const auto chunk = static_cast<size_t>(std::min<off_t>(size - copied, kChunk));
         const ssize_t n = copy_file_range(in, nullptr, out, nullptr, chunk, 0);
         if (n > 0) {
             copied += n;
-            if (!progress.Add(size_t(n)))
-                return {ECANCELED, true};
             continue;
         }
         if (n == 0)
@@ -127,12 +99,12 @@ CopyError CopyContent(int in, int out, off_t size, Progress& progress) {
         case EINVAL:
         case EOPNOTSUPP:
         case EBADF:
-            return ReadWrite(in, out, progress); // both offsets have moved on by what was copied
+            return ReadWrite(in, out); // both offsets have moved on by what was copied
         default:
             return {errno, true};
         }
     }
-    return size > 0 ? CopyError{} : ReadWrite(in, out, progress);
+    return size > 0 ? CopyError{} : ReadWrite(in, out);
 }
 
 int OpenSource(std::string& posixPath) {
@@ -177,11 +149,6 @@ DWORD RefuseTarget(const struct stat& target, const std::string& targetPath,
 } // namespace
 
 extern "C" BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists) {
-    return CopyFileWithProgress(source, target, failIfExists, nullptr);
-}
-
-BOOL hostfs::CopyFileWithProgress(LPCSTR source, LPCSTR target, BOOL failIfExists,
-                                  const CopyProgress& tell) {
     std::string from, to;
     if (const DWORD error = ToPosixPath(source, from))
         return Fail(error);
@@ -233,14 +200,7 @@ BOOL hostfs::CopyFileWithProgress(LPCSTR source, LPCSTR target, BOOL failIfExist
     }
     Fd out(outFd);
 
-    Progress progress{tell, uint64_t(sourceStat.st_size)};
-    CopyError e;
-    if (tell && !tell(0, progress.size))
-        e = {ECANCELED, true};
-    else
-        e = CopyContent(in.get(), out.get(), sourceStat.st_size, progress);
-    if (!e.err && !progress.Tell())
-        e = {ECANCELED, true};
+    CopyError e = CopyContent(in.get(), out.get(), sourceStat.st_size);
     // The attribute before the mode: user.* attributes need write access to be set.
     if (!e.err && (sourceBits || existed))
         if (const int err = WriteXattrBits(out.get(), sourceBits); err && err != ENOTSUP)

@@ -68,14 +68,7 @@ typedef struct HCURSOR__* HCURSOR;
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 #define MOVEFILE_REPLACE_EXISTING 0x1
-#define COPY_FILE_FAIL_IF_EXISTS 0x1
 #define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000
-#define PROGRESS_CONTINUE 0
-#define PROGRESS_CANCEL 1
-#define PROGRESS_STOP 2
-#define PROGRESS_QUIET 3
-#define CALLBACK_CHUNKFINISHED 0
-#define CALLBACK_STREAM_SWITCH 1
 
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
@@ -187,11 +180,6 @@ struct FILE_STANDARD_INFO {
     BOOLEAN Directory;
 };
 
-typedef DWORD(CALLBACK* LPPROGRESS_ROUTINE)(LARGE_INTEGER totalSize, LARGE_INTEGER totalDone,
-                                            LARGE_INTEGER streamSize, LARGE_INTEGER streamDone,
-                                            DWORD stream, DWORD reason, HANDLE source,
-                                            HANDLE target, LPVOID data);
-
 extern "C" {
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
@@ -204,8 +192,6 @@ BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
 BOOL FindClose(HANDLE find);
 
 BOOL CopyFileA(LPCSTR source, LPCSTR target, BOOL failIfExists);
-BOOL CopyFileExA(LPCSTR source, LPCSTR target, LPPROGRESS_ROUTINE progress, LPVOID data,
-                 BOOL* cancel, DWORD flags);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);

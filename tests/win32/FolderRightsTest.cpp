@@ -1,6 +1,6 @@
 // Wine makes a descriptor from the Unix owner and mode (the user as owner, each right an ACE of
 // the folder's own, inheritable) and keeps of a new one what a mode holds: another owner shows
-// only on Windows. It keeps a stream as a file "name:stream", and CopyFileEx takes none along.
+// only on Windows. It keeps a stream as a file "name:stream", which the pass never copies.
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
