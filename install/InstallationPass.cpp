@@ -3,13 +3,13 @@
 // commit rename them into place, and any failure leaves the Korvo folder as it was.
 #include "install/InstallationPass.h"
 
+#include "DiskFlush.h"
 #include "KeepAlive.h"
 #include "install/Commit.h"
 #include "install/PackList.h"
 #include "install/PassFolder.h"
 #include "install/PassListing.h"
 #include "install/PassOutcome.h"
-#include "DiskFlush.h"
 #include "install/PassRules.h"
 #include "install/Retry.h"
 #include "install/Staging.h"

@@ -89,7 +89,8 @@ Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, CKeepAlive
     }
     // A leftover under the second name is replaced by the commit's rename aside.
     ClearLeftover(paths.second);
-    if (flush)
+    // A copy renamed to its name after its flush is flushed again there, rename and all.
+    if (flush && copy == &paths.temporary)
         file.SetCopyFlushed();
     return Cause::None;
 }
