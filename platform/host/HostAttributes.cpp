@@ -108,10 +108,10 @@ FILETIME ToFileTime(const struct timespec& time) {
 
 struct timespec FromFileTime(const FILETIME& time) {
     const uint64_t ticks = static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
-    struct timespec spec;
-    spec.tv_sec = static_cast<time_t>(static_cast<int64_t>(ticks / 10000000u) - kSecondsTo1970);
-    spec.tv_nsec = static_cast<long>(ticks % 10000000u) * 100;
-    return spec;
+    struct timespec at;
+    at.tv_sec = static_cast<time_t>(static_cast<int64_t>(ticks / 10000000u) - kSecondsTo1970);
+    at.tv_nsec = static_cast<long>(ticks % 10000000u) * 100;
+    return at;
 }
 
 DWORD StatPath(LPCSTR path, std::string& posixPath, struct stat& st, bool followLinks) {

@@ -119,10 +119,10 @@ extern "C" BOOL SetFileTime(HANDLE handle, const FILETIME*, const FILETIME* acce
     if (!(file->access & GENERIC_WRITE))
         return Fail(ERROR_ACCESS_DENIED);
     const auto at = [](const FILETIME* time) {
-        struct timespec spec = {0, UTIME_OMIT};
+        struct timespec given = {0, UTIME_OMIT};
         if (time)
-            spec = FromFileTime(*time);
-        return spec;
+            given = FromFileTime(*time);
+        return given;
     };
     const struct timespec times[2] = {at(accessed), at(written)};
     return futimens(file->fd, times) == 0 ? TRUE : Fail(ErrorFromErrno(errno));
