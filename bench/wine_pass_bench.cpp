@@ -126,15 +126,23 @@ void Empty(const std::string& folder, const std::string& trash) {
 }
 
 // The same state before every run: nothing, or the older copies. Those are copied over what
-// the last run left under the same names: in place, as the runs themselves write them.
+// the last run left under the same names: in place, as the runs themselves write them; then
+// flushed, as old files are. Else their writing back falls into the next run's time, and most
+// into its flushes, which wait behind it on the same disk.
 void Reset(const std::string& target, const std::string& oldCopies, const std::string& trash) {
     if (oldCopies.empty()) {
         Empty(target, trash);
         return;
     }
-    for (const std::string& name : Names(oldCopies))
-        if (!CopyFileA((oldCopies + "\\" + name).c_str(), (target + "\\" + name).c_str(), FALSE))
-            Die("cannot restore", target + "\\" + name);
+    for (const std::string& name : Names(oldCopies)) {
+        const std::string to = target + "\\" + name;
+        if (!CopyFileA((oldCopies + "\\" + name).c_str(), to.c_str(), FALSE))
+            Die("cannot restore", to);
+        HANDLE file = CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE || !FlushFileBuffers(file))
+            Die("cannot flush", to);
+        CloseHandle(file);
+    }
 }
 
 // The pass's completion box: when it was made, what it said; answered as soon as it is up.
