@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmarks: builds what they need, runs them and ends with one table of figures against their
-# targets. Not part of the tests; takes about 5-10 minutes.
+# targets. Not part of the tests; takes about 15-20 minutes.
 #
 #   ./bench.sh
 #
