@@ -207,28 +207,29 @@ bool CheckTarget(const std::string& to) {
 // The pass's own folder as the pass sets it up: made, held, hidden, locked, its subfolders
 // made and held; and taken down again.
 struct OwnFolder {
-    explicit OwnFolder(const std::string& target) : path(PassFolderOf(target.c_str())) {
+    explicit OwnFolder(const std::string& targetFolder)
+        : target(targetFolder), path(PassFolderOf(target.c_str())) {
         CreateDirectoryA(path.c_str(), nullptr);
         handles.push_back(OpenFolderHeld(path.c_str()));
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
         lock = target + "\\" + kLockName;
         handles.push_back(CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        for (const char* at = kSpreadFolders; *at; ++at) {
-            const std::string spread = path + "\\" + *at;
-            CreateDirectoryA(spread.c_str(), nullptr);
-            handles.push_back(OpenFolderHeld(spread.c_str()));
+        for (int i = 0; i < kSpreadFolders; ++i) {
+            const CString spread = SpreadFolderOf(target.c_str(), i);
+            CreateDirectoryA(spread, nullptr);
+            handles.push_back(OpenFolderHeld(spread));
         }
     }
     ~OwnFolder() {
         for (HANDLE handle : handles)
             CloseHandle(handle);
-        for (const char* at = kSpreadFolders; *at; ++at)
-            RemoveDirectoryA((path + "\\" + *at).c_str());
+        for (int i = 0; i < kSpreadFolders; ++i)
+            RemoveDirectoryA(SpreadFolderOf(target.c_str(), i));
         DeleteFileA(lock.c_str());
         RemoveDirectoryA(path.c_str());
     }
-    std::string path, lock;
+    std::string target, path, lock;
     std::vector<HANDLE> handles;
 };
 
@@ -245,8 +246,8 @@ void Flush(const std::string& target, bool copies) {
     if (FlushVolumeOf(target.c_str()) || copies)
         return;
     FlushThrough(target.c_str(), FILE_FLAG_BACKUP_SEMANTICS);
-    for (const char* at = kSpreadFolders; *at; ++at)
-        FlushThrough(PassFolderOf(target.c_str()) + '\\' + *at, FILE_FLAG_BACKUP_SEMANTICS);
+    for (int i = 0; i < kSpreadFolders; ++i)
+        FlushThrough(SpreadFolderOf(target.c_str(), i), FILE_FLAG_BACKUP_SEMANTICS);
 }
 
 void StagedLoop(const std::vector<std::string>& names, const std::string& source,

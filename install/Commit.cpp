@@ -55,12 +55,9 @@ bool FlushOne(const CString& path, DWORD folder) {
 bool FlushFolders(const CString& targetFolder) {
     if (!FlushOne(targetFolder, FILE_FLAG_BACKUP_SEMANTICS))
         return false;
-    const CString passFolder = PassFolderOf(targetFolder);
-    for (const char* at = kSpreadFolders; *at; ++at) {
-        const char name[] = {'\\', *at, '\0'};
-        if (!FlushOne(passFolder + name, FILE_FLAG_BACKUP_SEMANTICS))
+    for (int i = 0; i < kSpreadFolders; ++i)
+        if (!FlushOne(SpreadFolderOf(targetFolder, i), FILE_FLAG_BACKUP_SEMANTICS))
             return false;
-    }
     return true;
 }
 

@@ -66,11 +66,9 @@ CPassFolder::Opened CPassFolder::Open() {
         m_refused = lock;
         return Opened::Refused;
     }
-    for (int i = 0; i < kSpread; ++i) {
-        const char name[] = {kSpreadFolders[i], '\0'};
-        if (!Hold(folder + '\\' + name, m_folder, m_spread[i]))
+    for (int i = 0; i < kSpreadFolders; ++i)
+        if (!Hold(SpreadFolderOf(m_target, i), m_folder, m_spread[i]))
             return Opened::Refused;
-    }
     return Opened::Ready;
 }
 
@@ -83,12 +81,11 @@ CPassFolder::~CPassFolder() {
         return;
     }
     const CString folder = PassFolderOf(m_target);
-    for (int i = 0; i < kSpread; ++i) {
-        const char name[] = {kSpreadFolders[i], '\0'};
+    for (int i = 0; i < kSpreadFolders; ++i) {
         if (m_spread[i] == INVALID_HANDLE_VALUE)
             continue; // refused, or never reached
         Close(m_spread[i]);
-        RemoveDirectoryA(folder + '\\' + name);
+        RemoveDirectoryA(SpreadFolderOf(m_target, i));
     }
     Close(m_lock);
     DeleteFileA(Path(kLockName));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CString.h"
+#include "install/PassRules.h"
 #include "WinApi.h"
 
 class CPassFolder {
@@ -26,11 +27,10 @@ private:
     bool Hold(const CString& path, HANDLE parent, HANDLE& handle);
     CString Path(const char* name) const;
 
-    static const int kSpread = 16; // the length of kSpreadFolders
     const CString& m_target;
     HANDLE m_targetHold;
     HANDLE m_folder = INVALID_HANDLE_VALUE;
     HANDLE m_lock = INVALID_HANDLE_VALUE;
-    HANDLE m_spread[kSpread];
+    HANDLE m_spread[kSpreadFolders];
     CString m_refused;
 };

@@ -20,8 +20,6 @@ const char kPassFolderName[] = ".~kq";
 // Short, as a Korvo folder of 250 characters must still hold them within MAX_PATH.
 const char kRecordName[] = ".~kq\\~c";
 const char kLockName[] = ".~kq\\~l";
-// Copies in the first half, kept old files in the second.
-const char kSpreadFolders[] = "0123456789abcdef";
 
 const char kInstallerName[] = "install.exe";
 
@@ -68,8 +66,9 @@ CString SpreadPath(const CString& targetFolder, const char* name, int half) {
     unsigned hash = 0;
     for (const unsigned char* at = reinterpret_cast<const unsigned char*>(name); *at; ++at)
         hash = hash * 31 + (*at >= 'A' && *at <= 'Z' ? *at + ('a' - 'A') : *at);
-    const char folder[] = {'\\', kSpreadFolders[half * 8 + hash % 8], '\\', '\0'};
-    return PassFolderOf(targetFolder) + folder + name;
+    // Copies in the first half, kept old files in the second.
+    return SpreadFolderOf(targetFolder, half * kSpreadFolders / 2 + hash % (kSpreadFolders / 2)) +
+           '\\' + name;
 }
 
 } // namespace
@@ -77,6 +76,10 @@ CString SpreadPath(const CString& targetFolder, const char* name, int half) {
 CString PassFolderOf(const CString& targetFolder) {
     // The backslash is added even after a drive root; Windows takes the doubled one.
     return targetFolder + '\\' + kPassFolderName;
+}
+
+CString SpreadFolderOf(const CString& targetFolder, int index) {
+    return PassFolderOf(targetFolder) + '\\' + "0123456789abcdef"[index];
 }
 
 CString TemporaryPathFor(const CString& targetFolder, const char* name) {

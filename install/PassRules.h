@@ -25,7 +25,8 @@ bool IsHeldName(const char* name);
 
 // The pass keeps its own files in kPassFolderName (".~kq") in the Korvo folder, never among
 // Korvo's: the lock, the record of a commit in progress (kRecordName, relative to the Korvo
-// folder), and in its subfolders kSpreadFolders, one character each, by a hash of the name:
+// folder), and in its kSpreadFolders subfolders, named by one character each, by a hash of the
+// name:
 // - the staged copy, in one of the first half, renamed over the target in the commit;
 // - the second name, in one of the other half: the old file kept until the commit is done,
 //   and a copy made beside a leftover under the first.
@@ -34,13 +35,15 @@ bool IsHeldName(const char* name);
 // undo are renames and hard links. No pack name ends in kTemporarySuffix, so none is the
 // pass's folder.
 CString PassFolderOf(const CString& targetFolder);
+// The index-th of the pass folder's subfolders, 0 to kSpreadFolders - 1.
+CString SpreadFolderOf(const CString& targetFolder, int index);
 CString TemporaryPathFor(const CString& targetFolder, const char* name);
 CString SecondPathFor(const CString& targetFolder, const char* name);
 extern const char kTemporarySuffix[];
 extern const char kPassFolderName[];
 extern const char kRecordName[];
 extern const char kLockName[];
-extern const char kSpreadFolders[];
+const int kSpreadFolders = 16;
 
 // Whether name ends in kTemporarySuffix, in any letter case: one of the pass's own names,
 // never installed.
