@@ -259,10 +259,8 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
     for (size_t i = 0; i < names.size(); ++i) {
         old[i] = CheckTarget(target + "\\" + names[i]);
         const std::string temporary(TemporaryPathFor(target.c_str(), names[i].c_str()));
+        // The pass made its folder: no leftover is looked for under the second name.
         CopyData((source + "\\" + names[i]).c_str(), temporary.c_str(), flushEach, alive);
-        // No leftover under the second name.
-        CloseHandle(OpenLoneFile(SecondPathFor(target.c_str(), names[i].c_str()),
-                                 FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE));
     }
     Flush(target, true); // the copies, before the record
     const std::string record = target + "\\" + kRecordName;

@@ -77,15 +77,16 @@ enum class Listed { Files, Unreadable, NotHeld };
 
 struct Pass {
     Pass(const CString& source, const CString& target, CPassFace& passFace, CKeepAlive& keepAlive,
-         PassOutcome& passOutcome)
+         PassOutcome& passOutcome, bool folderMade)
         : sourceFolder(source), targetFolder(target), face(passFace), alive(keepAlive),
-          outcome(passOutcome) {}
+          outcome(passOutcome), leftovers(!folderMade) {}
 
     const CString& sourceFolder;
     const CString& targetFolder;
     CPassFace& face;
     CKeepAlive& alive;
     PassOutcome& outcome;
+    const bool leftovers; // of a killed pass, in the pass's folder
     CRetryBudget retry{alive};
     CPackList list;
     CPassFiles files;
@@ -116,7 +117,7 @@ void Pass::Stage() {
             ShowProgress(++number, file.Name());
         retry.StartFile();
         const FilePaths paths(sourceFolder, targetFolder, file.Name());
-        const Cause cause = StageFile(paths, file, copy, flush, alive, retry);
+        const Cause cause = StageFile(paths, file, copy, flush, leftovers, alive, retry);
         if (cause != Cause::None)
             outcome.CopyFailed(file.Name(), cause);
         else if (copy)
@@ -211,7 +212,7 @@ int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& f
             if (opened == CPassFolder::Opened::Ready) {
                 // Gone before the message box, which the window shows as it was.
                 CKeepAlive alive(display);
-                Pass pass{sourceFolder, targetFolder, face, alive, outcome};
+                Pass pass{sourceFolder, targetFolder, face, alive, outcome, passFolder.Made()};
                 listed = pass.Run();
             }
         }

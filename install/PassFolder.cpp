@@ -34,6 +34,7 @@ CString CPassFolder::Path(const char* name) const {
 // them. Held without sharing delete, so that it is not swapped for another meanwhile.
 bool CPassFolder::Hold(const CString& path, HANDLE parent, HANDLE& handle) {
     const bool made = CreateDirectoryA(path, nullptr) != FALSE;
+    m_made = m_made && made;
     if (made || GetLastError() == ERROR_ALREADY_EXISTS) {
         handle = OpenFolderHeld(path);
         // One just made has what it inherits: whoever could swap it has those rights on

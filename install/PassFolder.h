@@ -22,6 +22,8 @@ public:
     // nothing is done through it.
     Opened Open();
     const CString& Refused() const { return m_refused; }
+    // Whether this pass made the folder and its subfolders: then no killed pass left anything.
+    bool Made() const { return m_made; }
 
 private:
     bool Hold(const CString& path, HANDLE parent, HANDLE& handle);
@@ -33,4 +35,5 @@ private:
     HANDLE m_lock = INVALID_HANDLE_VALUE;
     HANDLE m_spread[kSpreadFolders];
     CString m_refused;
+    bool m_made = true;
 };

@@ -58,8 +58,8 @@ void ClearLeftover(const CString& path) {
 // Copies the source under the temporary name. A leftover there (of a killed pass, or
 // anything planted) is never deleted, nor changed but for a read-only mark: the copy goes to
 // the second name and is renamed over it, which replaces the entry, whatever it is.
-Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, CKeepAlive& alive,
-           CRetryBudget& retry) {
+Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool leftovers,
+           CKeepAlive& alive, CRetryBudget& retry) {
     const CString* copy = &paths.temporary;
     for (int attempt = 0; !CopyData(paths.source, *copy, flush, alive); ++attempt) {
         const DWORD error = GetLastError();
@@ -88,7 +88,8 @@ Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, CKeepAlive
             }
     }
     // A leftover under the second name is replaced by the commit's rename aside.
-    ClearLeftover(paths.second);
+    if (leftovers)
+        ClearLeftover(paths.second);
     // A copy renamed to its name after its flush is flushed again there, rename and all.
     if (flush && copy == &paths.temporary)
         file.SetCopyFlushed();
@@ -141,7 +142,7 @@ FilePaths::FilePaths(const CString& sourceFolder, const CString& targetFolder, c
       temporary(TemporaryPathFor(targetFolder, name)), second(SecondPathFor(targetFolder, name)) {}
 
 Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool flush,
-                CKeepAlive& alive, CRetryBudget& retry) {
+                bool leftovers, CKeepAlive& alive, CRetryBudget& retry) {
     // Beyond MAX_PATH a file cannot be named safely; it is reported instead.
     if (paths.second.GetLength() >= MAX_PATH)
         return Cause::PathTooLong;
@@ -152,7 +153,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND)
             return CauseOf(error, paths.target);
-        return copy ? Copy(paths, file, flush, alive, retry) : Cause::None;
+        return copy ? Copy(paths, file, flush, leftovers, alive, retry) : Cause::None;
     }
     // A link, a junction or a folder is never installed over.
     if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
@@ -182,7 +183,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
         if (const Cause cause = Look(paths.target, hold, &retry, attributes, links);
             cause != Cause::None)
             return cause;
-    return Copy(paths, file, flush, alive, retry);
+    return Copy(paths, file, flush, leftovers, alive, retry);
 }
 
 bool UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {

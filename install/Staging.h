@@ -22,8 +22,9 @@ bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& 
 // and so marked in file, with flush). Cause::None when the file is ready for the commit. A target
 // is never changed, nor followed, but for resetting the marks of a plain file (recorded in file,
 // for an undo). Without copy, only what can be told without changing anything is checked.
+// Without leftovers (the pass made its folder), no killed pass's file is looked for there.
 Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool flush,
-                CKeepAlive& alive, CRetryBudget& retry);
+                bool leftovers, CKeepAlive& alive, CRetryBudget& retry);
 
 // Puts back what staging did to file: its copy removed (made by this pass) and the target's
 // marks restored. False when the marks could not be.
