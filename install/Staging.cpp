@@ -87,7 +87,8 @@ Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool lefto
                 return cause;
             }
     }
-    // A leftover under the second name is replaced by the commit's rename aside.
+    // A leftover under the second name (only a folder a killed pass left can hold one) is
+    // replaced by the commit's rename aside.
     if (leftovers)
         ClearLeftover(paths.second);
     // A copy renamed to its name after its flush is flushed again there, rename and all.
