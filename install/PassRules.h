@@ -25,8 +25,7 @@ bool IsHeldName(const char* name);
 
 // The pass keeps its own files in kPassFolderName (".~kq") in the Korvo folder, never among
 // Korvo's: the lock, the record of a commit in progress (kRecordName, relative to the Korvo
-// folder), and in its kSpreadFolders subfolders, named by one character each, by a hash of the
-// name:
+// folder), and in its kSpreadFolders subfolders (one character each), by a hash of the name:
 // - the staged copy, in one of the first half, renamed over the target in the commit;
 // - the second name, in one of the other half: the old file kept until the commit is done,
 //   and a copy made beside a leftover under the first.
