@@ -16,9 +16,10 @@ bool Rename(const CString& from, const CString& to, DWORD flags, const CString& 
     return true;
 }
 
-// The old file, kept under its second name, goes once it is checked, without following, to
-// be a plain file; a link there is never deleted (through).
-bool RemoveKept(const CString& second, CRetryBudget& retry) {
+// A name of the pass's own goes (a kept old file, a copy, a copy's name linked to the new file)
+// once it is checked, without following, to be a plain file; a link there is never deleted
+// (through).
+bool RemovePassFile(const CString& second, CRetryBudget& retry) {
     if (!IsPlainFile(second))
         return false;
     while (!DeleteFileA(second))
@@ -86,38 +87,72 @@ bool KeepOld(const FilePaths& paths, CRetryBudget& retry, bool& linked) {
            Rename(paths.target, paths.second, MOVEFILE_REPLACE_EXISTING, paths.target, retry);
 }
 
+// The number of names of the plain file at path, looked at without following: 0 where there is
+// none, or something else.
+DWORD NamesOf(const CString& path) {
+    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD attributes = 0, links = 0;
+    const bool plain = ReadFileKind(file, attributes, links) &&
+                       !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+    CloseHandle(file);
+    return plain ? links : 0;
+}
+
+// The copy not yet in place: the target is still the old file, the kept name a second name of
+// it, and the copy a file of its own.
+bool CopyBeside(const FilePaths& paths) {
+    return Exists(paths.target) && NamesOf(paths.temporary) == 1;
+}
+
+// Halfway through a file's undo: the new file in place, its copy's name linked to it again, and
+// the old file still kept.
+bool UndoHalfway(const FilePaths& paths) {
+    return Exists(paths.target) && NamesOf(paths.temporary) == 2;
+}
+
 // Whether the undo can put file back: a kept old file it would rename back is a plain file with
-// one name.
+// as many names as staging saw (names outside the Korvo folder keep the old file's bytes).
 bool CanUndo(const FilePaths& paths, CPassFiles::File file) {
-    if (!file.OldKept() || !Exists(paths.second))
+    if (!file.OldKept() || !Exists(paths.second) || CopyBeside(paths))
         return true;
-    return (Exists(paths.target) && Exists(paths.temporary)) || IsLoneFile(paths.second);
+    const DWORD names = NamesOf(paths.second);
+    return names > 0 && (names == file.Names() ||
+                         (names > file.Names() && file.Names() == CPassFiles::File::kManyNames));
 }
 
 // Takes one file back to old with its copy beside it, whatever step of its commit or undo it
-// was stopped at: the new copy goes back to its temporary name first, then the kept old file
-// back to the target's, so that a stop between leaves the file new, or old with its copy
+// was stopped at. The Korvo file's name is never absent: the new file first gets its copy's
+// name again (a hard link; a rename where the volume has none), then the kept old file replaces
+// it under the target's, so that a stop between leaves the file new, or old with its copy
 // beside it. Each step has a file's budget of its own.
 bool UndoFile(const FilePaths& paths, CPassFiles::File file, CRetryBudget& retry) {
-    const bool target = Exists(paths.target), temporary = Exists(paths.temporary);
+    bool target = Exists(paths.target);
+    const bool temporary = Exists(paths.temporary);
     retry.StartFile();
     if (!file.OldKept())
         return !target || temporary ||
                Rename(paths.target, paths.temporary, 0, paths.target, retry);
     if (!Exists(paths.second))
         return true; // never kept, or put back
-    // The copy not yet in place: the kept name is a second name of the old target, left over
-    // (as a copy is) where a holder of the target keeps it.
-    if (target && temporary) {
-        RemoveKept(paths.second, retry);
+    // Left over (as a copy is) where a holder of the target keeps it.
+    if (CopyBeside(paths)) {
+        RemovePassFile(paths.second, retry);
         return true;
     }
     if (!CanUndo(paths, file))
         return false;
-    if (target && !Rename(paths.target, paths.temporary, 0, paths.target, retry))
-        return false;
+    if (target && !temporary && !CreateHardLinkA(paths.temporary, paths.target, nullptr)) {
+        if (!Rename(paths.target, paths.temporary, 0, paths.target, retry))
+            return false;
+        target = false;
+    }
     retry.StartFile();
-    return Rename(paths.second, paths.target, 0, paths.target, retry);
+    return Rename(paths.second, paths.target, target ? MOVEFILE_REPLACE_EXISTING : 0, paths.target,
+                  retry);
 }
 
 // The undo of the first `count` files: recorded first (unless the record already says so), then
@@ -164,7 +199,7 @@ void RemoveKeptFiles(const CString& targetFolder, CPassFiles& files, CRetryBudge
         const FilePaths paths = PathsOf(targetFolder, file);
         retry.StartFile();
         if (file.OldKept() && Exists(paths.second))
-            removed = RemoveKept(paths.second, retry) && removed;
+            removed = RemovePassFile(paths.second, retry) && removed;
         return true;
     });
     if (removed)
@@ -192,9 +227,14 @@ bool CompleteCommit(const CString& targetFolder, CPassFiles& files, CRetryBudget
         retry.Alive().Serve();
         const FilePaths paths = PathsOf(targetFolder, file);
         retry.StartFile();
-        // The copy not yet in place replaces the target, old or gone.
-        if (Exists(paths.temporary) && !Rename(paths.temporary, paths.target,
-                                               MOVEFILE_REPLACE_EXISTING, paths.target, retry)) {
+        // The copy not yet in place replaces the target, old or gone; halfway through an undo,
+        // the new file is in place already and its copy's name goes.
+        const bool placed =
+            !Exists(paths.temporary) ||
+            (UndoHalfway(paths) ? RemovePassFile(paths.temporary, retry)
+                                : Rename(paths.temporary, paths.target, MOVEFILE_REPLACE_EXISTING,
+                                         paths.target, retry));
+        if (!placed) {
             outcome.CopyFailed(file.Name(), CauseOf(GetLastError(), paths.target));
             complete = false;
         }
@@ -206,6 +246,61 @@ bool CompleteCommit(const CString& targetFolder, CPassFiles& files, CRetryBudget
     }
     RemoveKeptFiles(targetFolder, files, retry);
     return true;
+}
+
+// Every copy the commit would rename checked before the first rename; each that cannot be
+// vouched for is named in the log.
+bool VouchAll(const CString& targetFolder, CPassFiles& files, CPackList& list, CRetryBudget& retry,
+              PassOutcome& outcome) {
+    bool vouched = true;
+    files.ForEach([&](CPassFiles::File file) {
+        retry.Alive().Serve();
+        const FilePaths paths = PathsOf(targetFolder, file);
+        if (Exists(paths.temporary) && !UndoHalfway(paths) &&
+            !Vouch(list, file, paths.temporary, retry)) {
+            outcome.NotVouched(file.Name());
+            vouched = false;
+        }
+        return true;
+    });
+    return vouched;
+}
+
+// The killed pass's way, committing or undoing, finished; where that cannot be, the other way.
+// A commit goes back only for a copy it cannot vouch for; an undo that cannot end (a kept file
+// not as staging saw it) goes forward where every copy can be vouched for.
+bool FinishKilledCommit(const CString& targetFolder, CPassFiles& files, bool undoing,
+                        CPackList& list, CRetryBudget& retry, PassOutcome& outcome) {
+    if (!undoing && VouchAll(targetFolder, files, list, retry, outcome)) {
+        if (!CompleteCommit(targetFolder, files, retry, outcome))
+            return false;
+        outcome.FinishedKilled(true);
+        return true;
+    }
+    const bool possible = files.ForEach([&](CPassFiles::File file) {
+        retry.Alive().Serve();
+        return CanUndo(PathsOf(targetFolder, file), file);
+    });
+    if (possible) {
+        if (!Undo(targetFolder, files, files.Count(), undoing, retry.Alive(), outcome))
+            return false;
+        outcome.FinishedKilled(false);
+        return true;
+    }
+    if (undoing && VouchAll(targetFolder, files, list, retry, outcome)) {
+        if (!CompleteCommit(targetFolder, files, retry, outcome))
+            return false;
+        outcome.FinishedKilled(true);
+        return true;
+    }
+    // Neither way: nothing more is changed, and the files are named.
+    files.ForEach([&](CPassFiles::File file) {
+        if (!CanUndo(PathsOf(targetFolder, file), file))
+            outcome.CopyFailed(file.Name(), Cause::Other);
+        return true;
+    });
+    outcome.PartlyUpdated();
+    return false;
 }
 
 } // namespace
@@ -264,46 +359,28 @@ bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBu
     case RecordRead::None:
         return true;
     case RecordRead::Incomplete:
-        // Its commit never began: what it staged is left over, and replaced by this pass.
-        if (RemoveCommitRecord(targetFolder))
-            return true;
-        [[fallthrough]];
-    case RecordRead::Unusable:
-        outcome.CopyFailed(kRecordName, Cause::Other);
-        return false;
-    case RecordRead::Commit:
-    case RecordRead::Undo:
-        break;
-    }
-    // Every copy the commit would rename is checked before the first rename; where one cannot
-    // be vouched for, it is named and the commit undone instead.
-    bool vouched = true;
-    if (read == RecordRead::Commit) {
+        // Its commit never began: the record goes, then what it staged, the marks it reset put
+        // back, and this pass stages afresh. A name it did not get to is a leftover, which
+        // staging replaces.
+        if (!RemoveCommitRecord(targetFolder))
+            break;
         files.ForEach([&](CPassFiles::File file) {
             retry.Alive().Serve();
-            const CString copy = PathsOf(targetFolder, file).temporary;
-            if (Exists(copy) && !Vouch(list, file, copy, retry)) {
-                outcome.CopyFailed(file.Name(), Cause::Other);
-                vouched = false;
-            }
+            const FilePaths paths = PathsOf(targetFolder, file);
+            retry.StartFile();
+            RemovePassFile(paths.temporary, retry);
+            RemovePassFile(paths.second, retry);
+            UnstageFile(paths, file, false);
             return true;
         });
-        if (vouched)
-            return CompleteCommit(targetFolder, files, retry, outcome);
+        return true;
+    case RecordRead::Unusable:
+        break;
+    case RecordRead::Commit:
+    case RecordRead::Undo:
+        return FinishKilledCommit(targetFolder, files, read == RecordRead::Undo, list, retry,
+                                  outcome);
     }
-    // Neither way: nothing more is changed, and the file is named.
-    const bool possible = files.ForEach([&](CPassFiles::File file) {
-        retry.Alive().Serve();
-        if (CanUndo(PathsOf(targetFolder, file), file))
-            return true;
-        outcome.CopyFailed(file.Name(), Cause::Other);
-        return false;
-    });
-    if (!possible) {
-        outcome.PartlyUpdated();
-        return false;
-    }
-    return Undo(targetFolder, files, files.Count(), read == RecordRead::Undo, retry.Alive(),
-                outcome) &&
-           vouched;
+    outcome.RecordUnusable(targetFolder + '\\' + kRecordName);
+    return false;
 }

@@ -6,9 +6,10 @@
 #include "CString.h"
 #include "install/PassFiles.h"
 
-// Writes the record of files (each with whether its old target is kept) into folder, going the
-// commit's way, flushed to the disk; an existing one is never written over. False with the last
-// error on failure (a half-written record is removed).
+// Writes the record of files (each with whether its old target is kept, the marks staging reset
+// and the names the target had) into folder, going the commit's way, flushed to the disk; an
+// existing one is never written over. False with the last error on failure (a half-written record
+// is removed).
 bool WriteCommitRecord(const CString& folder, CPassFiles& files);
 
 // Turns folder's record to the undo's way, flushed to the disk.
@@ -16,9 +17,10 @@ bool RecordUndo(const CString& folder);
 
 enum class RecordRead { None, Commit, Undo, Incomplete, Unusable };
 
-// Reads folder's record, its names into files. None: there is none. Commit, Undo: the way its
-// pass was going. Incomplete: it was not finished, so no rename of its commit was made.
-// Unusable: it cannot be read, is not a plain file, or holds what the pass never writes.
+// Reads folder's record, its files into files. None: there is none. Commit, Undo: the way its
+// pass was going. Incomplete: it was not on the disk whole, so no rename of its commit was made;
+// files holds the names it got to. Unusable: it cannot be read, is not a plain file, or holds
+// what the pass never writes.
 RecordRead ReadCommitRecord(const CString& folder, CPassFiles& files);
 
 // Removes the record, checked first without following to be a plain file.

@@ -15,7 +15,7 @@ CPassFiles::~CPassFiles() {
         std::free(block);
 }
 
-bool CPassFiles::Add(const char* name, bool oldKept) {
+bool CPassFiles::Add(const char* name, bool oldKept, DWORD resetMarks, DWORD names) {
     const size_t length = std::strlen(name);
     if (length >= MAX_PATH)
         return false;
@@ -32,6 +32,8 @@ bool CPassFiles::Add(const char* name, bool oldKept) {
     }
     unsigned char* at = m_blocks.back() + m_used.back();
     at[0] = oldKept ? File::kOldKept : 0;
+    File(at, name).SetResetMarks(resetMarks);
+    File(at, name).SetNames(names);
     at[1] = static_cast<unsigned char>(shared);
     std::memcpy(at + 2, name + shared, length - shared + 1);
     std::memcpy(m_last, name, length + 1);

@@ -24,13 +24,22 @@ public:
         // The target's marks as they were before the pass reset them; 0 when it did not.
         DWORD ResetMarks() const { return *m_at & kMarks; }
         void SetResetMarks(DWORD marks) { *m_at = (*m_at & ~kMarks) | (marks & kMarks); }
+        // How many names the target had when it was staged, 1 to kManyNames (that many or
+        // more): an undo puts back a kept old file only with as many names as it had then.
+        DWORD Names() const { return 1 + ((*m_at & kNames) >> 3); }
+        void SetNames(DWORD names) {
+            const DWORD more = names > kManyNames ? kManyNames - 1 : names > 0 ? names - 1 : 0;
+            *m_at = static_cast<unsigned char>((*m_at & ~kNames) | (more << 3));
+        }
+        static const DWORD kManyNames = 4;
+        static DWORD MarksOf(DWORD attributes) { return attributes & kMarks; }
 
     private:
         friend class CPassFiles;
         File(unsigned char* at, const char* name) : m_at(at), m_name(name) {}
         static const unsigned char kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-        static const unsigned char kOldKept = 0x40, kCopyFlushed = 0x80;
+        static const unsigned char kNames = 0x18, kOldKept = 0x40, kCopyFlushed = 0x80;
         unsigned char* m_at;
         const char* m_name;
     };
@@ -40,8 +49,10 @@ public:
     CPassFiles(const CPassFiles&) = delete;
     CPassFiles& operator=(const CPassFiles&) = delete;
 
-    // False when memory runs out or the name is longer than a listing gives.
-    bool Add(const char* name, bool oldKept = false);
+    // False when memory runs out or the name is longer than a listing gives. A file read back
+    // from a record comes with what staging found: its old target kept, its marks reset, its
+    // number of names.
+    bool Add(const char* name, bool oldKept = false, DWORD resetMarks = 0, DWORD names = 1);
     int Count() const { return m_count; }
 
     // Visits the files in the order they were added, while visit returns true; returns

@@ -11,6 +11,14 @@ void Close(HANDLE& handle) {
     handle = INVALID_HANDLE_VALUE;
 }
 
+// A pass ending tidies its folder up: what it removes between two calls of another pass is
+// made again, this many times.
+const int kTidyRaces = 8;
+
+bool Gone(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 bool IsPlain(HANDLE handle, DWORD kind) {
     DWORD attributes = 0, links = 0;
     return ReadFileKind(handle, attributes, links) &&
@@ -33,17 +41,22 @@ CString CPassFolder::Path(const char* name) const {
 // with no rights of its own: those would pass to every file staged in it, and a rename keeps
 // them. Held without sharing delete, so that it is not swapped for another meanwhile.
 bool CPassFolder::Hold(const CString& path, HANDLE parent, HANDLE& handle) {
-    const bool made = CreateDirectoryA(path, nullptr) != FALSE;
-    m_made = m_made && made;
-    if (made || GetLastError() == ERROR_ALREADY_EXISTS) {
+    bool made = false;
+    for (int race = 0; race < kTidyRaces && handle == INVALID_HANDLE_VALUE; ++race) {
+        made = CreateDirectoryA(path, nullptr) != FALSE;
+        if (!made && GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
         handle = OpenFolderHeld(path);
-        // One just made has what it inherits: whoever could swap it has those rights on
-        // Korvo's files already.
-        if (handle != INVALID_HANDLE_VALUE && IsPlain(handle, FILE_ATTRIBUTE_DIRECTORY) &&
-            (made || HasOnlyInheritedRights(handle, parent)))
-            return true;
-        Close(handle);
+        if (handle == INVALID_HANDLE_VALUE && !Gone(GetLastError()))
+            break;
     }
+    m_made = m_made && made;
+    // One just made has what it inherits: whoever could swap it has those rights on Korvo's
+    // files already.
+    if (handle != INVALID_HANDLE_VALUE && IsPlain(handle, FILE_ATTRIBUTE_DIRECTORY) &&
+        (made || HasOnlyInheritedRights(handle, parent)))
+        return true;
+    Close(handle);
     m_refused = path;
     return false;
 }
@@ -55,11 +68,16 @@ CPassFolder::Opened CPassFolder::Open() {
     SetFileAttributesA(folder, FILE_ATTRIBUTE_HIDDEN);
     // Opened without sharing: a killed pass's lock is no lock, as nothing holds it.
     const CString lock = Path(kLockName);
-    m_lock = CreateFileA(lock, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_lock == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS)
+    for (int race = 0; race < kTidyRaces && m_lock == INVALID_HANDLE_VALUE; ++race) {
+        m_lock = CreateFileA(lock, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (m_lock != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
+            break;
         m_lock = CreateFileA(lock, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (m_lock == INVALID_HANDLE_VALUE && !Gone(GetLastError()))
+            break;
+    }
     if (m_lock == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
         return Opened::AnotherPass;
     if (m_lock == INVALID_HANDLE_VALUE || !IsPlain(m_lock, 0)) {

@@ -13,6 +13,15 @@ const char kNotAsShipped[] = "Folgende Dateien des Service-Packs fehlen oder sin
                              "digt:";
 const char kListingBroken[] = "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
 const char kNotChanged[] = "Korvo wurde nicht ver\xE4ndert.";
+const char kFinishedCommit[] = "Eine abgebrochene Installation wurde fertiggestellt: Korvo ist "
+                               "vollst\xE4ndig auf dem Stand ihres Service-Packs.";
+const char kFinishedUndo[] = "Eine abgebrochene Installation wurde zur\xFC"
+                             "ckgenommen: Korvo ist vollst\xE4ndig auf dem Stand vor ihr.";
+const char kUnusableRecord[] = "Die Aufzeichnung einer abgebrochenen Installation ist unlesbar:";
+const char kUnknownState[] =
+    "Ob Korvo vollst\xE4ndig ist, l\xE4sst sich daraus nicht sagen. Bitte lassen Sie die Datei "
+    "von einem Administrator pr\xFC"
+    "fen und entfernen, und starten Sie die Installation dann erneut.";
 const char kPartly[] = "Korvo wurde nur teilweise aktualisiert. Der n\xE4"
                        "chste Start der Installation stellt es fertig.";
 
@@ -63,6 +72,23 @@ void PassOutcome::PartlyUpdated() {
     Failed(Cause::Other);
 }
 
+void PassOutcome::FinishedKilled(bool committed) {
+    m_finished = committed ? Finished::Commit : Finished::Undo;
+    if (m_face)
+        m_face->Log().Line(committed ? kFinishedCommit : kFinishedUndo);
+}
+
+void PassOutcome::NotVouched(const char* name) {
+    if (m_face)
+        m_face->Log().Line(
+            CDisplayText("Kopie nicht verwendbar, neu zu installieren: ").Name(name));
+}
+
+void PassOutcome::RecordUnusable(const CString& record) {
+    m_unusableRecord = record;
+    Failed(Cause::Other);
+}
+
 int PassOutcome::ExitCode() const {
     if (Complete())
         return kExitInstalled;
@@ -73,6 +99,14 @@ int PassOutcome::ExitCode() const {
 
 CDisplayText PassOutcome::FailedText() const {
     CDisplayText text = kFailedHeading;
+    // Whether the killed pass had begun changing files cannot be told: no start helps.
+    if (!m_unusableRecord.IsEmpty())
+        return text.Text("\n\n")
+            .Text(kUnusableRecord)
+            .Text("\n")
+            .Name(m_unusableRecord)
+            .Text("\n\n")
+            .Text(kUnknownState);
     if (m_failures > 0) {
         // A pack not as released is all that is named when it is the only cause.
         const bool onlyPack = m_causes[static_cast<int>(Cause::NotAsShipped)] &&
@@ -88,7 +122,10 @@ CDisplayText PassOutcome::FailedText() const {
     }
     if (m_listingBroken)
         text.Text("\n\n").Text(kListingBroken);
-    text.Text("\n\n").Text(m_partly ? kPartly : kNotChanged);
+    text.Text("\n\n").Text(m_partly                         ? kPartly
+                           : m_finished == Finished::Commit ? kFinishedCommit
+                           : m_finished == Finished::Undo   ? kFinishedUndo
+                                                            : kNotChanged);
     const char* separator = "\n\n";
     for (const auto& advice : kAdvice)
         if (m_causes[static_cast<int>(advice.cause)]) {

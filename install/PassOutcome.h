@@ -32,6 +32,13 @@ public:
     // The Korvo folder could not be put back as it was, or a killed pass's commit not be
     // completed: it holds new files beside old ones until a pass completes.
     void PartlyUpdated();
+    // A killed pass's commit (committed) or undo finished: the folder is whole again, the new
+    // pack or the version before it, whatever this pass then does.
+    void FinishedKilled(bool committed);
+    // A killed pass's copy that cannot be vouched for: not renamed into place, only logged.
+    void NotVouched(const char* name);
+    // A record of a killed pass that holds what no pass writes: nothing is changed.
+    void RecordUnusable(const CString& record);
 
     bool Complete() const { return !m_failed; }
     bool NothingToInstall() const { return Complete() && m_candidates == 0; }
@@ -49,5 +56,7 @@ private:
     bool m_failed = false;
     bool m_listingBroken = false;
     bool m_partly = false;
+    enum class Finished { None, Commit, Undo } m_finished = Finished::None;
+    CString m_unusableRecord;
     bool m_causes[static_cast<int>(Cause::Other) + 1] = {};
 };

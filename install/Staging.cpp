@@ -169,6 +169,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
             Look(paths.target, readOnly ? 0 : hold, readOnly ? nullptr : &retry, attributes, links);
         cause != Cause::None)
         return cause;
+    file.SetNames(links);
     // The marks of a file with other names are those of the file elsewhere too: never reset,
     // so a read-only one cannot be replaced.
     if (links > 1 && (attributes & FILE_ATTRIBUTE_READONLY))

@@ -8,6 +8,13 @@ inline constexpr char kFailed[] = "Korvo-Quenda Service-Pack - Installation fehl
 inline constexpr char kNotChanged[] = "Korvo wurde nicht ver\xE4ndert.";
 inline constexpr char kPartly[] = "Korvo wurde nur teilweise aktualisiert. Der n\xE4"
                                   "chste Start der Installation stellt es fertig.";
+// What a start that finished a killed pass's commit or undo says in place of kNotChanged.
+inline constexpr char kFinishedCommit[] = "Eine abgebrochene Installation wurde fertiggestellt: "
+                                          "Korvo ist vollst\xE4ndig auf dem Stand ihres "
+                                          "Service-Packs.";
+inline constexpr char kFinishedUndo[] = "Eine abgebrochene Installation wurde zur\xFC"
+                                        "ckgenommen: Korvo ist vollst\xE4ndig auf dem Stand vor "
+                                        "ihr.";
 inline constexpr char kListingBroken[] =
     "Der Service-Pack-Ordner konnte nicht vollst\xE4ndig gelesen werden.";
 

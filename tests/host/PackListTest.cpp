@@ -163,14 +163,14 @@ TEST_F(PackList, WhatIsCheckedIsTheStagedCopy) {
 // A killed pass's record used only as written, its copy only as a lone file and the listed one.
 TEST_F(PackList, KilledPassesCopiesAreCheckedBeforeTheyAreInstalled) {
     Carry(kAbc + " 3 a.txt\n"); // the pack folder, dir, lacks it: named as missing too
-    const std::string head = "Korvo-Quenda Service-Pack: Commit 2\r\n+",
+    const std::string head = "Korvo-Quenda Service-Pack: Commit 3\r\n+ 00 1 ",
                       ended = head + "a.txt\r\n.\r\n";
     const struct {
         std::string record, copy, named;
         int (*link)(const char*, const char*);
     } cases[] = {{ended, "abc", "a.txt", nullptr},
                  {head + "a.txt\r\n", "abc", "a.txt", nullptr},
-                 {"Korvo\r\n+a.txt\r\n.\r\n", "abc", kRecordName, nullptr},
+                 {"Korvo\r\n+ 00 1 a.txt\r\n.\r\n", "abc", kRecordName, nullptr},
                  {head + "x\\a.txt\r\n.\r\n", "abc", kRecordName, nullptr},
                  {ended, "abd", "a.txt", nullptr},
                  {ended, "abcd", "a.txt", nullptr},
@@ -186,7 +186,7 @@ TEST_F(PackList, KilledPassesCopiesAreCheckedBeforeTheyAreInstalled) {
             planted.link(testfs::Posix(dir / "x").c_str(), testfs::Posix(copy).c_str());
         TestWindow window;
         RunInstallationPass(dir.Path(), korvo.Path(), &window.Wnd());
-        EXPECT_NE(std::string::npos, window.MessageBoxes().back().text.find("\n" + planted.named))
+        EXPECT_NE(std::string::npos, window.MessageBoxes().back().text.find(planted.named))
             << planted.record;
         EXPECT_EQ(&planted == cases ? "abc" : "old", testfs::ReadFile(korvo / "a.txt"))
             << planted.record << planted.copy;

@@ -131,7 +131,7 @@ TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
     // A commit killed with such a name in its record is completed.
     const std::string killed = std::string(kHyou) + ".dat";
     testfs::WriteFileMakingFolders(
-        target / kRecordName, "Korvo-Quenda Service-Pack: Commit 2\r\n-" + killed + "\r\n.\r\n");
+        target / kRecordName, "Korvo-Quenda Service-Pack: Commit 3\r\n- 00 1 " + killed + "\r\n.\r\n");
     testfs::WriteFileMakingFolders(TemporaryPathFor(target, killed.c_str()), "killed");
 
     RunInstallationPass(folder, target, &window.Wnd());

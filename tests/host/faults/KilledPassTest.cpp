@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,102 +41,158 @@ bool Ours(LPCSTR path) {
     return std::strstr(path, (std::string("\\") + kPassFolderName + "\\").c_str()) != nullptr;
 }
 
-// Also with the commit failing at file failAt > 0, killed in its undo: a next pass failing for
-// another reason (a name no file may have) leaves the folder old or new, never a mix.
+// A record as a kill (cut short) or a power cut (zeros, its size kept) may leave it from byte at
+// on; returns what is left of it.
+std::string Damage(const CString& record, size_t at, bool zeros) {
+    const std::string content = testfs::ReadFile(record);
+    testfs::WriteFile(record, content.substr(0, at) +
+                                  (zeros ? std::string(content.size() - at, '\0') : ""));
+    return content.substr(0, at);
+}
+
+// Also with the commit failing at file failAt > 0, killed in its undo; each time also with the
+// record cut and zeroed at every line where a power cut can do so (before its flush, or its
+// Undo line's). A next pass failing for another reason (a name no file may have) leaves the
+// folder old or new, never a mix, and says which killed pass's way it finished; one start after
+// that installs the pack and leaves nothing of the pass. b.dat has a second name outside.
 TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesIt) {
-    testfs::TempDir source, target, bad;
+    testfs::TempDir source, target, bad, outside;
     for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat"})
         testfs::WriteFile(source / name, std::string("new ") + name);
     testfs::WriteFile(bad / "x.~kq", "");
     testfs::SetAttributes(source / "b.dat", FILE_ATTRIBUTE_HIDDEN);
+    const DWORD marks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
     const auto setUp = [&] {
         testfs::RemoveTree(target.Path());
         testfs::MakeDir(target.Path());
         testfs::WriteFile(target / "a.dat", "old a");
-        testfs::SetAttributes(target / "a.dat", FILE_ATTRIBUTE_READONLY);
-        testfs::WriteFile(target / "b.dat", "old b");
+        testfs::SetAttributes(target / "a.dat", marks);
+        testfs::WriteFile(outside / "b.dat", "old b");
+        testfs::RemoveTree(target / "b.dat");
+        ASSERT_TRUE(CreateHardLinkA(target / "b.dat", outside / "b.dat", nullptr));
         testfs::WriteFile(target / "keep.txt", "not in the pack");
     };
+    const Contents before = {
+        {"a.dat", "old a"}, {"b.dat", "old b"}, {"keep.txt", "not in the pack"}};
+    const Contents after = {{"a.dat", "new a.dat"},
+                            {"b.dat", "new b.dat"},
+                            {"c.dat", "new c.dat"},
+                            {"d.dat", "new d.dat"},
+                            {"keep.txt", "not in the pack"}};
     const auto pass = [&](const CString& from) {
         TestWindow window;
         RunInstallationPass(from, target.Path(), &window.Wnd());
         return window.MessageBoxes().back().text;
     };
-    // Writes, file flushes (a run of them as one), volume flushes, renames, deletes.
-    const auto traced = [&] {
+    // Renames and links, writes, file flushes (a run of them as one), volume flushes, deletes;
+    // X: the rename refused at failAt.
+    const auto traced = [&](int failAt) {
         std::string trace;
+        int commits = 0;
         ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
+            const bool refused = to && Ours(from) && !Ours(to) && ++commits == failAt;
             const char step = !from                                   ? 'W'
                               : !std::strcmp(from, kFlushed)          ? 'S'
+                              : refused                               ? 'X'
                               : to                                    ? 'R'
                               : CString(from) == target.Path()        ? 'F'
                               : CString(from) == target / kRecordName ? 'C'
                                                                       : 'D';
             if (step != 'S' || trace.empty() || trace.back() != 'S')
                 trace += step;
-            return true;
+            return !refused;
         });
-        EXPECT_EQ(kCompleted, pass(source.Path()));
+        EXPECT_EQ(failAt ? kFailed : kCompleted, pass(source.Path()).substr(0, 56));
         return trace;
     };
     // Where the volume cannot be flushed, each copy is flushed as it is written, and the renames
     // by their folders before the old files go.
     setUp();
     RefuseVolumeFlush(true);
-    std::string trace = traced();
+    std::string trace = traced(0);
     RefuseVolumeFlush(false);
     const size_t first = trace.find('F');
     std::string copies = trace.substr(0, first);
     copies.erase(std::remove(copies.begin(), copies.end(), 'D'), copies.end()); // marks reset
     EXPECT_EQ("WSWSWSWS", copies);
-    EXPECT_EQ("FWSRRRRFSDDCD", trace.substr(first)); // the last: the lock
+    EXPECT_EQ("FWSRRRRRRFSDDCD", trace.substr(first)); // the last: the lock
     // With the volume's flush: the copies before the record, the renames before the deletes.
     setUp();
-    const Contents before = Read(target.Path(), true);
-    trace = traced();
-    EXPECT_EQ("FWSRRRRFDDCD", trace.substr(trace.find('F')));
-    trace.erase(std::remove(trace.begin(), trace.end(), 'S'), trace.end()); // no changes
-    // Killed after that change, the commit was done.
-    const int done = static_cast<int>(trace.find('C')) + 2;
-    const Contents after = Read(target.Path(), true);
+    trace = traced(0);
+    EXPECT_EQ("FWSRRRRRRFDDCD", trace.substr(trace.find('F')));
 
-    for (int failAt = 0, stop = 1; failAt <= 4; ++stop) {
+    for (int failAt = 0; failAt <= 4; ++failAt) {
         setUp();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            int commits = 0;
-            ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
-                return !to || !Ours(from) || Ours(to) || ++commits != failAt;
-            });
-            StopBeforeChange(stop);
-            const std::string text = pass(source.Path());
-            _exit(failAt > 0 && (Read(target.Path(), true) != before ||
-                                 text.find(kNotChanged) == std::string::npos ||
-                                 testfs::Attributes(target / "a.dat") != 1));
+        trace = traced(failAt);
+        trace.erase(std::remove(trace.begin(), trace.end(), 'S'), trace.end()); // no changes
+        // By what the pass did: after the record's write and before the step that follows a
+        // refused rename (the Undo line's write), it was committing.
+        const size_t record = trace.find('W', trace.find('F')), refused = trace.find('X'),
+                     removed = trace.find('C');
+        for (int stop = 1;; ++stop) {
+            const size_t made = stop - 1; // changes made before the kill
+            if (made >= trace.size())
+                break;
+            const bool committing =
+                made > record && (refused == std::string::npos || made <= refused + 1);
+            const bool recorded = made > record && made <= removed;
+            // Where a power cut may leave the record short: each of its lines cut in the
+            // middle, and zeroed from there.
+            std::vector<size_t> cuts = {0};
+            if (made == record + 1 || (refused != std::string::npos && made == refused + 2)) {
+                setUp();
+                const pid_t pid = fork();
+                if (pid == 0) {
+                    StopBeforeChange(stop);
+                    pass(source.Path());
+                    _exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(pid, waitpid(pid, &status, 0));
+                const std::string written = Content(target / kRecordName);
+                const size_t from = made == record + 1 ? 0 : written.rfind(".\r\n") + 3;
+                for (size_t at = from; at < written.size(); at = written.find('\n', at) + 1)
+                    cuts.push_back(at + (written.find('\n', at) - at) / 2 + 1);
+            }
+            for (size_t cut = 0; cut < 2 * cuts.size() - 1; ++cut) {
+                setUp();
+                const pid_t pid = fork();
+                if (pid == 0) {
+                    int commits = 0;
+                    ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
+                        return !to || !Ours(from) || Ours(to) || ++commits != failAt;
+                    });
+                    StopBeforeChange(stop);
+                    pass(source.Path());
+                    _exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(pid, waitpid(pid, &status, 0));
+                ASSERT_TRUE(WIFEXITED(status));
+                ASSERT_EQ(kStopStatus, WEXITSTATUS(status)) << "at " << stop;
+                // The marks a.dat had are put back wherever the record names it.
+                const bool named =
+                    cut == 0 || Damage(target / kRecordName, cuts[(cut + 1) / 2], cut % 2 == 0)
+                                        .find(" a.dat\r\n") != std::string::npos;
+                // Cut before its end, the record's commit never began; its Undo line cut, the
+                // pass was still committing.
+                const bool begun = cut > 0 ? made != record + 1 : committing;
+                const std::string text = pass(bad.Path());
+                EXPECT_EQ(begun ? after : before, Read(target.Path(), false))
+                    << "killed at " << stop << " of " << trace << ", cut " << cut;
+                EXPECT_EQ("old b", Content(outside / "b.dat"));
+                const char* said = !recorded || (cut > 0 && !begun) ? kNotChanged
+                                   : begun                          ? kFinishedCommit
+                                                                    : kFinishedUndo;
+                EXPECT_NE(std::string::npos, text.find(said)) << stop << text;
+                if (recorded && !begun && named) {
+                    EXPECT_EQ(marks, testfs::Attributes(target / "a.dat")) << stop;
+                }
+                EXPECT_EQ(kCompleted, pass(source.Path()));
+                EXPECT_EQ(after, Read(target.Path(), true)) << "after change " << stop;
+                EXPECT_EQ("old b", Content(outside / "b.dat"));
+            }
         }
-        int status = 0;
-        ASSERT_EQ(pid, waitpid(pid, &status, 0));
-        ASSERT_TRUE(WIFEXITED(status));
-        if (WEXITSTATUS(status) != kStopStatus) { // the pass made fewer changes
-            EXPECT_EQ(0, WEXITSTATUS(status)) << "the failed pass left the folder changed";
-            EXPECT_GT(stop, 10) << "the pass was stopped at too few changes";
-            stop = 0, ++failAt;
-            continue;
-        }
-        // Marks a kill leaves reset are not compared; the way the record gave is finished first.
-        const std::string record = Content(target / kRecordName);
-        const bool recorded = record.size() > 5 && record.substr(record.size() - 5) == "\r\n.\r\n";
-        // An undo stopped: each file new, or old with its copy beside it.
-        for (const std::string name : {"a.dat", "b.dat"})
-            EXPECT_TRUE(record.find("Undo") == std::string::npos ||
-                        Content(target / name.c_str()) == "new " + name ||
-                        Content(TemporaryPathFor(target.Path(), name.c_str())) == "new " + name)
-                << name << stop;
-        EXPECT_NE(std::string::npos, pass(bad.Path()).find(kNotChanged));
-        const bool committed = recorded || (failAt == 0 && stop >= done);
-        EXPECT_EQ(committed ? after : before, Read(target.Path(), false)) << "killed at " << stop;
-        EXPECT_EQ(kCompleted, pass(source.Path()));
-        EXPECT_EQ(after, Read(target.Path(), true)) << "after change " << stop;
     }
 }
 

@@ -73,6 +73,7 @@ void StopBeforeChange(int stop) {
 KQ_STOPPABLE(MoveFileExA, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c), (a, b))
 KQ_STOPPABLE(DeleteFileA, (LPCSTR a), (a), (a, nullptr))
 KQ_STOPPABLE(SetFileAttributesA, (LPCSTR a, DWORD b), (a, b), (a, nullptr))
+KQ_STOPPABLE(CreateHardLinkA, (LPCSTR a, LPCSTR b, void* c), (a, b, c), (b, a))
 
 namespace {
 bool volumeRefused = false;
