@@ -108,10 +108,27 @@ bool CopyBeside(const FilePaths& paths) {
     return Exists(paths.target) && NamesOf(paths.temporary) == 1;
 }
 
-// Halfway through a file's undo: the new file in place, its copy's name linked to it again, and
-// the old file still kept.
+// The file's identity, read without following a link; false where it cannot be.
+bool IdentityOf(const CString& path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool read = GetFileInformationByHandle(file, &info) != FALSE;
+    CloseHandle(file);
+    return read;
+}
+
+// Halfway through a file's undo: the new file in place, its copy's name linked to it again (the
+// same file, not one linked there by anyone else), and the old file still kept.
 bool UndoHalfway(const FilePaths& paths) {
-    return Exists(paths.target) && NamesOf(paths.temporary) == 2;
+    BY_HANDLE_FILE_INFORMATION target, copy;
+    return NamesOf(paths.temporary) == 2 && IdentityOf(paths.target, target) &&
+           IdentityOf(paths.temporary, copy) &&
+           target.dwVolumeSerialNumber == copy.dwVolumeSerialNumber &&
+           target.nFileIndexHigh == copy.nFileIndexHigh &&
+           target.nFileIndexLow == copy.nFileIndexLow;
 }
 
 // Whether the undo can put file back: a kept old file it would rename back is a plain file with

@@ -40,6 +40,29 @@ bool MayReadAttributes(const OpenFile& file) {
 
 } // namespace
 
+extern "C" BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
+    struct stat st;
+    const OpenFile* file = StatOpenFile(handle, st);
+    if (!file)
+        return FALSE;
+    if (!info)
+        return Fail(ERROR_INVALID_PARAMETER);
+    *info = {};
+    info->dwFileAttributes = AttributesOfOpen(*file, st);
+    if (!S_ISLNK(st.st_mode)) {
+        info->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+        info->nFileSizeLow = static_cast<DWORD>(st.st_size);
+    }
+    info->ftCreationTime = ToFileTime(st.st_ctim);
+    info->ftLastAccessTime = ToFileTime(st.st_atim);
+    info->ftLastWriteTime = ToFileTime(st.st_mtim);
+    info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
+    info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+    info->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_ino) >> 32);
+    info->nFileIndexLow = static_cast<DWORD>(st.st_ino);
+    return TRUE;
+}
+
 // Windows asks for the right to read attributes for the first, and no right for the second.
 extern "C" BOOL GetFileInformationByHandleEx(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind,
                                              LPVOID info, DWORD size) {

@@ -196,6 +196,28 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
     }
 }
 
+// A pass that meets another one tidying up (the pass folder, or its lock, gone between two of
+// its calls) goes on: they are no stranger's.
+TEST(KilledPass, APassMeetingAnotherTidyingUpGoesOn) {
+    testfs::TempDir source, target;
+    testfs::WriteFile(source / "a.dat", "new");
+    const CString folder = PassFolderOf(target.Path()), lock = target / kLockName;
+    for (const CString& gone : {folder, lock}) {
+        ASSERT_TRUE(CreateDirectoryA(folder, nullptr));
+        if (gone == lock)
+            CloseHandle(CreateFileA(lock, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        int seen = 0;
+        ScopedOpenHook hook([&](LPCSTR path) {
+            if (gone == CString(path) && ++seen == 2)
+                gone == lock ? DeleteFileA(lock) : RemoveDirectoryA(folder);
+        });
+        TestWindow window;
+        RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+        EXPECT_EQ(kCompleted, window.MessageBoxes().back().text) << gone;
+        EXPECT_EQ((Contents{{"a.dat", "new"}}), Read(target.Path(), true));
+    }
+}
+
 // Holds of a moment waited for in the commit, and in the undo once the failing file's is spent.
 TEST(KilledPass, HoldsOfAMomentAreWaitedForInTheCommitAndInTheUndo) {
     testfs::TempDir source, target;

@@ -21,6 +21,7 @@ template class ScopedHook<FindNextHook>;
 template class ScopedHook<FindFirstHook>;
 template class ScopedHook<ReaddirHook>;
 template class ScopedHook<ChangeHook>;
+template class ScopedHook<OpenHook>;
 
 extern "C" HANDLE __real_FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data);
 extern "C" dirent* __real_readdir(DIR* dir);
@@ -107,3 +108,19 @@ extern "C" BOOL __wrap_FlushFileBuffers(HANDLE file) {
 }
 KQ_STOPPABLE(WriteFile, (HANDLE a, LPCVOID b, DWORD c, LPDWORD d, OVERLAPPED* e), (a, b, c, d, e),
              (nullptr, nullptr))
+
+extern "C" HANDLE __real_CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security,
+                                     DWORD disposition, DWORD flags, HANDLE model);
+extern "C" HANDLE __wrap_CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security,
+                                     DWORD disposition, DWORD flags, HANDLE model) {
+    if (Current<OpenHook>())
+        Current<OpenHook>()(path);
+    return __real_CreateFileA(path, access, share, security, disposition, flags, model);
+}
+
+extern "C" BOOL __real_CreateDirectoryA(LPCSTR path, void* security);
+extern "C" BOOL __wrap_CreateDirectoryA(LPCSTR path, void* security) {
+    if (Current<OpenHook>())
+        Current<OpenHook>()(path);
+    return __real_CreateDirectoryA(path, security);
+}

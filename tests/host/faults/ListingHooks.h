@@ -21,6 +21,10 @@ typedef std::function<dirent*(dirent* entry)> ReaddirHook;
 typedef std::function<bool(LPCSTR path, LPCSTR newPath)> ChangeHook;
 const char kFlushed[] = "<flush>";
 
+// Gets each path that CreateFileA or CreateDirectoryA is about to open or make, and may act on
+// the world first (another pass tidying up meanwhile).
+typedef std::function<void(LPCSTR path)> OpenHook;
+
 // Each set for the lifetime of the object.
 template <class Hook> class ScopedHook {
 public:
@@ -33,6 +37,7 @@ typedef ScopedHook<FindNextHook> ScopedFindNextHook;
 typedef ScopedHook<FindFirstHook> ScopedFindFirstHook;
 typedef ScopedHook<ReaddirHook> ScopedReaddirHook;
 typedef ScopedHook<ChangeHook> ScopedChangeHook;
+typedef ScopedHook<OpenHook> ScopedOpenHook;
 
 // The real FindNextFileA, for hooks that read on.
 extern "C" BOOL __real_FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
