@@ -4,7 +4,7 @@
 # files checked on disk; a cancelled later choice, a second pass, a file the pass cannot
 # write and Korvo still running (each fails the whole pass, which changes nothing), links
 # planted in the Korvo folder, and the exit. Then the installer killed in the middle of a large
-# file, and the pass that follows; and a long pass, watched from outside. Keeps a screenshot of
+# file (its record cut short), and the pass that follows; and a long pass, watched from outside. Keeps a screenshot of
 # the window after the installation.
 #
 #   tests/e2e/installation.sh [install.exe]     (default: build/win32/install.exe)
@@ -269,6 +269,9 @@ kq_check "Korvo folder chosen" kq_choose_folder "$korvo" ok
 kq_drive click "$caption" 1001 >/dev/null
 kq_check "installer killed while it wrote the large file" kill_mid_copy
 kq_check "the old file intact after the kill" same "$KQ_WORK/gross.bin.before" "$korvo/gross.bin"
+# As a kill while the record was written leaves it: its last line cut short, no "." yet.
+printf 'Korvo-Quenda Service-Pack: Commit 3\r\n+ 00 1 liesmich.txt\r\n+ 00 1 gross.b' \
+    >"$korvo/.~kq/~c" || exit 1
 kq_drive gone "$caption" 10000 >/dev/null
 kq_check "main window up again, started by full path from a folder without the installer" \
     kq_start_installer "$KQ_WORK" "$KQ_WORK/app-after-kill.log" "$big/install.exe"

@@ -258,4 +258,39 @@ TEST(KilledPass, HoldsOfAMomentAreWaitedForInTheCommitAndInTheUndo) {
     EXPECT_NE(std::string::npos, window.MessageBoxes().back().text.find(kNotChanged));
 }
 
+// The kept old file held for good while the undo would put it back: the Korvo file keeps its
+// name meanwhile (the new file), and the next start, with the hold gone, installs the pack.
+TEST(KilledPass, AKeptFileHeldInTheUndoLeavesNoKorvoFileMissing) {
+    testfs::TempDir source, target;
+    for (const char* name : {"a.dat", "b.dat"}) {
+        testfs::WriteFile(source / name, std::string("new ") + name);
+        testfs::WriteFile(target / name, std::string("old ") + name);
+    }
+    HANDLE held = INVALID_HANDLE_VALUE;
+    std::string first; // the file committed first, whichever the listing gave first
+    TestWindow window;
+    {
+        ScopedChangeHook hook([&](LPCSTR from, LPCSTR to) {
+            if (!to || !Ours(from) || Ours(to) || held != INVALID_HANDLE_VALUE)
+                return true;
+            if (first.empty()) {
+                first = std::strrchr(to, '\\') + 1;
+                return true;
+            }
+            held = CreateFileA(SecondPathFor(target.Path(), first.c_str()), GENERIC_READ, 0,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+            return false;
+        });
+        RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    }
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_NE(std::string::npos, window.MessageBoxes().back().text.find(kPartly));
+    EXPECT_EQ("new " + first, Content(target / first.c_str()));
+    CloseHandle(held);
+    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
+    EXPECT_EQ((Contents{{"a.dat", "new a.dat"}, {"b.dat", "new b.dat"}}),
+              Read(target.Path(), true));
+}
+
 } // namespace
