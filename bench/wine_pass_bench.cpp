@@ -30,7 +30,8 @@
 #include "Timing.h"
 #include "WinApi.h"
 #include "install/InstallationPass.h"
-#include "install/PassRules.h"
+#include "install/FileKind.h"
+#include "install/PassFolderLayout.h"
 #include "install/Staging.h"
 
 namespace {
@@ -303,7 +304,7 @@ double TimeLoop(const std::vector<std::string>& names, const std::string& source
             continue;
         }
         // The pass before it was staged: each file copied and renamed over its target at once.
-        const std::string temporary = to + kTemporarySuffix;
+        const std::string temporary = to + kPassFolderName;
         CopyFileA(from.c_str(), temporary.c_str(), TRUE);
         MoveFileExA(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING);
         SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -2,7 +2,8 @@
 
 #include "DiskFlush.h"
 #include "install/CommitRecord.h"
-#include "install/PassRules.h"
+#include "install/FileKind.h"
+#include "install/PassFolderLayout.h"
 #include "install/Staging.h"
 
 namespace {
@@ -26,10 +27,6 @@ bool RemovePassFile(const CString& second, CRetryBudget& retry) {
         if (!retry.Again(second))
             return false;
     return true;
-}
-
-bool Exists(const CString& path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 FilePaths PathsOf(const CString& targetFolder, CPassFiles::File file) {
@@ -87,48 +84,16 @@ bool KeepOld(const FilePaths& paths, CRetryBudget& retry, bool& linked) {
            Rename(paths.target, paths.second, MOVEFILE_REPLACE_EXISTING, paths.target, retry);
 }
 
-// The number of names of the plain file at path, looked at without following: 0 where there is
-// none, or something else.
-DWORD NamesOf(const CString& path) {
-    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD attributes = 0, links = 0;
-    const bool plain = ReadFileKind(file, attributes, links) &&
-                       !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
-    CloseHandle(file);
-    return plain ? links : 0;
-}
-
 // The copy not yet in place: the target is still the old file, the kept name a second name of
 // it, and the copy a file of its own.
 bool CopyBeside(const FilePaths& paths) {
     return Exists(paths.target) && NamesOf(paths.temporary) == 1;
 }
 
-// The file's identity, read without following a link; false where it cannot be.
-bool IdentityOf(const CString& path, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    const bool read = GetFileInformationByHandle(file, &info) != FALSE;
-    CloseHandle(file);
-    return read;
-}
-
 // Halfway through a file's undo: the new file in place, its copy's name linked to it again (the
 // same file, not one linked there by anyone else), and the old file still kept.
 bool UndoHalfway(const FilePaths& paths) {
-    BY_HANDLE_FILE_INFORMATION target, copy;
-    return NamesOf(paths.temporary) == 2 && IdentityOf(paths.target, target) &&
-           IdentityOf(paths.temporary, copy) &&
-           target.dwVolumeSerialNumber == copy.dwVolumeSerialNumber &&
-           target.nFileIndexHigh == copy.nFileIndexHigh &&
-           target.nFileIndexLow == copy.nFileIndexLow;
+    return NamesOf(paths.temporary) == 2 && IsSameFile(paths.target, paths.temporary);
 }
 
 // Whether the undo can put file back: a kept old file it would rename back is a plain file with

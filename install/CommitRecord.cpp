@@ -27,7 +27,9 @@
 
 #include <cstring>
 
-#include "install/PassRules.h"
+#include "install/FileKind.h"
+#include "install/PassFolderLayout.h"
+#include "install/PassNames.h"
 
 namespace {
 

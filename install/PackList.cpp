@@ -14,7 +14,7 @@
 
 #include "AnsiName.h"
 #include "ProgramData.h"
-#include "install/PassRules.h"
+#include "install/PassNames.h"
 #include "res/resource.h"
 
 namespace {

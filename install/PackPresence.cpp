@@ -3,7 +3,8 @@
 #include "WinApi.h"
 #include "install/PackList.h"
 #include "install/PassListing.h"
-#include "install/PassRules.h"
+#include "install/FileKind.h"
+#include "install/PassNames.h"
 #include "install/WindowsFolders.h"
 
 bool WouldOnlyAddFiles(const CString& sourceFolder, const CString& targetFolder) {

@@ -1,7 +1,8 @@
 #include "install/PassFolder.h"
 
 #include "FolderRights.h"
-#include "install/PassRules.h"
+#include "install/FileKind.h"
+#include "install/PassFolderLayout.h"
 
 namespace {
 

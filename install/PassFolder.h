@@ -1,9 +1,9 @@
-// The pass's own folder in the Korvo folder (PassRules.h): made, or one left by a killed pass
-// checked, held and locked for the whole pass, and removed at its end when empty.
+// The pass's own folder in the Korvo folder (PassFolderLayout.h): made, or one left by a killed
+// pass checked, held and locked for the whole pass, and removed at its end when empty.
 #pragma once
 
 #include "CString.h"
-#include "install/PassRules.h"
+#include "install/PassFolderLayout.h"
 #include "WinApi.h"
 
 class CPassFolder {

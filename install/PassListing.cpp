@@ -7,7 +7,8 @@
 
 #include "disk/DiskObject.h"
 #include "install/CommitRecord.h"
-#include "install/PassRules.h"
+#include "install/FileKind.h"
+#include "install/PassNames.h"
 
 namespace {
 

@@ -1,13 +1,15 @@
 #include "install/Staging.h"
 
-#include "install/PassRules.h"
+#include "install/FileKind.h"
+#include "install/PassFolderLayout.h"
 
 namespace {
 
 const DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-bool Exists(DWORD error) {
+// The name is taken: a leftover, or anything planted.
+bool Taken(DWORD error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
@@ -63,7 +65,7 @@ Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool lefto
     const CString* copy = &paths.temporary;
     for (int attempt = 0; !CopyData(paths.source, *copy, flush, alive); ++attempt) {
         const DWORD error = GetLastError();
-        if (!Exists(error)) {
+        if (!Taken(error)) {
             if (retry.Again(*copy))
                 continue;
             return CopyCause(error, *copy);

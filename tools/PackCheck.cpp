@@ -1,5 +1,5 @@
 // kq_pack_check PACK_FOLDER [LIST_FILE]: whether the installation pass would install a service
-// pack's files as the vendor expects. The rules come from install/PassRules and the host
+// pack's files as the vendor expects. The rules come from install/PassNames and the host
 // platform's mapping of Linux names to Windows ones, the same code the pass runs on. With
 // LIST_FILE, an accepted pack's list of files is written there, for the release to build into
 // install.exe (format: install/PackList.cpp).
@@ -25,7 +25,8 @@
 #include "HostNames.h"
 #include "HostPath.h"
 #include "Sha256.h"
-#include "install/PassRules.h"
+#include "install/PassFolderLayout.h"
+#include "install/PassNames.h"
 
 namespace {
 
@@ -181,7 +182,7 @@ void CheckName(const Entry& e, Report& report) {
         report.Refuse(e, "ends in a dot or a space, which Windows drops: the pass never installs "
                          "it");
     if (IsPassName(e.cp1252.c_str()))
-        report.Refuse(e, std::string("ends in ") + kTemporarySuffix +
+        report.Refuse(e, std::string("ends in ") + kPassFolderName +
                              ", the pass's own names: it would be taken for its folder");
     const int length = SecondPathFor(kTypicalKorvoFolder, e.cp1252.c_str()).GetLength();
     if (length >= MAX_PATH)

@@ -5,7 +5,7 @@
 
 #include "WaitCursor.h"
 #include "install/InstallationPass.h"
-#include "install/PassRules.h"
+#include "install/PassNames.h"
 #include "ui/FolderPicker.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "TestWindow.h"
 #include "WineDifference.h"
 #include "install/InstallationPass.h"
-#include "install/PassRules.h"
+#include "install/PassFolderLayout.h"
 
 using testfs::TempDir;
 using testfs::operator/;

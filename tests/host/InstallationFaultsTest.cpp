@@ -29,7 +29,7 @@
 #include "PassReport.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
-#include "install/PassRules.h"
+#include "install/PassFolderLayout.h"
 #include "install/Retry.h"
 
 using testfs::operator/;

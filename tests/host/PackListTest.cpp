@@ -11,7 +11,7 @@
 #include "PassTexts.h"
 #include "TestFs.h"
 #include "TestWindow.h"
-#include "install/PassRules.h"
+#include "install/PassFolderLayout.h"
 #include "install/InstallationPass.h"
 #include "install/PackList.h"
 #include "res/resource.h"

@@ -22,7 +22,7 @@
 #include "disk/DiskObject.h"
 #include "install/CommandLine.h"
 #include "install/InstallationPass.h"
-#include "install/PassRules.h"
+#include "install/PassFolderLayout.h"
 #include "install/WindowsFolders.h"
 
 using testfs::operator/;
@@ -130,8 +130,9 @@ TEST_F(CodePage932, InstallationPassFromAndIntoSuchFolders) {
     testfs::WriteFile(target / "VOZORADI.DLL", "old library");
     // A commit killed with such a name in its record is completed.
     const std::string killed = std::string(kHyou) + ".dat";
-    testfs::WriteFileMakingFolders(
-        target / kRecordName, "Korvo-Quenda Service-Pack: Commit 3\r\n- 00 1 " + killed + "\r\n.\r\n");
+    testfs::WriteFileMakingFolders(target / kRecordName,
+                                   "Korvo-Quenda Service-Pack: Commit 3\r\n- 00 1 " + killed +
+                                       "\r\n.\r\n");
     testfs::WriteFileMakingFolders(TemporaryPathFor(target, killed.c_str()), "killed");
 
     RunInstallationPass(folder, target, &window.Wnd());

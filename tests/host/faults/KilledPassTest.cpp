@@ -14,7 +14,8 @@
 #include "PassTexts.h"
 #include "TestWindow.h"
 #include "install/InstallationPass.h"
-#include "install/PassRules.h"
+#include "install/PassFolderLayout.h"
+#include "install/PassNames.h"
 
 using testfs::operator/;
 
