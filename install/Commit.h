@@ -23,6 +23,8 @@ void Unstage(const CString& targetFolder, CPassFiles& files, int staged, CKeepAl
 
 // Finishes the commit or the undo a killed pass recorded in targetFolder, if any; a copy is
 // renamed into place only when it is a plain file with one name and, where list names it, the
-// listed file. False, with outcome saying why, when the folder is not left whole.
+// listed file, else the commit is undone; an undo that cannot end completes the commit where it
+// can vouch for every copy. True when the folder is whole and the pass may go on; false, with
+// outcome saying why, when it is not, or the record cannot be used.
 bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBudget& retry,
                           PassOutcome& outcome);

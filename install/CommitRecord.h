@@ -1,6 +1,6 @@
-// The record of a commit in progress: the names of the pass's files and which way the pass is
-// going (committing or undoing), written beside the targets before the first step in that
-// direction, so that the next pass finishes what a killed one began.
+// The record of a commit in progress: the pass's files, what staging found of each, and which
+// way the pass is going (committing or undoing), written into the pass's folder before the
+// first step in that direction, so that the next pass finishes what a killed one began.
 #pragma once
 
 #include "CString.h"

@@ -1,5 +1,5 @@
-// Staging: each file of the pass is copied beside its target under the temporary name, and the
-// target checked, before any file of the Korvo folder changes.
+// Staging: each file of the pass is copied into the pass's folder under its temporary name, and
+// its target checked, before any file of the Korvo folder changes.
 #pragma once
 
 #include "CString.h"
