@@ -401,11 +401,13 @@ TEST_F(InstallationFaults, ASecondPassChangesNothingAndSaysSoTheFirstLeavesNoDow
     EXPECT_EQ(-1, getxattr(Posix(target / "a.dat").c_str(), stream, nullptr, 0));
 }
 
-// A link, a file, another owner's folder, one or a subfolder with rights for all; a linked Korvo.
+// A link, a file, another owner's folder, one or a subfolder with rights for all, a link in the
+// lock's place; a linked Korvo.
 TEST_F(InstallationFaults, AForeignPassFolderOrALinkedKorvoFolderIsRefusedByName) {
     testfs::WriteFile(source / "a.dat", "new a.dat");
     testfs::TempDir outside, links;
-    const CString folder = PassFolderOf(target.Path()), sub = folder / "7", linked = links / "K";
+    const CString folder = PassFolderOf(target.Path()), sub = folder / "7", linked = links / "K",
+                  lock = target / kLockName;
     ASSERT_EQ(0, symlink(Posix(target.Path()).c_str(), Posix(linked).c_str()));
     const auto with = [&](const CString& path, uid_t owner, mode_t mode) {
         testfs::WriteFileMakingFolders(sub / "x", "");
@@ -417,6 +419,12 @@ TEST_F(InstallationFaults, AForeignPassFolderOrALinkedKorvoFolderIsRefusedByName
         {folder, [&] { return with(folder, 1234, 0700); }},
         {folder, [&] { return with(folder, 0, 0777); }},
         {sub, [&] { return with(sub, 0, 0777); }},
+        {lock,
+         [&] {
+             testfs::WriteFile(links / "x", "");
+             return (CreateDirectoryA(folder, nullptr) ? 0 : 1) |
+                    symlink(Posix(links / "x").c_str(), Posix(lock).c_str());
+         }},
         {linked, [] { return 0; }}};
     for (const auto& [refused, plant] : cases) {
         ASSERT_EQ(0, plant());

@@ -219,6 +219,24 @@ TEST(KilledPass, APassMeetingAnotherTidyingUpGoesOn) {
     }
 }
 
+// What a killed pass left in its folder (a read-only file under a file's second name, where the
+// commit keeps the old file) is replaced: such a folder is never taken for one this pass made.
+TEST(KilledPass, ItsReadOnlyLeftoverIsReplaced) {
+    testfs::TempDir source, target;
+    testfs::WriteFile(source / "a.dat", "new");
+    testfs::WriteFile(target / "a.dat", "old");
+    ASSERT_TRUE(CreateDirectoryA(PassFolderOf(target.Path()), nullptr));
+    for (int i = 0; i < kSpreadFolders; ++i)
+        ASSERT_TRUE(CreateDirectoryA(SpreadFolderOf(target.Path(), i), nullptr));
+    const CString left = SecondPathFor(target.Path(), "a.dat");
+    testfs::WriteFile(left, "left");
+    testfs::SetAttributes(left, FILE_ATTRIBUTE_READONLY);
+    TestWindow window;
+    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
+    EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
+    EXPECT_EQ((Contents{{"a.dat", "new"}}), Read(target.Path(), true));
+}
+
 // Holds of a moment waited for in the commit, and in the undo once the failing file's is spent.
 TEST(KilledPass, HoldsOfAMomentAreWaitedForInTheCommitAndInTheUndo) {
     testfs::TempDir source, target;
