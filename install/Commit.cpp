@@ -180,7 +180,9 @@ void RemoveKeptFiles(const CString& targetFolder, CPassFiles& files, CRetryBudge
         retry.Alive().Serve();
         const FilePaths paths = PathsOf(targetFolder, file);
         retry.StartFile();
-        if (file.OldKept() && Exists(paths.second))
+        // A link or a folder under the kept name is no old file of the commit's, only a
+        // leftover for a later pass to replace: it does not keep the record.
+        if (file.OldKept() && IsPlainFile(paths.second))
             removed = RemovePassFile(paths.second, retry) && removed;
         return true;
     });

@@ -237,6 +237,39 @@ TEST(KilledPass, ItsReadOnlyLeftoverIsReplaced) {
     EXPECT_EQ((Contents{{"a.dat", "new"}}), Read(target.Path(), true));
 }
 
+// Links planted under the pass's names are never followed nor installed: a link, or a file with
+// other names, under a copy's name has the killed commit undone (without a list to check it
+// against); a link under a kept file's name has an undo that cannot end completed instead.
+TEST(KilledPass, LinksUnderThePassNamesAreNeitherFollowedNorInstalled) {
+    testfs::TempDir target, outside, bad;
+    testfs::WriteFile(bad / "x.~kq", "");
+    const CString planted = outside / "x", copy = TemporaryPathFor(target.Path(), "a.dat"),
+                  kept = SecondPathFor(target.Path(), "a.dat");
+    const std::string record = "Korvo-Quenda Service-Pack: Commit 3\r\n+ 00 1 a.dat\r\n.\r\n";
+    const struct {
+        const CString& at;
+        int (*link)(const char*, const char*);
+        const char *undo, *said, *left;
+    } cases[] = {{copy, link, "", kFinishedUndo, "old"},
+                 {copy, symlink, "", kFinishedUndo, "old"},
+                 {kept, symlink, "Undo\r\n", kFinishedCommit, "new"}};
+    for (const auto& c : cases) {
+        testfs::RemoveTree(target.Path());
+        testfs::WriteFileMakingFolders(target / kRecordName, record + c.undo);
+        testfs::WriteFileMakingFolders(c.at, "");
+        testfs::RemoveTree(c.at);
+        testfs::WriteFile(target / "a.dat", c.left);
+        testfs::WriteFile(planted, "planted");
+        ASSERT_EQ(0, c.link(testfs::Posix(planted).c_str(), testfs::Posix(c.at).c_str()));
+        TestWindow window;
+        RunInstallationPass(bad.Path(), target.Path(), &window.Wnd());
+        EXPECT_NE(std::string::npos, window.MessageBoxes().back().text.find(c.said)) << c.undo;
+        EXPECT_EQ(c.left, Content(target / "a.dat"));
+        EXPECT_EQ("planted", Content(planted));
+        EXPECT_FALSE(testfs::Exists(target / kRecordName));
+    }
+}
+
 // Holds of a moment waited for in the commit, and in the undo once the failing file's is spent.
 TEST(KilledPass, HoldsOfAMomentAreWaitedForInTheCommitAndInTheUndo) {
     testfs::TempDir source, target;
