@@ -11,9 +11,9 @@
 #include "PassTexts.h"
 #include "TestFs.h"
 #include "TestWindow.h"
-#include "install/PassFolderLayout.h"
 #include "install/InstallationPass.h"
 #include "install/PackList.h"
+#include "install/PassFolderLayout.h"
 #include "res/resource.h"
 
 using testfs::operator/;
@@ -149,10 +149,26 @@ TEST_F(PackList, WhatIsCheckedIsTheStagedCopy) {
                   EXPECT_FALSE(MoveFileExA(korvo.Path(), korvo.Path() + "-moved", 0));
               }));
     EXPECT_TRUE(testfs::List(korvo.Path()).empty());
-    EXPECT_EQ(kCompleted, pass("abc", [&](const CString& copy) {
-                  held = CreateFileA(copy, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-              }));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, held);
+    // A scanner's hold on a closed copy (of the file staged first, whichever it is) until the
+    // check has waited.
+    Carry(kAbc + " 3 a.txt\n" + kAbc + " 3 b.txt\n");
+    testfs::WriteFile(dir / "b.txt", "abc");
+    bool waited = false;
+    SetHeadlessServeHook([&](DWORD waitMs) {
+        if (waitMs > 0 && held != INVALID_HANDLE_VALUE)
+            CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE)), waited = true;
+        for (const char* name : {"a.txt", "b.txt"})
+            if (!waited && held == INVALID_HANDLE_VALUE)
+                held = CreateFileA(TemporaryPathFor(korvo.Path(), name), GENERIC_READ, 0, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    });
+    RunInstallationPass(dir.Path(), korvo.Path(), &window.Wnd());
+    SetHeadlessServeHook(nullptr);
+    EXPECT_TRUE(waited);
+    EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
+    testfs::RemoveTree(dir / "b.txt");
+    testfs::RemoveTree(korvo / "b.txt");
+    Carry(kAbc + " 3 a.txt\n");
     testfs::RemoveTree(korvo / "a.txt");
     EXPECT_EQ(failed("Folgende Dateien konnten nicht kopiert werden:", kTryAgain),
               pass("abc", [&](const CString&) { testfs::WriteFile(korvo / "a.txt", "new"); }));
