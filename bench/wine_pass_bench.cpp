@@ -29,8 +29,8 @@
 #include "Sha256.h"
 #include "Timing.h"
 #include "WinApi.h"
-#include "install/InstallationPass.h"
 #include "install/FileKind.h"
+#include "install/InstallationPass.h"
 #include "install/PassFolderLayout.h"
 #include "install/Staging.h"
 

@@ -1,9 +1,9 @@
 #include "install/PackPresence.h"
 
 #include "WinApi.h"
+#include "install/FileKind.h"
 #include "install/PackList.h"
 #include "install/PassListing.h"
-#include "install/FileKind.h"
 #include "install/PassNames.h"
 #include "install/WindowsFolders.h"
 
