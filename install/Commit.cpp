@@ -69,7 +69,7 @@ bool FlushWritten(const CString& targetFolder, CPassFiles& files, bool copies, C
     return files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
         const FilePaths paths = PathsOf(targetFolder, file);
-        if (copies && file.CopyFlushed())
+        if (file.Current() || (copies && file.CopyFlushed()))
             return true;
         return FlushOne(copies ? paths.temporary : paths.target, 0);
     });
@@ -112,6 +112,8 @@ bool CanUndo(const FilePaths& paths, CPassFiles::File file) {
 // it under the target's, so that a stop between leaves the file new, or old with its copy
 // beside it. Each step has a file's budget of its own.
 bool UndoFile(const FilePaths& paths, CPassFiles::File file, CRetryBudget& retry) {
+    if (file.Current())
+        return true; // never changed
     bool target = Exists(paths.target);
     const bool temporary = Exists(paths.temporary);
     retry.StartFile();
@@ -295,6 +297,10 @@ void Unstage(const CString& targetFolder, CPassFiles& files, int staged, CKeepAl
     bool restored = true;
     files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
+        if (file.Current()) {
+            ++index; // left as it was
+            return true;
+        }
         if (!UnstageFile(PathsOf(targetFolder, file), file, index++ < staged)) {
             outcome.CopyFailed(file.Name(), Cause::Other);
             restored = false;
@@ -317,6 +323,10 @@ void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
     int done = 0;
     const bool committed = files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
+        if (file.Current()) {
+            ++done;
+            return true;
+        }
         const FilePaths paths = PathsOf(targetFolder, file);
         retry.StartFile();
         bool linked = false;

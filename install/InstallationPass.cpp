@@ -6,6 +6,7 @@
 #include "DiskFlush.h"
 #include "KeepAlive.h"
 #include "install/Commit.h"
+#include "install/CurrentFiles.h"
 #include "install/FileKind.h"
 #include "install/PackList.h"
 #include "install/PassFolder.h"
@@ -91,6 +92,7 @@ struct Pass {
     CRetryBudget retry{alive};
     CPackList list;
     CPassFiles files;
+    int changed = 0; // files staged to be replaced or added, not already current
 
     Listed Run();
     void Stage();
@@ -118,11 +120,15 @@ void Pass::Stage() {
             ShowProgress(++number, file.Name());
         retry.StartFile();
         const FilePaths paths(sourceFolder, targetFolder, file.Name());
+        if (copy && MarkIfCurrent(paths, file, list, alive)) {
+            ++staged;
+            return true;
+        }
         const Cause cause = StageFile(paths, file, copy, flush, leftovers, alive, retry);
         if (cause != Cause::None)
             outcome.CopyFailed(file.Name(), cause);
         else if (copy)
-            ++staged;
+            ++staged, ++changed;
         return true;
     });
     if (!outcome.Complete())
@@ -135,6 +141,8 @@ void Pass::Check() {
     if (!list.Carried() || !outcome.Complete())
         return;
     files.ForEach([&](CPassFiles::File file) {
+        if (file.Current())
+            return true; // checked against the list as it was found current
         const CString staged = TemporaryPathFor(targetFolder, file.Name());
         retry.StartFile();
         CPackList::Copy copy;
@@ -168,11 +176,16 @@ Listed Pass::Run() {
     // After a failure of the listing, staging only checks the targets.
     Stage();
     Check();
-    if (outcome.Complete() && files.Count() > 0)
+    if (outcome.Complete() && changed > 0)
         Commit(targetFolder, files, retry, outcome);
     if (outcome.Complete())
         files.ForEach([&](CPassFiles::File file) {
-            face.File(file.Name(), Cause::None);
+            if (!file.Current())
+                face.File(file.Name(), Cause::None);
+            else if (TouchCurrent(FilePaths(sourceFolder, targetFolder, file.Name()), file))
+                face.Current(file.Name());
+            else
+                face.File(file.Name(), Cause::Other);
             return true;
         });
     return Listed::Files;
