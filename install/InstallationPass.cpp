@@ -120,7 +120,9 @@ void Pass::Stage() {
             ShowProgress(++number, file.Name());
         retry.StartFile();
         const FilePaths paths(sourceFolder, targetFolder, file.Name());
-        if (copy && MarkIfCurrent(paths, file, list, alive)) {
+        // A killed pass's leftover under the file's names is replaced only by staging it.
+        if (copy && !(leftovers && (Exists(paths.temporary) || Exists(paths.second))) &&
+            MarkIfCurrent(paths, file, list, alive)) {
             ++staged;
             return true;
         }
