@@ -297,11 +297,9 @@ void Unstage(const CString& targetFolder, CPassFiles& files, int staged, CKeepAl
     bool restored = true;
     files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
-        if (file.Current()) {
-            ++index; // left as it was
-            return true;
-        }
-        if (!UnstageFile(PathsOf(targetFolder, file), file, index++ < staged)) {
+        // A current file has no copy, only perhaps its marks reset.
+        const bool copied = index++ < staged && !file.Current();
+        if (!UnstageFile(PathsOf(targetFolder, file), file, copied)) {
             outcome.CopyFailed(file.Name(), Cause::Other);
             restored = false;
         }

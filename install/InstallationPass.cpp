@@ -6,7 +6,6 @@
 #include "DiskFlush.h"
 #include "KeepAlive.h"
 #include "install/Commit.h"
-#include "install/CurrentFiles.h"
 #include "install/FileKind.h"
 #include "install/PackList.h"
 #include "install/PassFolder.h"
@@ -120,17 +119,11 @@ void Pass::Stage() {
             ShowProgress(++number, file.Name());
         retry.StartFile();
         const FilePaths paths(sourceFolder, targetFolder, file.Name());
-        // A killed pass's leftover under the file's names is replaced only by staging it.
-        if (copy && !(leftovers && (Exists(paths.temporary) || Exists(paths.second))) &&
-            MarkIfCurrent(paths, file, list, alive)) {
-            ++staged;
-            return true;
-        }
         const Cause cause = StageFile(paths, file, copy, flush, leftovers, alive, retry);
         if (cause != Cause::None)
             outcome.CopyFailed(file.Name(), cause);
         else if (copy)
-            ++staged, ++changed;
+            ++staged, changed += !file.Current();
         return true;
     });
     if (!outcome.Complete())
@@ -143,14 +136,24 @@ void Pass::Check() {
     if (!list.Carried() || !outcome.Complete())
         return;
     files.ForEach([&](CPassFiles::File file) {
-        if (file.Current())
-            return true; // checked against the list as it was found current
-        const CString staged = TemporaryPathFor(targetFolder, file.Name());
+        // A current target is checked as a copy is.
+        const CString target = targetFolder + '\\' + file.Name();
+        const CString staged =
+            file.Current() ? target : TemporaryPathFor(targetFolder, file.Name());
         retry.StartFile();
         CPackList::Copy copy;
         while ((copy = list.CheckStagedCopy(file.Name(), staged, alive)) ==
                    CPackList::Copy::Unreadable &&
                retry.Again(staged)) {
+        }
+        // A pack file damaged since its release may find Korvo's file as released: it is left
+        // alone, and the copy made this pass goes.
+        if (copy == CPackList::Copy::Differs && !file.Current() && file.OldKept() &&
+            list.CheckStagedCopy(file.Name(), target, alive) == CPackList::Copy::Matches &&
+            DeleteFileA(staged)) {
+            file.SetCurrent(true);
+            --changed;
+            return true;
         }
         if (copy != CPackList::Copy::Matches)
             outcome.CopyFailed(file.Name(), copy == CPackList::Copy::Differs
@@ -184,7 +187,8 @@ Listed Pass::Run() {
         files.ForEach([&](CPassFiles::File file) {
             if (!file.Current())
                 face.File(file.Name(), Cause::None);
-            else if (TouchCurrent(FilePaths(sourceFolder, targetFolder, file.Name()), file))
+            else if (!file.TimeStale() ||
+                     StampCurrent(FilePaths(sourceFolder, targetFolder, file.Name())))
                 face.Current(file.Name());
             else
                 face.File(file.Name(), Cause::Other);

@@ -54,11 +54,12 @@ extern "C" DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh
     const OpenFile* file = LookupOpenFile(handle);
     if (!file)
         return INVALID_SET_FILE_POINTER;
-    if (method != FILE_END || distance != 0 || (distanceHigh && *distanceHigh != 0)) {
+    if ((method != FILE_END && method != FILE_BEGIN) || distance != 0 ||
+        (distanceHigh && *distanceHigh != 0)) {
         Fail(ERROR_NOT_SUPPORTED);
         return INVALID_SET_FILE_POINTER;
     }
-    const off_t at = lseek(file->fd, 0, SEEK_END);
+    const off_t at = lseek(file->fd, 0, method == FILE_END ? SEEK_END : SEEK_SET);
     if (at < 0) {
         Fail(ErrorFromErrno(errno));
         return INVALID_SET_FILE_POINTER;

@@ -46,6 +46,7 @@ typedef struct HCURSOR__* HCURSOR;
 #define _MAX_EXT 256
 
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define FILE_BEGIN 0
 #define FILE_END 2
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
@@ -212,7 +213,7 @@ BOOL SetFileTime(HANDLE file, const FILETIME* created, const FILETIME* accessed,
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, OVERLAPPED* overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, OVERLAPPED* overlapped);
 BOOL FlushFileBuffers(HANDLE file);
-// FILE_END only: where a log is appended to.
+// FILE_END (where a log is appended to) and FILE_BEGIN, by 0 only.
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
