@@ -35,6 +35,9 @@ public:
         m_handle = INVALID_HANDLE_VALUE;
     }
     HANDLE Handle() const { return m_handle; }
+    const FILETIME& Written() const { return m_written; }
+    // Why the last look could not open it.
+    DWORD Error() const { return m_error; }
 
     // Opens the target itself, never what a link points to, for reading and access and with
     // every share, and reads its attributes and number of names. With retry, a hold is tried
@@ -44,12 +47,15 @@ public:
     Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attributes,
                DWORD& links) {
         Close();
-        while ((m_handle = CreateFileA(
-                    target, access | GENERIC_READ | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) == INVALID_HANDLE_VALUE)
+        while ((m_handle =
+                    CreateFileA(target, access | GENERIC_READ | FILE_READ_ATTRIBUTES, kShareAll,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) ==
+               INVALID_HANDLE_VALUE) {
+            m_error = GetLastError();
             if (!retry || !retry->Again(target))
-                return CauseOf(GetLastError(), target);
-        if (!ReadFileKind(m_handle, attributes, links))
+                return CauseOf(m_error, target);
+        }
+        if (!ReadFileKind(m_handle, attributes, links, &m_written))
             return CauseOf(GetLastError(), target);
         return attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY) ? Cause::Other
                                                                                       : Cause::None;
@@ -57,6 +63,8 @@ public:
 
 private:
     HANDLE m_handle = INVALID_HANDLE_VALUE;
+    FILETIME m_written = {};
+    DWORD m_error = ERROR_SUCCESS;
 };
 
 // A leftover under one of the pass's names, about to be replaced by a rename: its read-only
@@ -82,11 +90,14 @@ void ClearLeftover(const CString& path) {
 // not copied at all but marked current in file; only where no killed pass's leftover is under
 // its names, which staging alone replaces.
 Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool leftovers,
-           CKeepAlive& alive, CRetryBudget& retry, HANDLE current = INVALID_HANDLE_VALUE) {
+           CKeepAlive& alive, CRetryBudget& retry, const Target* target = nullptr) {
     const CString* copy = &paths.temporary;
+    HANDLE current = target ? target->Handle() : INVALID_HANDLE_VALUE;
     if (leftovers && (Exists(paths.temporary) || Exists(paths.second)))
         current = INVALID_HANDLE_VALUE;
     SameFile same;
+    if (target)
+        same.written = target->Written();
     for (int attempt = 0; !CopyData(paths.source, *copy, flush, alive, current, &same); ++attempt) {
         current = INVALID_HANDLE_VALUE; // compared once: its read position has moved
         const DWORD error = GetLastError();
@@ -147,7 +158,8 @@ Compared Compare(HANDLE from, HANDLE current, CKeepAlive& alive, DWORD& read, bo
             return pending || SetFilePointer(from, 0, nullptr, FILE_BEGIN) == 0 ? Compared::Differs
                                                                                 : Compared::Failed;
         }
-        if (read == 0)
+        // A file read short is read to its end.
+        if (read < sizeof g_buffer)
             return Compared::Same;
         alive.Serve();
     }
@@ -172,10 +184,8 @@ bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& 
                                   ? Compare(from, current, alive, read, pending)
                                   : Compared::Differs;
     if (compared == Compared::Same) {
-        FILETIME stamped;
         same->same = true;
-        same->timeStale = !GetFileTime(current, nullptr, nullptr, &stamped) ||
-                          std::memcmp(&stamped, &written, sizeof written) != 0;
+        same->timeStale = std::memcmp(&same->written, &written, sizeof written) != 0;
         CloseHandle(from);
         return true;
     }
@@ -219,7 +229,20 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
         return Cause::PathTooLong;
     if (paths.source.GetLength() >= MAX_PATH)
         return Cause::SourcePathTooLong;
-    DWORD attributes = GetFileAttributesA(paths.target);
+    const DWORD hold = DELETE | GENERIC_WRITE;
+    Target target;
+    DWORD attributes = 0, links = 0;
+    // Most targets are plain files without marks, or none: one open tells, and checks the hold.
+    if (target.Look(paths.target, hold, nullptr, attributes, links) == Cause::None &&
+        !(attributes & kMarks)) {
+        file.SetOldKept();
+        file.SetNames(links);
+        return copy ? Copy(paths, file, flush, leftovers, alive, retry, &target) : Cause::None;
+    }
+    if (target.Error() == ERROR_FILE_NOT_FOUND)
+        return copy ? Copy(paths, file, flush, leftovers, alive, retry) : Cause::None;
+    target.Close();
+    attributes = GetFileAttributesA(paths.target);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND)
@@ -233,9 +256,6 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
     // One open checks a target for a hold and counts its names; a read-only one refuses write
     // access, so it is first looked at alone.
     const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
-    DWORD links = 0;
-    const DWORD hold = DELETE | GENERIC_WRITE;
-    Target target;
     if (const Cause cause = target.Look(paths.target, readOnly ? 0 : hold,
                                         readOnly ? nullptr : &retry, attributes, links);
         cause != Cause::None)
@@ -256,7 +276,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
         if (const Cause cause = target.Look(paths.target, hold, &retry, attributes, links);
             cause != Cause::None)
             return cause;
-    return Copy(paths, file, flush, leftovers, alive, retry, target.Handle());
+    return Copy(paths, file, flush, leftovers, alive, retry, &target);
 }
 
 bool UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {

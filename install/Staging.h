@@ -15,6 +15,7 @@ struct FilePaths {
 
 // A target found to hold the source's bytes already: no copy was made.
 struct SameFile {
+    FILETIME written = {}; // the target's last-write time, given
     bool same = false;
     bool timeStale = false; // its last-write time is not the source's
 };
