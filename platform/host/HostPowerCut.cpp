@@ -46,6 +46,7 @@ struct State {
     bool on = false;
     std::map<Key, Dirty> dirty;
     std::vector<Change> changes;
+    size_t flushed = 0; // changes before the last flush
 };
 
 State& Now() {
@@ -149,6 +150,7 @@ void TrackPowerCut(bool on) {
         close(file.second.fd);
     state.dirty.clear();
     state.changes.clear();
+    state.flushed = 0;
     state.on = on;
 }
 
@@ -185,6 +187,7 @@ void NoteFlushed(int fd) {
     state.changes.erase(std::remove_if(state.changes.begin(), state.changes.end(),
                                        [](const Change& change) { return change.folders.empty(); }),
                         state.changes.end());
+    state.flushed = state.changes.size();
 }
 
 void NoteVolumeFlushed() {
@@ -212,7 +215,7 @@ void NoteFailed() {
         Now().changes.pop_back();
 }
 
-void CutPower() {
+void CutPower(bool keepEarlier) {
     State& state = Now();
     for (const auto& file : state.dirty) {
         struct stat st;
@@ -226,13 +229,16 @@ void CutPower() {
                 break;
         }
     }
+    const auto lost = [&](size_t i) {
+        return state.changes[i].kind != Change::Delete && (!keepEarlier || i >= state.flushed);
+    };
     // A delete stays unless it removed a name that a lost rename or link made.
     for (size_t i = state.changes.size(); i-- > 0;) {
         const Change& change = state.changes[i];
-        bool lost = change.kind != Change::Delete;
-        for (size_t j = 0; j < i && !lost; ++j)
-            lost = state.changes[j].kind != Change::Delete && state.changes[j].to == change.from;
-        if (lost)
+        bool taken = lost(i);
+        for (size_t j = 0; j < i && !taken && change.kind == Change::Delete; ++j)
+            taken = lost(j) && state.changes[j].to == change.from;
+        if (taken)
             TakeBack(change);
     }
     TrackPowerCut(true);

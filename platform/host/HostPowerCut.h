@@ -8,7 +8,9 @@
 //   or the file it names was flushed after it (NTFS keeps a file's names in its own record);
 // - so is a delete of a name that such a lost change made. Any other delete stays, flushed or
 //   not: a disk may write one folder before another, so the old names may go while the new ones
-//   never came.
+//   never came;
+// - or, cut with keepEarlier, only the renames and links since the last flush of anything are
+//   lost: a disk may have written the folders of the earlier ones by then.
 // New files and folders, marks and times stay as they are.
 #pragma once
 
@@ -20,7 +22,7 @@ namespace hostfs {
 // From now on what is changed and flushed is recorded (on), or nothing any more (off).
 void TrackPowerCut(bool on);
 // Puts the disk as a power cut now would leave it; recording goes on from there.
-void CutPower();
+void CutPower(bool keepEarlier = false);
 
 // Called by the file functions while recording: after data was written through fd (size bytes
 // up to its position), after a flush of the file or folder open as fd, after the volume's.

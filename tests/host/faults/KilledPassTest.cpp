@@ -347,9 +347,10 @@ TEST(KilledPass, AKeptFileHeldInTheUndoLeavesNoKorvoFileMissing) {
 }
 
 // Killed before each change, or after the last, and the power cut then, with the volume flushed
-// and with each copy and folder flushed instead: a start that can only finish what the record
-// says leaves the folder new once the record was written, old once the undo's line was; one more
-// start installs the pack whole. A leftover under a copy's name has the copy renamed over it.
+// and with each copy and folder flushed instead, and in an undo also with the renames before the
+// last flush kept: a start that can only finish what the record says leaves the folder new once
+// the record was written, old once the undo's line was; one more start installs the pack whole.
+// A leftover under a copy's name has the copy renamed over it.
 TEST(KilledPass, BeforeEveryChangeAndAPowerCutTheNextStartsLeaveTheFolderWhole) {
     testfs::TempDir source, target, bad;
     for (const char* name : {"a.dat", "b.dat", "c.dat"})
@@ -376,19 +377,19 @@ TEST(KilledPass, BeforeEveryChangeAndAPowerCutTheNextStartsLeaveTheFolderWhole) 
     };
     // Counts the changes, fails the failAt-th rename into the Korvo folder and kills the pass
     // before the stop-th change, with a power cut.
-    const auto hook = [](int stop, int failAt, int& changes, int& commits) {
-        return [stop, failAt, &changes, &commits](LPCSTR from, LPCSTR to) {
+    const auto hook = [](int stop, int failAt, bool keep, int& changes, int& commits) {
+        return [=, &changes, &commits](LPCSTR from, LPCSTR to) {
             if (from && !std::strcmp(from, kFlushed))
                 return true;
             if (++changes == stop) {
-                hostfs::CutPower();
+                hostfs::CutPower(keep);
                 _exit(kStopStatus);
             }
             return !to || !Ours(from) || Ours(to) || ++commits != failAt;
         };
     };
     for (const bool volume : {true, false})
-        for (const int failAt : {0, 2}) {
+        for (const auto& [failAt, keep] : {std::pair{0, false}, {2, true}}) {
             RefuseVolumeFlush(!volume);
             // Where a whole pass writes the record (its last write before the first rename into
             // the Korvo folder) and the undo's line (its first write after).
@@ -396,7 +397,7 @@ TEST(KilledPass, BeforeEveryChangeAndAPowerCutTheNextStartsLeaveTheFolderWhole) 
             setUp();
             {
                 ScopedChangeHook traced(
-                    [&, counted = hook(0, failAt, changes, commits)](LPCSTR from, LPCSTR to) {
+                    [&, counted = hook(0, failAt, keep, changes, commits)](LPCSTR from, LPCSTR to) {
                         const bool ok = counted(from, to);
                         if (!from && !commits)
                             recordAt = changes;
@@ -412,9 +413,9 @@ TEST(KilledPass, BeforeEveryChangeAndAPowerCutTheNextStartsLeaveTheFolderWhole) 
                 if (pid == 0) {
                     hostfs::TrackPowerCut(true);
                     changes = commits = 0;
-                    ScopedChangeHook killed(hook(stop, failAt, changes, commits));
+                    ScopedChangeHook killed(hook(stop, failAt, keep, changes, commits));
                     pass(source.Path());
-                    hostfs::CutPower();
+                    hostfs::CutPower(keep);
                     _exit(0);
                 }
                 int status = 0;
@@ -422,8 +423,8 @@ TEST(KilledPass, BeforeEveryChangeAndAPowerCutTheNextStartsLeaveTheFolderWhole) 
                 ASSERT_TRUE(WIFEXITED(status) &&
                             WEXITSTATUS(status) == (stop > last ? 0 : kStopStatus));
                 const std::string at = (volume ? "volume" : "files") + std::string(" flushed, ") +
-                                       std::to_string(failAt) + " failing, cut at " +
-                                       std::to_string(stop);
+                                       std::to_string(failAt) + " failing, " +
+                                       (keep ? "kept, " : "") + "cut at " + std::to_string(stop);
                 pass(bad.Path());
                 const bool committed = stop > recordAt && (!failAt || stop <= undoAt);
                 EXPECT_EQ(committed ? pack : old, Read(target.Path(), false)) << at;
