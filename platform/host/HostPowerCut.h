@@ -1,7 +1,7 @@
 // A power cut, for tests: the disk as it may be found after the power failed, from what was
 // flushed. Off unless a test turns it on; the file functions report to it what they change.
 //
-// What is lost, never less than NTFS loses:
+// What is lost:
 // - data written to a file since its last flush (FlushFileBuffers on it, or the volume's) reads
 //   back as zeros; its size and its name stay, as NTFS journals them;
 // - a rename or hard link is lost, latest first, unless the volume, or every folder it changed,
@@ -11,7 +11,7 @@
 //   never came;
 // - or, cut with keepEarlier, only the renames and links since the last flush of anything are
 //   lost: a disk may have written the folders of the earlier ones by then.
-// New files and folders, marks and times stay as they are.
+// New files and folders stay, and so do marks and times.
 #pragma once
 
 #include <string>
