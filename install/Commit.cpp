@@ -166,8 +166,11 @@ bool Undo(const CString& targetFolder, CPassFiles& files, int count, bool record
         outcome.PartlyUpdated();
         return false;
     }
-    // Old again: the copies are leftovers now, which no record needs.
-    RemoveCommitRecord(targetFolder); // else the next pass finds nothing left to undo
+    // Old again once the renames are on the disk: the copies are leftovers then, which no record
+    // needs. Removed before, the record could outlast a power cut that takes back the renames,
+    // leaving a mix that no record names. A record left finds nothing to undo in the next pass.
+    if (FlushWritten(targetFolder, files, false, alive))
+        RemoveCommitRecord(targetFolder);
     Unstage(targetFolder, files, files.Count(), alive, outcome);
     return true;
 }

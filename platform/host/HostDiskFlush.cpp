@@ -7,6 +7,7 @@
 #include "DiskFlush.h"
 #include "HostErrors.h"
 #include "HostPath.h"
+#include "HostPowerCut.h"
 
 using namespace hostfs;
 
@@ -41,5 +42,8 @@ extern "C" BOOL FlushVolumeOf(LPCSTR folder) {
     const int synced = syncfs(fd);
     const int error = errno;
     close(fd);
-    return synced == 0 ? TRUE : Fail(ErrorFromErrno(error));
+    if (synced != 0)
+        return Fail(ErrorFromErrno(error));
+    NoteVolumeFlushed();
+    return TRUE;
 }

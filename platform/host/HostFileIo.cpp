@@ -7,6 +7,7 @@
 #include "HostErrors.h"
 #include "HostHandles.h"
 #include "HostOpenFile.h"
+#include "HostPowerCut.h"
 #include "HostShares.h"
 
 namespace hostfs {
@@ -82,12 +83,15 @@ extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD don
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
+            const int err = errno;
+            NoteWritten(file->fd, written);
             if (done)
                 *done = written;
-            return Fail(errno == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(errno));
+            return Fail(err == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(err));
         }
         written += static_cast<DWORD>(n);
     }
+    NoteWritten(file->fd, written);
     if (done)
         *done = written;
     return TRUE;
@@ -99,5 +103,8 @@ extern "C" BOOL FlushFileBuffers(HANDLE handle) {
         return FALSE;
     if (!(file->access & GENERIC_WRITE))
         return Fail(ERROR_ACCESS_DENIED);
-    return fsync(file->fd) == 0 ? TRUE : Fail(ErrorFromErrno(errno));
+    if (fsync(file->fd) != 0)
+        return Fail(ErrorFromErrno(errno));
+    NoteFlushed(file->fd);
+    return TRUE;
 }
