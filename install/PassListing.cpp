@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "NameCase.h"
 #include "disk/DiskObject.h"
 #include "install/CommitRecord.h"
 #include "install/FileKind.h"
@@ -61,15 +62,18 @@ int CompareKeys(const void* a, const void* b) {
 }
 
 // A key that names differing only in letter case share, whatever the code page: ASCII letters
-// folded, every other character by its length alone. Names of one key are then compared whole.
+// folded, each run of other characters one mark, as a letter and its pair may differ in length
+// (in UTF-8). Names of one key are then compared whole.
 uint32_t CaseKey(const char* name) {
     uint32_t key = 2166136261u; // FNV-1a
+    bool run = false;
     for (const char* c = name; *c;) {
         const char* next = CharNextA(c);
         const unsigned byte = static_cast<unsigned char>(*c);
-        key = (key ^ (next - c == 1 && byte < 0x80 ? static_cast<unsigned>(std::tolower(byte))
-                                                   : 0x100u + static_cast<unsigned>(next - c))) *
-              16777619u;
+        const bool ascii = next - c == 1 && byte < 0x80;
+        if (ascii || !run)
+            key = (key ^ (ascii ? static_cast<unsigned>(std::tolower(byte)) : 0x100u)) * 16777619u;
+        run = !ascii;
         c = next;
     }
     return key;
@@ -102,8 +106,7 @@ void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
     candidates.ForEach([&](CPassFiles::File one) {
         int same = 0;
         candidates.ForEach([&](CPassFiles::File other) {
-            same += _mbsicmp(reinterpret_cast<const unsigned char*>(one.Name()),
-                             reinterpret_cast<const unsigned char*>(other.Name())) == 0;
+            same += IsSameFileNameA(one.Name(), other.Name()) != FALSE;
             return same < 2;
         });
         if (same > 1)

@@ -27,4 +27,10 @@ SetProcessMitigationPolicyFn SetProcessMitigationPolicy() {
     return fn;
 }
 
+CompareStringOrdinalFn CompareStringOrdinal() {
+    static const CompareStringOrdinalFn fn =
+        Lookup<CompareStringOrdinalFn>("kernel32.dll", "CompareStringOrdinal");
+    return fn;
+}
+
 } // namespace optional_api
