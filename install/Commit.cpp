@@ -63,8 +63,9 @@ bool FlushFolders(const CString& targetFolder) {
 // the next pass rename them over old files) or, once they are in place, the renames. One flush
 // of the volume where it can be opened; else the renames by their folders, and what no folder's
 // flush covers (a copy's data) by each file, unless staging flushed it already.
-bool FlushWritten(const CString& targetFolder, CPassFiles& files, bool copies, CKeepAlive& alive) {
-    if (FlushVolumeOf(targetFolder) || (!copies && FlushFolders(targetFolder)))
+bool FlushWritten(const CString& targetFolder, HANDLE hold, CPassFiles& files, bool copies,
+                  CKeepAlive& alive) {
+    if (FlushVolumeOf(hold) || (!copies && FlushFolders(targetFolder)))
         return true;
     return files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
@@ -174,8 +175,9 @@ bool Undo(const CString& targetFolder, CPassFiles& files, int count, bool record
 
 // Once every copy is in place, the renames go to the disk, then the old files, then the record.
 // A kept file or the record left over is removed by the next pass.
-void RemoveKeptFiles(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry) {
-    if (!FlushWritten(targetFolder, files, false, retry.Alive()))
+void RemoveKeptFiles(const CString& targetFolder, HANDLE hold, CPassFiles& files,
+                     CRetryBudget& retry) {
+    if (!FlushWritten(targetFolder, hold, files, false, retry.Alive()))
         return;
     bool removed = true;
     files.ForEach([&](CPassFiles::File file) {
@@ -206,8 +208,8 @@ bool Vouch(CPackList& list, CPassFiles::File file, const CString& copy, CRetryBu
     return checked == CPackList::Copy::Matches;
 }
 
-bool CompleteCommit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
-                    PassOutcome& outcome) {
+bool CompleteCommit(const CString& targetFolder, HANDLE hold, CPassFiles& files,
+                    CRetryBudget& retry, PassOutcome& outcome) {
     bool complete = true;
     files.ForEach([&](CPassFiles::File file) {
         retry.Alive().Serve();
@@ -230,7 +232,7 @@ bool CompleteCommit(const CString& targetFolder, CPassFiles& files, CRetryBudget
         outcome.PartlyUpdated();
         return false;
     }
-    RemoveKeptFiles(targetFolder, files, retry);
+    RemoveKeptFiles(targetFolder, hold, files, retry);
     return true;
 }
 
@@ -255,10 +257,10 @@ bool VouchAll(const CString& targetFolder, CPassFiles& files, CPackList& list, C
 // The killed pass's way, committing or undoing, finished; where that cannot be, the other way.
 // A commit goes back only for a copy it cannot vouch for; an undo that cannot end (a kept file
 // not as staging saw it) goes forward where every copy can be vouched for.
-bool FinishKilledCommit(const CString& targetFolder, CPassFiles& files, bool undoing,
+bool FinishKilledCommit(const CString& targetFolder, HANDLE hold, CPassFiles& files, bool undoing,
                         CPackList& list, CRetryBudget& retry, PassOutcome& outcome) {
     if (!undoing && VouchAll(targetFolder, files, list, retry, outcome)) {
-        if (!CompleteCommit(targetFolder, files, retry, outcome))
+        if (!CompleteCommit(targetFolder, hold, files, retry, outcome))
             return false;
         outcome.FinishedKilled(true);
         return true;
@@ -274,7 +276,7 @@ bool FinishKilledCommit(const CString& targetFolder, CPassFiles& files, bool und
         return true;
     }
     if (undoing && VouchAll(targetFolder, files, list, retry, outcome)) {
-        if (!CompleteCommit(targetFolder, files, retry, outcome))
+        if (!CompleteCommit(targetFolder, hold, files, retry, outcome))
             return false;
         outcome.FinishedKilled(true);
         return true;
@@ -309,10 +311,10 @@ void Unstage(const CString& targetFolder, CPassFiles& files, int staged, CKeepAl
         outcome.PartlyUpdated();
 }
 
-void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
+void Commit(const CString& targetFolder, HANDLE hold, CPassFiles& files, CRetryBudget& retry,
             PassOutcome& outcome) {
     CKeepAlive& alive = retry.Alive();
-    if (!FlushWritten(targetFolder, files, true, alive) ||
+    if (!FlushWritten(targetFolder, hold, files, true, alive) ||
         !WriteCommitRecord(targetFolder, files)) {
         outcome.Failed(CauseOf(GetLastError(), targetFolder));
         Unstage(targetFolder, files, files.Count(), alive, outcome);
@@ -338,13 +340,13 @@ void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
         return false;
     });
     if (committed)
-        RemoveKeptFiles(targetFolder, files, retry);
+        RemoveKeptFiles(targetFolder, hold, files, retry);
     else
         Undo(targetFolder, files, done + 1, false, alive, outcome);
 }
 
-bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBudget& retry,
-                          PassOutcome& outcome) {
+bool CompleteKilledCommit(const CString& targetFolder, HANDLE hold, CPackList& list,
+                          CRetryBudget& retry, PassOutcome& outcome) {
     CPassFiles files;
     const RecordRead read = ReadCommitRecord(targetFolder, files);
     switch (read) {
@@ -370,7 +372,7 @@ bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBu
         break;
     case RecordRead::Commit:
     case RecordRead::Undo:
-        return FinishKilledCommit(targetFolder, files, read == RecordRead::Undo, list, retry,
+        return FinishKilledCommit(targetFolder, hold, files, read == RecordRead::Undo, list, retry,
                                   outcome);
     }
     outcome.RecordUnusable(targetFolder + '\\' + kRecordName);

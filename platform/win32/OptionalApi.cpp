@@ -33,4 +33,10 @@ CompareStringOrdinalFn CompareStringOrdinal() {
     return fn;
 }
 
+GetFinalPathNameByHandleAFn GetFinalPathNameByHandleA() {
+    static const GetFinalPathNameByHandleAFn fn =
+        Lookup<GetFinalPathNameByHandleAFn>("kernel32.dll", "GetFinalPathNameByHandleA");
+    return fn;
+}
+
 } // namespace optional_api

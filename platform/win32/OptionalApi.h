@@ -23,4 +23,10 @@ using CompareStringOrdinalFn = int(WINAPI*)(LPCWSTR one, int oneLength, LPCWSTR 
 // kernel32!CompareStringOrdinal: Windows Vista.
 CompareStringOrdinalFn CompareStringOrdinal();
 
+using GetFinalPathNameByHandleAFn = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD size,
+                                                   DWORD flags);
+
+// kernel32!GetFinalPathNameByHandleA: Windows Vista.
+GetFinalPathNameByHandleAFn GetFinalPathNameByHandleA();
+
 } // namespace optional_api
