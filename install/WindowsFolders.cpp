@@ -10,7 +10,7 @@ bool Matches(const CString& folder, UINT length, const char* buffer) {
     if (length == 0 || length >= MAX_PATH)
         return false;
     const CString other = WithoutClosingBackslash(buffer);
-    return IsSameFileNameA(folder, other) != FALSE;
+    return CompareFileNamesA(folder, other) == 0;
 }
 
 } // namespace

@@ -3,6 +3,10 @@
 
 #include "HostNames.h"
 
-extern "C" BOOL IsSameFileNameA(LPCSTR a, LPCSTR b) {
-    return hostfs::EqualIgnoringCase(a, b);
+extern "C" int CompareFileNamesA(LPCSTR a, LPCSTR b) {
+    const auto* x = reinterpret_cast<const unsigned char*>(a);
+    const auto* y = reinterpret_cast<const unsigned char*>(b);
+    while (*x && hostfs::FoldCase(*x) == hostfs::FoldCase(*y))
+        ++x, ++y;
+    return hostfs::FoldCase(*x) - hostfs::FoldCase(*y);
 }

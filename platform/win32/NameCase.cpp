@@ -20,15 +20,15 @@ std::unique_ptr<wchar_t[]> Wide(LPCSTR name, int& length) {
 
 } // namespace
 
-extern "C" BOOL IsSameFileNameA(LPCSTR a, LPCSTR b) {
+extern "C" int CompareFileNamesA(LPCSTR a, LPCSTR b) {
     int lengthA = 0, lengthB = 0;
     const std::unique_ptr<wchar_t[]> wideA = Wide(a, lengthA), wideB = Wide(b, lengthB);
     if (!wideA || !wideB)
-        return std::strcmp(a, b) == 0;
+        return std::strcmp(a, b);
     if (const auto compare = optional_api::CompareStringOrdinal())
-        return compare(wideA.get(), -1, wideB.get(), -1, TRUE) == CSTR_EQUAL;
+        return compare(wideA.get(), -1, wideB.get(), -1, TRUE) - CSTR_EQUAL;
     // Without it, each letter's upper case, which folds the same letters.
     CharUpperBuffW(wideA.get(), lengthA);
     CharUpperBuffW(wideB.get(), lengthB);
-    return std::wcscmp(wideA.get(), wideB.get()) == 0;
+    return std::wcscmp(wideA.get(), wideB.get());
 }
