@@ -206,11 +206,12 @@ HANDLE CheckTarget(const std::string& to) {
     return file;
 }
 
-// The pass's own folder as the pass sets it up: made, held, hidden, locked, its subfolders
-// made and held; and taken down again.
+// The pass's own folder as the pass sets it up, the Korvo folder held first: made, held,
+// hidden, locked, its subfolders made and held; and taken down again.
 struct OwnFolder {
     explicit OwnFolder(const std::string& targetFolder)
         : target(targetFolder), path(PassFolderOf(target.c_str())) {
+        handles.push_back(OpenFolderHeld(target.c_str()));
         CreateDirectoryA(path.c_str(), nullptr);
         handles.push_back(OpenFolderHeld(path.c_str()));
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -244,8 +245,9 @@ void FlushThrough(const CString& path, DWORD folder) {
 
 // The volume's flush, or where it cannot be opened (as under Wine), the folders' that hold the
 // renamed names; each copy was flushed as it was written then.
-void Flush(const std::string& target, bool copies) {
-    if (FlushVolumeOf(target.c_str()) || copies)
+void Flush(const OwnFolder& own, bool copies) {
+    const std::string& target = own.target;
+    if (FlushVolumeOf(own.handles.front()) || copies)
         return;
     FlushThrough(target.c_str(), FILE_FLAG_BACKUP_SEMANTICS);
     for (int i = 0; i < kSpreadFolders; ++i)
@@ -256,7 +258,7 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
                 const std::string& target) {
     OwnFolder own(target);
     CKeepAlive alive(nullptr);
-    const bool flushEach = !CanFlushVolumeOf(target.c_str());
+    const bool flushEach = !CanFlushVolumeOf(own.handles.front());
     std::vector<bool> old(names.size());
     for (size_t i = 0; i < names.size(); ++i) {
         HANDLE current = CheckTarget(target + "\\" + names[i]);
@@ -269,7 +271,7 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
         if (old[i])
             CloseHandle(current);
     }
-    Flush(target, true); // the copies, before the record
+    Flush(own, true); // the copies, before the record
     const std::string record = target + "\\" + kRecordName;
     HANDLE file = CreateFileA(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -286,7 +288,7 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
         MoveFileExA(TemporaryPathFor(target.c_str(), names[i].c_str()), to.c_str(),
                     old[i] ? MOVEFILE_REPLACE_EXISTING : 0);
     }
-    Flush(target, false); // the renames, before the old files go
+    Flush(own, false); // the renames, before the old files go
     for (size_t i = 0; i < names.size(); ++i) {
         const CString second = SecondPathFor(target.c_str(), names[i].c_str());
         if (old[i] && GetFileAttributesA(second) != INVALID_FILE_ATTRIBUTES)

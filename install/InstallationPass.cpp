@@ -77,13 +77,14 @@ private:
 enum class Listed { Files, Unreadable, NotHeld };
 
 struct Pass {
-    Pass(const CString& source, const CString& target, CPassFace& passFace, CKeepAlive& keepAlive,
-         PassOutcome& passOutcome, bool folderMade)
-        : sourceFolder(source), targetFolder(target), face(passFace), alive(keepAlive),
-          outcome(passOutcome), leftovers(!folderMade) {}
+    Pass(const CString& source, const CString& target, HANDLE held, CPassFace& passFace,
+         CKeepAlive& keepAlive, PassOutcome& passOutcome, bool folderMade)
+        : sourceFolder(source), targetFolder(target), targetHold(held), face(passFace),
+          alive(keepAlive), outcome(passOutcome), leftovers(!folderMade) {}
 
     const CString& sourceFolder;
     const CString& targetFolder;
+    const HANDLE targetHold; // the Korvo folder's, whose volume is flushed
     CPassFace& face;
     CKeepAlive& alive;
     PassOutcome& outcome;
@@ -111,7 +112,7 @@ void Pass::ShowProgress(int number, const char* name) {
 // but still checks the other targets, so that the message names all it can.
 void Pass::Stage() {
     int staged = 0, number = 0;
-    const bool flush = !CanFlushVolumeOf(targetFolder);
+    const bool flush = !CanFlushVolumeOf(targetHold);
     files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
         const bool copy = outcome.Complete();
@@ -166,7 +167,7 @@ void Pass::Check() {
 }
 
 Listed Pass::Run() {
-    if (!CompleteKilledCommit(targetFolder, list, retry, outcome))
+    if (!CompleteKilledCommit(targetFolder, targetHold, list, retry, outcome))
         return Listed::Files;
     // A list that cannot be read cannot vouch for any file.
     if (list.Malformed()) {
@@ -182,7 +183,7 @@ Listed Pass::Run() {
     Stage();
     Check();
     if (outcome.Complete() && changed > 0)
-        Commit(targetFolder, files, retry, outcome);
+        Commit(targetFolder, targetHold, files, retry, outcome);
     if (outcome.Complete())
         files.ForEach([&](CPassFiles::File file) {
             if (!file.Current())
@@ -232,7 +233,8 @@ int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& f
             if (opened == CPassFolder::Opened::Ready) {
                 // Gone before the message box, which the window shows as it was.
                 CKeepAlive alive(display);
-                Pass pass{sourceFolder, targetFolder, face, alive, outcome, passFolder.Made()};
+                Pass pass(sourceFolder, targetFolder, hold.Handle(), face, alive, outcome,
+                          passFolder.Made());
                 listed = pass.Run();
             }
         }

@@ -27,4 +27,16 @@ SetProcessMitigationPolicyFn SetProcessMitigationPolicy() {
     return fn;
 }
 
+CompareStringOrdinalFn CompareStringOrdinal() {
+    static const CompareStringOrdinalFn fn =
+        Lookup<CompareStringOrdinalFn>("kernel32.dll", "CompareStringOrdinal");
+    return fn;
+}
+
+GetFinalPathNameByHandleAFn GetFinalPathNameByHandleA() {
+    static const GetFinalPathNameByHandleAFn fn =
+        Lookup<GetFinalPathNameByHandleAFn>("kernel32.dll", "GetFinalPathNameByHandleA");
+    return fn;
+}
+
 } // namespace optional_api

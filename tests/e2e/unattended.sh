@@ -33,6 +33,14 @@ kq_check "nothing copied into it" [ -z "$(ls -A "$empty")" ]
 kq_hold "$folder\\KORVO.EXE" || exit 1
 unattended "KORVO.EXE held by a running program" 1618 "/S /D=\"$folder\" /LOG=\"$log\""
 kq_let_go
+# A pack unpacked case-sensitively: names that NTFS takes for one file, both refused.
+twins=("$pack/$(utf8 '\xc4nderung.txt')" "$pack/$(utf8 '\xe4nderung.txt')")
+echo A >"${twins[0]}" && echo a >"${twins[1]}" || exit 1
+unattended "two names differing only in the case of an umlaut" 1603 \
+    "/S /D=\"$folder\" /LOG=\"$(kq_windows_path "$KQ_WORK/twins.log")\""
+named=$(grep -c "nicht installiert: $(utf8 '[\xc4\xe4]')nderung.txt (" "$KQ_WORK/twins.log")
+kq_check "each of the two named" [ "$named" = 2 ]
+rm -- "${twins[@]}"
 # The lock of another pass into the same folder, held as that pass holds it.
 mkdir -p "$korvo/.~kq" && : >"$korvo/.~kq/~l" && saved=$before &&
     before=$(cd "$korvo" && ls -A && md5sum -- *) || exit 1

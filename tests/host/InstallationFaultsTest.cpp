@@ -263,6 +263,9 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
     testfs::WriteFile(source / "fine.txt", "new fine");
     testfs::WriteFile(source / "z-last.txt", "new last");
     testfs::WriteFile(source / "z.~KQ", "named like the pass's own files");
+    // Names that NTFS takes for one file, as it folds \xC4 and \xE4 too.
+    for (const char* twin : {"\xC4nderung.txt", "\xE4nderung.txt", "readme", "README"})
+        testfs::WriteFile(source / twin, twin);
     // Target files of the same names keep their old content.
     testfs::WriteFile(target / "fifo", "old fifo");
     testfs::WriteFile(target / "dangling", "old dangling");
@@ -277,7 +280,9 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
 
     // The listing's rules fail the pass before anything is copied.
     PassReport report = ReportOf(pass);
-    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "linked", "loop", "z.~KQ"}), report.notCopied)
+    EXPECT_EQ((Names{"README", "VOZORADI.DLL", "dangling", "linked", "loop", "readme", "z.~KQ",
+                     "\xC4nderung.txt", "\xE4nderung.txt"}),
+              report.notCopied)
         << report.text;
     // A library there that cannot be opened is taken for one in use.
     EXPECT_EQ((Names{kInUse, kTryAgain}), report.advice);

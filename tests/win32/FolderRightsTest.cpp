@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
+#include <algorithm>
 #include <sddl.h>
 
 #include "FolderRights.h"
 #include "TestFs.h"
 #include "TestWindow.h"
+#include "VolumeName.h"
+#include "WineDifference.h"
+#include "install/FileKind.h"
 #include "install/InstallationPass.h"
 
 using testfs::operator/;
@@ -37,4 +41,36 @@ TEST(FolderRights, ARightForAllThatTheParentLacksIsOwnAPackFilesStreamIsNotInsta
     RunInstallationPass(parent.Path(), target.Path(), &window.Wnd());
     EXPECT_EQ("program", testfs::ReadFile(target / "a.exe"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(target / "a.exe:Zone.Identifier"));
+}
+
+// The volume flushed is the one behind the Korvo folder's handle, also where the path's letter
+// names another drive: under Wine, Z: (the Unix root, which holds the prefix's C:); on Windows,
+// a drive that DefineDosDeviceA makes for the folder.
+TEST(DiskFlush, TheVolumeIsTheOneBehindTheFolderNotTheDriveOfItsPathsLetter) {
+    testfs::TempDir folder;
+    const std::string path(folder.Path());
+    char drive[] = "?:\\", volume[MAX_PATH] = "", volumeZ[MAX_PATH] = "", prefix[MAX_PATH];
+    const auto found = [&](const std::string& at) {
+        char name[MAX_PATH] = "";
+        HANDLE held = OpenFolderHeld(at.c_str());
+        EXPECT_TRUE(GetVolumeNameOfHandleA(held, name, MAX_PATH)) << at << ": " << GetLastError();
+        CloseHandle(held);
+        return name + std::string("\\");
+    };
+    drive[0] = path[0];
+    ASSERT_TRUE(GetVolumeNameForVolumeMountPointA(drive, volume, MAX_PATH)) << drive;
+    EXPECT_EQ(volume, found(path));
+    if (RunningUnderWine() && GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH)) {
+        std::string other = "Z:" + (prefix + ("/drive_c" + path.substr(2)));
+        std::replace(other.begin(), other.end(), '/', '\\');
+        ASSERT_TRUE(GetVolumeNameForVolumeMountPointA("Z:\\", volumeZ, MAX_PATH));
+        EXPECT_STRNE(volume, volumeZ);
+        EXPECT_EQ(volume, found(other));
+    }
+    SKIP_UNDER_WINE("a drive that DefineDosDeviceA makes names no folder, nor is one mounted");
+    for (drive[0] = 'Z', drive[2] = '\0'; GetLogicalDrives() & (1u << (drive[0] - 'A'));)
+        --drive[0];
+    ASSERT_TRUE(DefineDosDeviceA(0, drive, path.c_str())) << drive << ": " << GetLastError();
+    EXPECT_EQ(volume, found(drive + std::string("\\")));
+    DefineDosDeviceA(DDD_REMOVE_DEFINITION, drive, nullptr);
 }

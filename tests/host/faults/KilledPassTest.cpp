@@ -97,7 +97,7 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
                               : !std::strcmp(from, kFlushed)          ? 'S'
                               : refused                               ? 'X'
                               : to                                    ? 'R'
-                              : CString(from) == target.Path()        ? 'F'
+                              : !std::strcmp(from, kVolumeFlushed)    ? 'F'
                               : CString(from) == target / kRecordName ? 'C'
                                                                       : 'D';
             if (step != 'S' || trace.empty() || trace.back() != 'S')
