@@ -40,9 +40,9 @@ bool CRunLog::Open(const CString& path) {
     DWORD attributes = 0, links = 0;
     if (!ReadFileKind(m_file, attributes, links) || links != 1 ||
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
-        return Broken("will not write through a link or second name:", kNotPlain);
+        return Broken("will not write", kNotPlain, "a link or a second name");
     if (!HasTrustedOwner(m_file))
-        return Broken("will not write another user's file:", kForeign);
+        return Broken("will not write", kForeign, "another user's file");
     if (made)
         Write("\xEF\xBB\xBF", 3);
     return IsOpen();
@@ -78,10 +78,13 @@ void CRunLog::Write(const char* bytes, int size) {
         Broken("cannot write", kCannotOpen);
 }
 
-bool CRunLog::Broken(const char* what, const char* why) {
+bool CRunLog::Broken(const char* what, const char* why, const char* kind) {
     CString line;
-    line.Format("install: %s the log %s (error %lu)\n", what, static_cast<const char*>(m_path),
-                static_cast<unsigned long>(GetLastError()));
+    if (kind)
+        line.Format("install: %s the log %s, %s\n", what, static_cast<const char*>(m_path), kind);
+    else
+        line.Format("install: %s the log %s (error %lu)\n", what, static_cast<const char*>(m_path),
+                    static_cast<unsigned long>(GetLastError()));
     std::fputs(line, stderr);
     if (m_file != INVALID_HANDLE_VALUE)
         CloseHandle(m_file);

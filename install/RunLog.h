@@ -25,8 +25,9 @@ public:
 
 private:
     void Write(const char* bytes, int size);
-    // Closes the log for good, and says so on the error stream; false.
-    bool Broken(const char* what, const char* why);
+    // Closes the log for good, and says so on the error stream (kind: what the file is, where
+    // no error code says why); false.
+    bool Broken(const char* what, const char* why, const char* kind = nullptr);
 
     HANDLE m_file = INVALID_HANDLE_VALUE;
     CString m_path;
