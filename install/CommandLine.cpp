@@ -120,17 +120,21 @@ CommandLine ReadCommandLine(std::wstring_view line) {
         const std::wstring_view argument(wide.data(), wide.size());
         std::wstring_view value;
         bool understood = true;
+        CString* path = nullptr;
         if (Takes(argument, L"/S", value) && value.empty() && !read.unattended)
             read.unattended = true;
         else if (Takes(argument, L"/?", value) && value.empty() && !read.help)
             read.help = true;
         else if (Takes(argument, L"/D=", value) && !folder)
-            understood = folder = AnsiNameFromWide(value, read.folder) && !value.empty();
+            understood = folder = AnsiNameFromWide(value, *(path = &read.folder)) && !value.empty();
         else if (Takes(argument, L"/LOG=", value) && !log)
-            understood = log = AnsiNameFromWide(value, read.log) && !value.empty();
+            understood = log = AnsiNameFromWide(value, *(path = &read.log)) && !value.empty();
         else
             understood = false;
-        const char* why = understood && !value.empty() ? PathProblem(value) : nullptr;
+        const char* why = understood && path ? PathProblem(value) : nullptr;
+        // Not even the refusal is logged where such a /LOG= leads.
+        if (why)
+            *path = CString();
         if ((!understood || why) && read.notUnderstood.IsEmpty()) {
             AnsiNameFromWide(argument, read.notUnderstood);
             read.why = why;

@@ -24,7 +24,8 @@ TEST(CommandLine, ReadsSwitchesInAnyLetterCase) {
     EXPECT_EQ("C:\\", std::string(ReadCommandLine(L"install /D=C:\\").folder)) << "the root";
 }
 
-// With the pack in C:\Pack. A star marks a value named with a sentence on what is wrong.
+// With the pack in C:\Pack. A star marks a value named with a sentence on what is wrong; a
+// refused log is not kept.
 TEST(CommandLine, NamesWhatItDoesNotUnderstand) {
     // clang-format off
     const std::pair<const wchar_t*, const char*> cases[] = {
@@ -43,7 +44,9 @@ TEST(CommandLine, NamesWhatItDoesNotUnderstand) {
     for (const auto& [line, named] : cases) {
         CommandLine read = ReadCommandLine(line);
         RefusePackFolder(read, "C:\\Pack\\");
-        EXPECT_EQ(named, std::string(read.notUnderstood) + (read.why ? "*" : "")) << line;
+        EXPECT_EQ(named, std::string(read.notUnderstood) + (read.why ? "*" : "") +
+                             static_cast<const char*>(read.log))
+            << line;
     }
 }
 
