@@ -1,8 +1,8 @@
 // Folder rights on POSIX, plainly: root stands for the Administrators group and the system,
 // the effective user for the user the program runs as, who may own a folder as its parent's
-// owner may. POSIX has no inheritance, so a folder
-// grants nothing of its own when its group and others have no permission bit that its parent
-// lacks (a group's bits only count under the parent's group) and it has no access ACL.
+// owner may. POSIX has no inheritance, so a folder grants nothing of its own when its group and
+// others have no permission bit that its parent lacks (a group's bits only count under the
+// parent's group) and it has no access ACL.
 #include <cerrno>
 #include <sys/stat.h>
 #include <sys/xattr.h>
