@@ -74,7 +74,7 @@ extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD don
     const OpenFile* file = LookupOpenFile(handle);
     if (!file)
         return FALSE;
-    if (!(file->access & GENERIC_WRITE))
+    if (!(file->access & (GENERIC_WRITE | FILE_APPEND_DATA)))
         return Fail(ERROR_ACCESS_DENIED);
     DWORD written = 0;
     while (written < size) {

@@ -27,6 +27,10 @@ unattended() {
 }
 
 unattended "an unknown switch" 87 "/X /S \"/D=$folder\""
+unattended "a quoted folder with a closing backslash" 87 "/S /D=\"$folder\\\" /LOG=\"$log\""
+kq_check "no log: its switch became part of the folder" [ ! -e "$KQ_WORK/install.log" ]
+unattended "a relative folder" 87 "/S /D=..\\Korvo /LOG=\"$log\""
+unattended "the pack's own folder" 87 "/S \"/D=$(kq_windows_path "$pack")\""
 unattended "a folder that does not exist" 1603 "/S \"/D=$folder\\fehlt\""
 unattended "a folder without the pack's files" 1603 "/s /d=$(kq_windows_path "$empty")"
 kq_check "nothing copied into it" [ -z "$(ls -A "$empty")" ]
@@ -45,14 +49,24 @@ rm -- "${twins[@]}"
 mkdir -p "$korvo/.~kq" && : >"$korvo/.~kq/~l" && saved=$before &&
     before=$(cd "$korvo" && ls -A && md5sum -- *) || exit 1
 kq_hold "$folder\\.~kq\\~l" || exit 1
-unattended "another installation into the same folder" 1618 "/S /D=\"$folder\""
+unattended "another installation into the same folder" 1618 "/S /D=\"$folder\" /LOG=\"$log\""
+kq_let_go
+# A killed commit whose copy of KORVO.EXE cannot replace it: Korvo stays partly updated.
+mkdir -p "$korvo/.~kq/3" && echo "Korvo 3" >"$korvo/.~kq/3/KORVO.EXE" &&
+    printf 'Korvo-Quenda Service-Pack: Commit 3\r\n+ 00 1 KORVO.EXE\r\n.\r\n' >"$korvo/.~kq/~c" &&
+    before=$(cd "$korvo" && ls -A && md5sum -- *) || exit 1
+kq_hold "$folder\\KORVO.EXE" || exit 1
+unattended "a killed commit that cannot be completed" 1604 "/S /D=\"$folder\" /LOG=\"$log\""
 kq_let_go
 before=$saved
 unattended "an installation" 0 "/S /D=\"$folder\" /LOG=\"$log\""
 kq_check "the pack installed" cmp -s "$pack/KORVO.EXE" "$korvo/KORVO.EXE"
 text=$(tr -d '\r' <"$KQ_WORK/install.log")
 kq_check "the log: UTF-8 with a BOM, once" [ "$(grep -c $'^\xef\xbb\xbf' <<<"$text")" = 1 ]
-kq_check "the log: the held file's run, then the installation" \
-    [ "$(grep -o 'Exitcode.*' <<<"$text" | tr '\n' ' ')" = "Exitcode 1618 Exitcode 0 " ]
+kq_check "the log: each run that had one, in turn" [ "$(grep -o 'Exitcode.*' <<<"$text" | tr '\n' ' ')" \
+    = "Exitcode 87 Exitcode 1618 Exitcode 1618 Exitcode 1604 Exitcode 0 " ]
+kq_check "the log: the relative folder named" grep -q ' verstanden: /D=\.\.\\Korvo$' <<<"$text"
+kq_check "the log: a closing message's last line" \
+    grep -q "$(utf8 ' Eine andere Installation in diesen Korvo-Ordner l\xe4uft bereits\.')" <<<"$text"
 kq_check "the log: each file installed" grep -q "$(utf8 'installiert: L\xf6sung.txt')$" <<<"$text"
 [ "$KQ_FAILED" -eq 0 ]
