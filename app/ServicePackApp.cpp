@@ -24,7 +24,8 @@ const char kUsage[] =
     "0\tinstalliert\n"
     "87\tBefehlszeile nicht verstanden, nichts getan\n"
     "1602\tohne erfolgreiche Installation beendet\n"
-    "1603\tfehlgeschlagen, Korvo wurde nicht ver\xE4ndert\n"
+    "1603\tfehlgeschlagen, Korvo ist vollst\xE4ndig: unver\xE4ndert, oder wie eine abgebrochene "
+    "Installation es hinterlie\xDF (siehe Protokoll)\n"
     "1604\tKorvo wurde nur teilweise aktualisiert, der n\xE4"
     "chste Start vervollst\xE4ndigt es\n"
     "1618\tsp\xE4ter erneut versuchen: Korvo l\xE4uft noch, oder eine andere Installation in "
@@ -78,11 +79,11 @@ int CServicePackApp::RunWith(const CommandLine& commandLine) {
         if (!m_unattended)
             none.ShowMessageBox(CDisplayText(text).Text("\n\n").Text(kUsage), ErrorCaption(),
                                 MB_OK | MB_ICONERROR);
-        return kExitBadCommandLine;
+        return ExitCodeOf(RunEnd::BadCommandLine);
     }
     if (commandLine.help) {
         none.ShowMessageBox(kUsage, ErrorCaption(), MB_OK | MB_ICONINFORMATION);
-        return kExitInstalled;
+        return ExitCodeOf(RunEnd::HelpShown);
     }
     if (m_unattended) {
         // No window at all: the pass's face is the log, and its questions get the safe answer.
@@ -119,7 +120,7 @@ int CServicePackApp::OnUnexpectedError() {
     const bool partly =
         !m_korvoFolder.IsEmpty() &&
         GetFileAttributesA(m_korvoFolder + '\\' + kRecordName) != INVALID_FILE_ATTRIBUTES;
-    const int code = partly ? kExitPartlyUpdated : kExitFailed;
+    const int code = ExitCodeOf(partly ? RunEnd::PartlyUpdated : RunEnd::Whole);
     CString line;
     line.Format("Exitcode %d", code);
     m_log.Line(CDisplayText(line));

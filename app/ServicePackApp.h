@@ -26,7 +26,7 @@ private:
     CRunLog m_log;
     bool m_unattended = false;
     CString m_korvoFolder; // of the pass, once one may run: for an unexpected error's exit code
-    int m_exitCode = kExitNoPass;
+    int m_exitCode = ExitCodeOf(RunEnd::NoPass);
 
     DECLARE_MESSAGE_MAP()
 };

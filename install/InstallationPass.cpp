@@ -41,13 +41,13 @@ const char kAnotherPass[] =
 
 // A pass that cannot start: the failure, what is wrong, the folder, and what to do if anything.
 int ShowFailed(CPassFace& face, const char* what, const CString& folder, const char* advice,
-               int exitCode = kExitFailed) {
+               RunEnd end = RunEnd::Whole) {
     CDisplayText text = kFailed;
     text.Text("\n\n").Text(what).Text("\n").Name(folder);
     if (advice)
         text.Text("\n\n").Text(advice);
-    face.Tell(text, MB_OK | MB_ICONERROR, exitCode);
-    return exitCode;
+    face.Tell(text, MB_OK | MB_ICONERROR, end);
+    return face.ExitCode();
 }
 
 // The Korvo folder held for the whole pass, so that it cannot be renamed away and something
@@ -244,7 +244,7 @@ int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& f
     // Nothing was changed, and it can be tried again once the other one is done.
     if (opened == CPassFolder::Opened::AnotherPass) {
         face.Tell(CDisplayText(kFailed).Text("\n\n").Text(kAnotherPass), MB_OK | MB_ICONERROR,
-                  kExitTryLater);
+                  RunEnd::WholeHeld);
         return face.ExitCode();
     }
     if (opened == CPassFolder::Opened::Refused)
@@ -258,8 +258,8 @@ int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& f
     if (outcome.NothingToInstall())
         return ShowFailed(face, kNothingToInstall, sourceFolder, kUnpackFirst);
     if (outcome.Complete())
-        face.Tell(kCompleted, MB_OK | MB_ICONINFORMATION, kExitInstalled);
+        face.Tell(kCompleted, MB_OK | MB_ICONINFORMATION, RunEnd::Installed);
     else
-        face.Tell(outcome.FailedText(), MB_OK | MB_ICONERROR, outcome.ExitCode());
+        face.Tell(outcome.FailedText(), MB_OK | MB_ICONERROR, outcome.End());
     return face.ExitCode();
 }

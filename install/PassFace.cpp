@@ -42,7 +42,7 @@ bool CPassFace::MayInstallInto(const CString& source, const CString& target) {
         m_owner && Show(kNotKorvoFolder, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
     m_log.Line(yes ? "Antwort: Ja" : m_owner ? "Antwort: Nein" : "Antwort: Nein (unbeaufsichtigt)");
     if (!yes && !m_owner)
-        m_exitCode = kExitFailed;
+        m_exitCode = ExitCodeOf(RunEnd::Whole);
     return yes;
 }
 
@@ -58,8 +58,8 @@ void CPassFace::Current(const char* name) {
     m_log.Line(CDisplayText("bereits aktuell: ").Name(name));
 }
 
-void CPassFace::Tell(const CDisplayText& text, UINT type, int exitCode) {
-    m_exitCode = exitCode;
+void CPassFace::Tell(const CDisplayText& text, UINT type, RunEnd end) {
+    m_exitCode = ExitCodeOf(end);
     m_log.Line(text);
     if (m_owner)
         Show(text, type);

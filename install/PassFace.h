@@ -5,17 +5,8 @@
 
 #include "Wnd.h"
 #include "install/PassOutcome.h"
+#include "install/RunEnd.h"
 #include "install/RunLog.h"
-
-// Windows Installer's codes, which deployment tools read without being told.
-enum ExitCode : int {
-    kExitInstalled = 0,
-    kExitBadCommandLine = 87,
-    kExitNoPass = 1602,
-    kExitFailed = 1603,
-    kExitPartlyUpdated = 1604,
-    kExitTryLater = 1618,
-};
 
 class CPassFace {
 public:
@@ -34,7 +25,7 @@ public:
     // A file that Korvo already had as the pack has it.
     void Current(const char* name);
     // The pass's closing message, and the code that the program now ends with.
-    void Tell(const CDisplayText& text, UINT type, int exitCode);
+    void Tell(const CDisplayText& text, UINT type, RunEnd end);
     int ExitCode() const { return m_exitCode; }
     CRunLog& Log() { return m_log; }
 
@@ -45,5 +36,5 @@ protected:
 private:
     CWnd* m_owner;
     CRunLog& m_log;
-    int m_exitCode = kExitNoPass;
+    int m_exitCode = ExitCodeOf(RunEnd::NoPass);
 };

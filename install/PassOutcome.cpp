@@ -89,12 +89,12 @@ void PassOutcome::RecordUnusable(const CString& record) {
     Failed(Cause::Other);
 }
 
-int PassOutcome::ExitCode() const {
+RunEnd PassOutcome::End() const {
     if (Complete())
-        return kExitInstalled;
+        return RunEnd::Installed;
     if (m_partly)
-        return kExitPartlyUpdated;
-    return m_causes[static_cast<int>(Cause::InUse)] ? kExitTryLater : kExitFailed;
+        return RunEnd::PartlyUpdated;
+    return m_causes[static_cast<int>(Cause::InUse)] ? RunEnd::WholeHeld : RunEnd::Whole;
 }
 
 CDisplayText PassOutcome::FailedText() const {

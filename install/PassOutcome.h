@@ -3,6 +3,7 @@
 #pragma once
 
 #include "DisplayText.h"
+#include "install/RunEnd.h"
 
 // Why a file was not installed; each cause has its own advice.
 // NotAsShipped: missing from the pack folder, or its copy is not the file the release listed.
@@ -44,8 +45,8 @@ public:
     bool NothingToInstall() const { return Complete() && m_candidates == 0; }
     int Candidates() const { return m_candidates; }
     CDisplayText FailedText() const;
-    // What deployment tools are told: a held file is worth another try later.
-    int ExitCode() const;
+    // How the pass left the folder: a held file is worth another try later.
+    RunEnd End() const;
 
 private:
     static const int kNamesShown = 10;

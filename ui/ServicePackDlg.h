@@ -66,7 +66,7 @@ protected:
     bool m_holdingSession = false;
     CRunLog m_noLog;
     CRunLog* m_log = &m_noLog;
-    int m_exitCode = kExitNoPass;
+    int m_exitCode = ExitCodeOf(RunEnd::NoPass);
 
     DECLARE_MESSAGE_MAP()
 };

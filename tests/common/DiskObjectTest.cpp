@@ -154,8 +154,9 @@ TEST_F(DiskObject, LongestPathsWindowsCanNameArePresent) {
     // A 246-character folder and an 8.3 name: 259 characters, one short of MAX_PATH.
     CString deep = folder.Path();
     while (deep.GetLength() < 246) {
-        int room = 246 - deep.GetLength() - 1;
-        deep += ("\\" + std::string(room > 60 ? 60 : room, 'd')).c_str();
+        // No name left empty, whatever the length of the temporary folder.
+        const int room = 246 - deep.GetLength() - 1;
+        deep += ("\\" + std::string(room == 61 ? 59 : room > 60 ? 60 : room, 'd')).c_str();
         testfs::MakeDir(deep);
     }
     ASSERT_EQ(246, deep.GetLength());
