@@ -263,6 +263,94 @@ void FlushCase(const Case& c, const std::string& work, bool older, int rounds) {
     Empty(target);
 }
 
+// The pack again over a Korvo that has it already, against cp -p over the same files, and with
+// a list against SHA-256 over the same bytes.
+void AgainCase(const Case& c, const std::string& work, int rounds) {
+    const std::string source = work + "/" + c.folder + "-source", target = work + "/target";
+    mkdir(target.c_str(), 0755);
+    const std::vector<std::string> names = Names(source);
+    const std::vector<std::string> cp = CpCommand(names, source, target);
+    const std::string list = PackListOf(WindowsPath(source), '\\', names);
+    if (Run(cp) != 0) // installed; nothing below changes it
+        Die("cp -p failed into", target);
+    std::vector<double> plain, listed, copy, hash;
+    for (int round = 0; round <= rounds; ++round) {
+        double t[4] = {};
+        for (int step = 0; step < 4; ++step) {
+            const int which = (step + round) % 4;
+            const double start = Now();
+            if (which < 2) {
+                CarryPackList(which == 1 ? &list : nullptr);
+                if (!RunPass(source, target))
+                    Die("the pass was incomplete into", target);
+                CarryPackList(nullptr);
+            } else if (which == 2 ? Run(cp) != 0 : !HashEach(WindowsPath(source), '\\', names)) {
+                Die("cp -p or SHA-256 failed over", source);
+            }
+            t[which] = Now() - start;
+        }
+        if (round == 0)
+            continue;
+        plain.push_back(t[0]);
+        listed.push_back(t[1]);
+        copy.push_back(t[2]);
+        hash.push_back(t[3]);
+    }
+    Empty(target);
+    const double mp = Median(plain), ml = Median(listed), mc = Median(copy), mh = Median(hash);
+    std::printf("host %-26s the same pack again: pass %.1f ms, with its list %.1f ms, cp -p "
+                "%.1f ms, SHA-256 alone %.1f ms (%d rounds)\n",
+                c.label, mp, ml, mc, mh, rounds);
+    const std::string what = std::string(c.label) + ", the same pack again";
+    const bool small = c.count > 100;
+    Row("Host pass / cp -p, " + what, mp / mc, small ? "<= 0.5" : "<= 1.0",
+        mp / mc <= (small ? 0.5 : 1.0));
+    if (!small)
+        Row("Host pass with its list / SHA-256 alone, " + what, ml / mh, "<= 1.2", ml / mh <= 1.2);
+}
+
+// One file in a hundred changed since the pack was installed, against the pass over all older
+// copies.
+void OneInAHundredCase(const Case& c, const std::string& work, int rounds) {
+    const std::string source = work + "/" + c.folder + "-source", target = work + "/target";
+    mkdir(target.c_str(), 0755);
+    const std::vector<std::string> names = Names(source);
+    const std::vector<std::string> cp = CpCommand(names, source, target);
+    std::vector<double> some, all;
+    for (int round = 0; round <= rounds; ++round) {
+        double t[2] = {};
+        for (int step = 0; step < 2; ++step) {
+            const int which = (step + round) % 2;
+            if (which == 0) {
+                if (Run(cp) != 0)
+                    Die("cp -p failed into", target);
+                for (int i = 0; i < c.count; i += 100) {
+                    char name[32];
+                    std::snprintf(name, sizeof name, "/file%05d.dat", i);
+                    WriteFileOf(target + name, c.size, 7 + static_cast<unsigned>(i), true);
+                }
+            } else {
+                Reset(target, c, true);
+            }
+            const double start = Now();
+            if (!RunPass(source, target))
+                Die("the pass was incomplete into", target);
+            t[which] = Now() - start;
+        }
+        if (round == 0)
+            continue;
+        some.push_back(t[0]);
+        all.push_back(t[1]);
+    }
+    Empty(target);
+    const double ms = Median(some), ma = Median(all);
+    std::printf("host %-26s one file in a hundred changed: pass %.1f ms, over all older copies "
+                "%.1f ms (%d rounds)\n",
+                c.label, ms, ma, rounds);
+    Row("Host pass, one file in a hundred changed / over all older copies, " + std::string(c.label),
+        ms / ma, "<= 0.3", ms / ma <= 0.3);
+}
+
 int Copy(const std::string& work, int rounds) {
     mkdir(work.c_str(), 0755);
     const Case cases[] = {{"2000 x 4 KiB", "small", 2000, 4096},
@@ -275,6 +363,9 @@ int Copy(const std::string& work, int rounds) {
             FlushCase(c, work, older, c.count > 100 ? rounds : 3 * rounds);
     for (const Case& c : cases)
         CheckedCase(c, work, c.count > 100 ? rounds : 3 * rounds);
+    for (const Case& c : cases)
+        AgainCase(c, work, c.count > 100 ? rounds : 3 * rounds);
+    OneInAHundredCase(cases[0], work, rounds);
     for (const Case& c : cases) {
         double first = 0;
         for (bool older : {false, true}) {
