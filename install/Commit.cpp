@@ -356,17 +356,17 @@ bool CompleteKilledCommit(const CString& targetFolder, HANDLE hold, CPackList& l
     case RecordRead::None:
         return true;
     case RecordRead::Incomplete:
-        // Its commit never began: the record goes, then what it staged, the marks it reset put
-        // back, and this pass stages afresh. A name it did not get to is a leftover, which
-        // staging replaces.
+        // Its commit never began: the record goes, then the copies it staged, the marks it
+        // reset put back, and this pass stages afresh. Anything else under the pass's names is
+        // a leftover, which staging replaces by a rename.
         if (!RemoveCommitRecord(targetFolder))
             break;
         files.ForEach([&](CPassFiles::File file) {
             retry.Alive().Serve();
             const FilePaths paths = PathsOf(targetFolder, file);
             retry.StartFile();
-            RemovePassFile(paths.temporary, retry);
-            RemovePassFile(paths.second, retry);
+            if (NamesOf(paths.temporary) == 1)
+                RemovePassFile(paths.temporary, retry);
             UnstageFile(paths, file, false);
             return true;
         });
