@@ -193,16 +193,24 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
     }
 }
 
-// A pass that meets another one tidying up (the pass folder, or its lock, gone between two of
-// its calls) goes on: they are no stranger's.
-TEST(KilledPass, APassMeetingAnotherTidyingUpGoesOn) {
+// The pass's folder as another pass left it goes on being used: one tidying up (the folder, or
+// its lock, gone between two of this pass's calls), and one killed, with a read-only file under
+// a file's second name, where the commit keeps the old file (never taken for a folder this pass
+// made).
+TEST(KilledPass, APassFolderLeftByAnotherPassIsUsed) {
     testfs::TempDir source, target;
     testfs::WriteFile(source / "a.dat", "new");
-    const CString folder = PassFolderOf(target.Path()), lock = target / kLockName;
-    for (const CString& gone : {folder, lock}) {
+    const CString folder = PassFolderOf(target.Path()), lock = target / kLockName,
+                  left = SecondPathFor(target.Path(), "a.dat");
+    for (const CString& gone : {folder, lock, left}) {
+        testfs::WriteFile(target / "a.dat", "old");
         ASSERT_TRUE(CreateDirectoryA(folder, nullptr));
-        if (gone == lock)
-            CloseHandle(CreateFileA(lock, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        for (int i = 0; i < kSpreadFolders && gone == left; ++i)
+            ASSERT_TRUE(CreateDirectoryA(SpreadFolderOf(target.Path(), i), nullptr));
+        if (gone != folder)
+            testfs::WriteFile(gone, "left");
+        if (gone == left)
+            testfs::SetAttributes(left, FILE_ATTRIBUTE_READONLY);
         int seen = 0;
         ScopedOpenHook hook([&](LPCSTR path) {
             if (gone == CString(path) && ++seen == 2)
@@ -213,24 +221,6 @@ TEST(KilledPass, APassMeetingAnotherTidyingUpGoesOn) {
         EXPECT_EQ(kCompleted, window.MessageBoxes().back().text) << gone;
         EXPECT_EQ((Contents{{"a.dat", "new"}}), Read(target.Path(), true));
     }
-}
-
-// What a killed pass left in its folder (a read-only file under a file's second name, where the
-// commit keeps the old file) is replaced: such a folder is never taken for one this pass made.
-TEST(KilledPass, ItsReadOnlyLeftoverIsReplaced) {
-    testfs::TempDir source, target;
-    testfs::WriteFile(source / "a.dat", "new");
-    testfs::WriteFile(target / "a.dat", "old");
-    ASSERT_TRUE(CreateDirectoryA(PassFolderOf(target.Path()), nullptr));
-    for (int i = 0; i < kSpreadFolders; ++i)
-        ASSERT_TRUE(CreateDirectoryA(SpreadFolderOf(target.Path(), i), nullptr));
-    const CString left = SecondPathFor(target.Path(), "a.dat");
-    testfs::WriteFile(left, "left");
-    testfs::SetAttributes(left, FILE_ATTRIBUTE_READONLY);
-    TestWindow window;
-    RunInstallationPass(source.Path(), target.Path(), &window.Wnd());
-    EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
-    EXPECT_EQ((Contents{{"a.dat", "new"}}), Read(target.Path(), true));
 }
 
 // Links planted under the pass's names are never followed nor installed: a link, or a file with
