@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <vector>
 
 #include "AnsiName.h"
+#include "NameCase.h"
 #include "WinApi.h"
 #include "install/WindowsFolders.h"
 
@@ -36,12 +38,41 @@ const char* PathProblem(std::wstring_view path) {
     return kNotAbsolute;
 }
 
-// Whether folder is outer or lies inside it, regardless of letter case. Both are without a
-// closing backslash but for a drive's root.
+// The full path as Windows resolves it: its "." and ".." components taken out, never above its
+// root ("C:\" or "\\server\share"). By characters: a trail byte may be a backslash.
+CString Collapsed(const CString& path) {
+    std::vector<CString> parts;
+    CString part;
+    for (const char* c = path;; c = CharNextA(c)) {
+        if (*c && *c != '\\') {
+            for (const char* byte = c; byte != CharNextA(c); ++byte)
+                part += *byte;
+            continue;
+        }
+        // A doubled backslash is one, but for the two that begin a server's name.
+        const bool unc = !parts.empty() && parts[0].IsEmpty();
+        if (part == CString("..")) {
+            if (parts.size() > (unc ? 4u : 1u))
+                parts.pop_back();
+        } else if (parts.empty() ||
+                   (part != CString(".") && (!part.IsEmpty() || (unc && parts.size() == 1)))) {
+            parts.push_back(part);
+        }
+        part.Empty();
+        if (!*c)
+            break;
+    }
+    CString collapsed;
+    for (size_t i = 0; i < parts.size(); ++i)
+        collapsed += (i ? "\\" : "") + parts[i];
+    return parts.size() == 1 ? collapsed + "\\" : collapsed;
+}
+
+// Whether folder is outer or lies inside it, as the file system compares names. Both are without
+// a closing backslash but for a drive's root.
 bool IsSameOrInside(const CString& folder, const CString& outer) {
-    for (CString at = folder;;) {
-        if (_mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(at)),
-                     reinterpret_cast<const unsigned char*>(static_cast<const char*>(outer))) == 0)
+    for (CString at = Collapsed(folder);;) {
+        if (CompareFileNamesA(at, outer) == 0)
             return true;
         // Up one folder, at the last backslash character (not byte: see WithoutClosingBackslash).
         const char* begin = at;

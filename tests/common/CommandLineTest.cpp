@@ -39,7 +39,9 @@ TEST(CommandLine, NamesWhatItDoesNotUnderstand) {
         {L"i /D=C:K", "/D=C:K*"}, {L"i /D=\\K", "/D=\\K*"}, {L"i /LOG=l.txt", "/LOG=l.txt*"},
         {L"i /D=\\\\.\\C:", "/D=\\\\.\\C:*"}, {L"i /D=\\\\s", "/D=\\\\s*"},
         {L"i /D=c:\\pack\\", "/D=c:\\pack*"}, {L"i /D=C:\\Pack\\Alt", "/D=C:\\Pack\\Alt*"},
-        {L"i /D=C:\\Packs", ""}, {L"i /D=C:\\", ""}};
+        {L"i /D=C:\\Packs", ""}, {L"i /D=C:\\", ""},
+        {L"i /D=C:\\K\\..\\..\\Pack\\.\\Alt", "/D=C:\\K\\..\\..\\Pack\\.\\Alt*"},
+        {L"i /D=C:\\\\Pack", "/D=C:\\\\Pack*"}};
     // clang-format on
     for (const auto& [line, named] : cases) {
         CommandLine read = ReadCommandLine(line);
