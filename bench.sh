@@ -120,29 +120,23 @@ mkdir -p "$WORK/wine"
 KQ_TIMEOUT=900 bash tests/wine/run.sh build-bench-win32/bench/kq_wine_pass_bench.exe \
   "$(winpath "$WORK/wine")" "$ROUNDS" | collect || failed wine-pass
 rm -rf "$WORK/wine"
-# The small files again in memory: no disk, no file system of the machine's own, so what is left
-# of the pass's price against CopyFileA is what Wine's calls cost.
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+# The Wine pass bench in one of its modes again in memory, where no disk and no file system of
+# the machine's own take part; its rows marked "(tmpfs)".
+wine_on_tmpfs() { # mode, heading
+  [ -d /dev/shm ] && [ -w /dev/shm ] || return 0
   SHM=$(mktemp -d /dev/shm/kq-bench.XXXXXX)
-  echo "on tmpfs ($SHM):"
+  echo "$2 ($SHM):"
   KQ_TIMEOUT=900 bash tests/wine/run.sh build-bench-win32/bench/kq_wine_pass_bench.exe \
-    "$(winpath "$SHM")" "$ROUNDS" small | sed 's/^\(ROW\t[^\t]*\)/\1 (tmpfs)/' | collect ||
-    failed wine-pass-tmpfs
+    "$(winpath "$SHM")" "$ROUNDS" "$1" | sed 's/^\(ROW\t[^\t]*\)/\1 (tmpfs)/' | collect ||
+    failed "wine-$1-tmpfs"
   rm -rf "$SHM"
   SHM=
-fi
-
-# The pack again over a Korvo that has it, and with one file in a hundred changed: in memory too,
-# where what the pass leaves alone is compared with what CopyFileA rewrites, not with the disk.
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then
-  SHM=$(mktemp -d /dev/shm/kq-bench.XXXXXX)
-  echo "== Wine: the same pack again, and one file in a hundred changed, on tmpfs ($SHM)"
-  KQ_TIMEOUT=900 bash tests/wine/run.sh build-bench-win32/bench/kq_wine_pass_bench.exe \
-    "$(winpath "$SHM")" "$ROUNDS" again | sed 's/^\(ROW\t[^\t]*\)/\1 (tmpfs)/' | collect ||
-    failed wine-again-tmpfs
-  rm -rf "$SHM"
-  SHM=
-fi
+}
+# The small files: what is left of the pass's price against CopyFileA is what Wine's calls cost.
+wine_on_tmpfs small "on tmpfs"
+# The pack over a Korvo that has it, and with one file in a hundred changed: what the pass
+# leaves alone compared with what CopyFileA rewrites, not with the disk.
+wine_on_tmpfs again "== Wine: the same pack again, and one file in a hundred changed, on tmpfs"
 
 echo "== load after: $(cut -d' ' -f1-3 /proc/loadavg); $((SECONDS - start)) s"
 echo
