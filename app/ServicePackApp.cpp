@@ -21,7 +21,8 @@ const char kUsage[] =
     "1603\tfehlgeschlagen, Korvo wurde nicht ver\xE4ndert\n"
     "1604\tKorvo wurde nur teilweise aktualisiert, der n\xE4"
     "chste Start vervollst\xE4ndigt es\n"
-    "1618\tsp\xE4ter erneut versuchen: Korvo l\xE4uft noch, oder eine andere Installation";
+    "1618\tsp\xE4ter erneut versuchen: Korvo l\xE4uft noch, oder eine andere Installation\n"
+    "1638\tein neueres Korvo ist installiert, nichts ver\xE4ndert";
 
 } // namespace
 

@@ -46,6 +46,18 @@ bool CPassFace::MayInstallInto(const CString& source, const CString& target) {
     return yes;
 }
 
+bool CPassFace::MayReplaceNewer(const CPackVersions& versions) {
+    versions.LogNewer(m_log);
+    // Not through Show: the pass has staged its copies and keeps the session held.
+    const bool yes =
+        m_owner && m_owner->ShowMessageBox(versions.Question(), kCaption,
+                                           MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+    m_log.Line(yes ? "Antwort: Ja" : m_owner ? "Antwort: Nein" : "Antwort: Nein (unbeaufsichtigt)");
+    if (!yes && !m_owner)
+        m_exitCode = kExitOtherVersion;
+    return yes;
+}
+
 void CPassFace::File(const char* name, Cause cause) {
     if (const char* reason = Reason(cause))
         m_log.Line(

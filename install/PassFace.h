@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Wnd.h"
+#include "install/PackVersions.h"
 #include "install/PassOutcome.h"
 #include "install/RunLog.h"
 
@@ -15,6 +16,7 @@ enum ExitCode : int {
     kExitFailed = 1603,
     kExitPartlyUpdated = 1604,
     kExitTryLater = 1618,
+    kExitOtherVersion = 1638, // a newer Korvo is installed
 };
 
 class CPassFace {
@@ -29,6 +31,9 @@ public:
     // Whether to install from source into target: a folder that holds none of the pack's files
     // is asked about first. A "no" without a window fails the run.
     bool MayInstallInto(const CString& source, const CString& target);
+    // Whether to install a pack older than the Korvo it goes over (versions.Older()), replacing
+    // newer files with older ones. A "no" without a window ends the run with 1638.
+    bool MayReplaceNewer(const CPackVersions& versions);
     // A file the pass installed (Cause::None) or refused.
     void File(const char* name, Cause cause);
     // The pass's closing message, and the code that the program now ends with.

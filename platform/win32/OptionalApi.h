@@ -17,4 +17,8 @@ using SetProcessMitigationPolicyFn = BOOL(WINAPI*)(int policy, PVOID buffer, SIZ
 // kernel32!SetProcessMitigationPolicy: Windows 8; RedirectionGuard from Windows 10 22H2 on.
 SetProcessMitigationPolicyFn SetProcessMitigationPolicy();
 
+// A library of the system folder, loaded from there and never from beside the program (where a
+// planted copy may lie): null, with the last error, where it cannot be.
+HMODULE LoadFromSystemFolder(const char* name);
+
 } // namespace optional_api

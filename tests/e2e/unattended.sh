@@ -47,4 +47,16 @@ kq_check "the log: UTF-8 with a BOM, once" [ "$(grep -c $'^\xef\xbb\xbf' <<<"$te
 kq_check "the log: the held file's run, then the installation" \
     [ "$(grep -o 'Exitcode.*' <<<"$text" | tr '\n' ' ')" = "Exitcode 1618 Exitcode 0 " ]
 kq_check "the log: each file installed" grep -q "$(utf8 'installiert: L\xf6sung.txt')$" <<<"$text"
+
+# Versions: an older pack is not installed over a newer Korvo unattended; a newer one is.
+v3195=$KQ_WORK/tools/versioned-3.1.9.5.dll v3201=$KQ_WORK/tools/versioned-3.2.0.1.dll
+cp "$v3195" "$pack/KORVO.EXE" && cp "$v3201" "$korvo/KORVO.EXE" &&
+    before=$(cd "$korvo" && ls -A && md5sum -- *) || exit 1
+unattended "an older pack over a newer Korvo" 1638 "/S /D=\"$folder\" /LOG=\"$log\""
+cp "$v3201" "$pack/KORVO.EXE" && cp "$v3195" "$korvo/KORVO.EXE" || exit 1
+unattended "a newer pack" 0 "/S /D=\"$folder\" /LOG=\"$log\""
+text=$(tr -d '\r' <"$KQ_WORK/install.log")
+kq_check "the log: the newer Korvo file with both versions, then the replaced file's" eval \
+    'grep -q "KORVO.EXE: installiert 3.2.0.1, im Service-Pack 3.1.9.5$" <<<"$text" &&
+    grep -q "KORVO.EXE: Version 3.1.9.5 ersetzt durch 3.2.0.1$" <<<"$text"'
 [ "$KQ_FAILED" -eq 0 ]
