@@ -4,8 +4,9 @@
 # files checked on disk; a cancelled later choice, a second pass, a file the pass cannot
 # write and Korvo still running (each fails the whole pass, which changes nothing), links
 # planted in the Korvo folder, an older pack over a newer Korvo (asked, both answers), and the
-# exit. Then the installer killed in the middle of a large file (its record cut short), and the pass that follows; and a long pass, watched from outside. Keeps a screenshot of
-# the window after the installation.
+# exit. Then the installer killed in the middle of a large file (its record cut short), and
+# the pass that follows; and a long pass, watched from outside. Keeps a screenshot of the window
+# after the installation.
 #
 #   tests/e2e/installation.sh [install.exe]     (default: build/win32/install.exe)
 #
