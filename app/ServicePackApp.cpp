@@ -2,18 +2,24 @@
 
 #include "app/RedirectionGuard.h"
 #include "install/InstallationPass.h"
+#include "install/PassFolderLayout.h"
 #include "ui/ServicePackDlg.h"
 
 namespace {
 
 const char kNotUnderstood[] = "Dieses Argument wurde nicht verstanden: ";
+const char kNoLog[] = "Das Protokoll wird nicht geschrieben:";
+const char kInstallsAnyway[] = "Die Installation l\xE4uft ohne Protokoll.";
 const char kUsage[] =
     "install.exe [/S] [/D=<Korvo-Ordner>] [/LOG=<Datei>]\n\n"
     "/S\tohne Fenster und ohne Fragen installieren (mit /D=)\n"
-    "/D=\tder Korvo-Hauptordner\n"
+    "/D=\tder Korvo-Hauptordner, als vollst\xE4ndiger Pfad\n"
     "/LOG=\tein Protokoll der Installation (UTF-8, wird fortgesetzt)\n"
     "/?\tdiese \xDC"
     "bersicht\n\n"
+    "Ein Pfad mit Leerzeichen steht in Anf\xFChrungszeichen, ohne \\ am Ende: "
+    "/D=\"C:\\Program Files (x86)\\Korvo\". In cmd wartet start /wait install.exe ... "
+    "auf das Ende der Installation.\n\n"
     "Exitcodes:\n"
     "0\tinstalliert\n"
     "87\tBefehlszeile nicht verstanden, nichts getan\n"
@@ -21,7 +27,8 @@ const char kUsage[] =
     "1603\tfehlgeschlagen, Korvo wurde nicht ver\xE4ndert\n"
     "1604\tKorvo wurde nur teilweise aktualisiert, der n\xE4"
     "chste Start vervollst\xE4ndigt es\n"
-    "1618\tsp\xE4ter erneut versuchen: Korvo l\xE4uft noch, oder eine andere Installation\n"
+    "1618\tsp\xE4ter erneut versuchen: Korvo l\xE4uft noch, oder eine andere Installation in "
+    "denselben Ordner\n"
     "1638\tein neueres Korvo ist installiert, nichts ver\xE4ndert";
 
 } // namespace
@@ -31,11 +38,17 @@ ON_COMMAND(CServicePackApp, ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 BOOL CServicePackApp::InitInstance() {
+    CommandLine commandLine = ReadCommandLine(GetCommandLineW());
+    // Unattended, no box may wait for anyone: neither Windows' "no disk" for a drive without
+    // media nor its report of a crash. Before anything touches a drive.
+    if (commandLine.unattended)
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     // Before the first file is touched.
     TurnOnRedirectionGuard(optional_api::SetProcessMitigationPolicy());
     AfxEnableControlContainer();
     Enable3dControls();
-    m_exitCode = RunWith(ReadCommandLine(GetCommandLineW()));
+    RefusePackFolder(commandLine, CServicePackDlg::PackFolder());
+    m_exitCode = RunWith(commandLine);
     CString code;
     code.Format("Exitcode %d", m_exitCode);
     m_log.Line(CDisplayText(code));
@@ -45,13 +58,23 @@ BOOL CServicePackApp::InitInstance() {
 
 int CServicePackApp::RunWith(const CommandLine& commandLine) {
     m_unattended = commandLine.unattended;
-    if (!commandLine.log.IsEmpty())
-        m_log.Open(commandLine.log);
+    CWnd none;
+    // Unattended, the log's own line on the error stream is all there is.
+    if (!commandLine.log.IsEmpty() && !m_log.Open(commandLine.log) && !m_unattended)
+        none.ShowMessageBox(CDisplayText(kNoLog)
+                                .Text("\n")
+                                .Name(commandLine.log)
+                                .Text("\n\n")
+                                .Text(m_log.Why())
+                                .Text(" ")
+                                .Text(kInstallsAnyway),
+                            ErrorCaption(), MB_OK | MB_ICONWARNING);
     m_log.Line(
         CDisplayText("Korvo-Quenda Service-Pack " KQ_VERSION_TEXT ": ").Name(GetCommandLineA()));
-    CWnd none;
     if (!commandLine.notUnderstood.IsEmpty()) {
-        const CDisplayText text = CDisplayText(kNotUnderstood).Name(commandLine.notUnderstood);
+        CDisplayText text = CDisplayText(kNotUnderstood).Name(commandLine.notUnderstood);
+        if (commandLine.why)
+            text.Text("\n").Text(commandLine.why);
         m_log.Line(text);
         if (!m_unattended)
             none.ShowMessageBox(CDisplayText(text).Text("\n\n").Text(kUsage), ErrorCaption(),
@@ -66,6 +89,7 @@ int CServicePackApp::RunWith(const CommandLine& commandLine) {
         // No window at all: the pass's face is the log, and its questions get the safe answer.
         CPassFace face(nullptr, m_log);
         const CString pack = CServicePackDlg::PackFolder();
+        m_korvoFolder = commandLine.folder;
         if (face.MayInstallInto(pack, commandLine.folder))
             RunInstallationPass(pack, commandLine.folder, face);
         return face.ExitCode();
@@ -73,7 +97,12 @@ int CServicePackApp::RunWith(const CommandLine& commandLine) {
     CServicePackDlg dlg;
     dlg.Prepare(commandLine.folder, &m_log);
     m_pMainWnd = &dlg;
-    dlg.DoModal();
+    try {
+        dlg.DoModal();
+    } catch (...) {
+        m_korvoFolder = dlg.TargetFolder();
+        throw;
+    }
     m_pMainWnd = nullptr;
     return dlg.ExitCode();
 }
@@ -86,7 +115,16 @@ int CServicePackApp::OnUnexpectedError() {
     m_log.Line("Das Programm wurde wegen eines unerwarteten Fehlers beendet.");
     if (!m_unattended)
         CWinApp::OnUnexpectedError();
-    return kExitFailed;
+    // The pass's record outlives the pass: once written, files of Korvo may have changed, and
+    // the next start completes them.
+    const bool partly =
+        !m_korvoFolder.IsEmpty() &&
+        GetFileAttributesA(m_korvoFolder + '\\' + kRecordName) != INVALID_FILE_ATTRIBUTES;
+    const int code = partly ? kExitPartlyUpdated : kExitFailed;
+    CString line;
+    line.Format("Exitcode %d", code);
+    m_log.Line(CDisplayText(line));
+    return code;
 }
 
 CDisplayText CServicePackApp::ErrorCaption() const {

@@ -25,6 +25,7 @@ protected:
 private:
     CRunLog m_log;
     bool m_unattended = false;
+    CString m_korvoFolder; // of the pass, once one may run: for an unexpected error's exit code
     int m_exitCode = kExitNoPass;
 
     DECLARE_MESSAGE_MAP()

@@ -24,15 +24,15 @@ inline DWORD& VolumeFlushError() {
     return error;
 }
 
-extern "C" BOOL __real_CanFlushVolumeOf(LPCSTR folder);
-extern "C" BOOL __wrap_CanFlushVolumeOf(LPCSTR folder) {
+extern "C" BOOL __real_CanFlushVolumeOf(HANDLE folder);
+extern "C" BOOL __wrap_CanFlushVolumeOf(HANDLE folder) {
     if (FlushChosen() == Flush::Volume)
         return __real_CanFlushVolumeOf(folder);
     return FlushChosen() == Flush::None;
 }
 
-extern "C" BOOL __real_FlushVolumeOf(LPCSTR folder);
-extern "C" BOOL __wrap_FlushVolumeOf(LPCSTR folder) {
+extern "C" BOOL __real_FlushVolumeOf(HANDLE folder);
+extern "C" BOOL __wrap_FlushVolumeOf(HANDLE folder) {
     switch (FlushChosen()) {
     case Flush::Volume:
         if (__real_FlushVolumeOf(folder))

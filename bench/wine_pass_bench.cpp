@@ -192,24 +192,26 @@ PassTime TimePass(const std::string& source, const std::string& target, CWnd& ow
 enum class Loop { CopyOnly, Staged, SingleRename };
 
 // What the staged pass does to one target before its copy: looked at without following, then
-// opened as the commit's rename needs it, its number of names read.
-bool CheckTarget(const std::string& to) {
+// opened as the commit's rename and the comparison with the source need it, its number of names
+// read. The handle stays open for the comparison; none where there is no target.
+HANDLE CheckTarget(const std::string& to) {
     if (GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return false;
-    HANDLE file = CreateFileA(to.c_str(), DELETE | GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        return INVALID_HANDLE_VALUE;
+    HANDLE file =
+        CreateFileA(to.c_str(), DELETE | GENERIC_WRITE | GENERIC_READ | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     DWORD attributes, links;
     ReadFileKind(file, attributes, links);
-    CloseHandle(file);
-    return true;
+    return file;
 }
 
-// The pass's own folder as the pass sets it up: made, held, hidden, locked, its subfolders
-// made and held; and taken down again.
+// The pass's own folder as the pass sets it up, the Korvo folder held first: made, held,
+// hidden, locked, its subfolders made and held; and taken down again.
 struct OwnFolder {
     explicit OwnFolder(const std::string& targetFolder)
         : target(targetFolder), path(PassFolderOf(target.c_str())) {
+        handles.push_back(OpenFolderHeld(target.c_str()));
         CreateDirectoryA(path.c_str(), nullptr);
         handles.push_back(OpenFolderHeld(path.c_str()));
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -243,8 +245,9 @@ void FlushThrough(const CString& path, DWORD folder) {
 
 // The volume's flush, or where it cannot be opened (as under Wine), the folders' that hold the
 // renamed names; each copy was flushed as it was written then.
-void Flush(const std::string& target, bool copies) {
-    if (FlushVolumeOf(target.c_str()) || copies)
+void Flush(const OwnFolder& own, bool copies) {
+    const std::string& target = own.target;
+    if (FlushVolumeOf(own.handles.front()) || copies)
         return;
     FlushThrough(target.c_str(), FILE_FLAG_BACKUP_SEMANTICS);
     for (int i = 0; i < kSpreadFolders; ++i)
@@ -255,15 +258,20 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
                 const std::string& target) {
     OwnFolder own(target);
     CKeepAlive alive(nullptr);
-    const bool flushEach = !CanFlushVolumeOf(target.c_str());
+    const bool flushEach = !CanFlushVolumeOf(own.handles.front());
     std::vector<bool> old(names.size());
     for (size_t i = 0; i < names.size(); ++i) {
-        old[i] = CheckTarget(target + "\\" + names[i]);
+        HANDLE current = CheckTarget(target + "\\" + names[i]);
+        old[i] = current != INVALID_HANDLE_VALUE;
         const std::string temporary(TemporaryPathFor(target.c_str(), names[i].c_str()));
         // The pass made its folder: no leftover is looked for under the second name.
-        CopyData((source + "\\" + names[i]).c_str(), temporary.c_str(), flushEach, alive);
+        SameFile same;
+        CopyData((source + "\\" + names[i]).c_str(), temporary.c_str(), flushEach, alive, current,
+                 &same);
+        if (old[i])
+            CloseHandle(current);
     }
-    Flush(target, true); // the copies, before the record
+    Flush(own, true); // the copies, before the record
     const std::string record = target + "\\" + kRecordName;
     HANDLE file = CreateFileA(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -280,7 +288,7 @@ void StagedLoop(const std::vector<std::string>& names, const std::string& source
         MoveFileExA(TemporaryPathFor(target.c_str(), names[i].c_str()), to.c_str(),
                     old[i] ? MOVEFILE_REPLACE_EXISTING : 0);
     }
-    Flush(target, false); // the renames, before the old files go
+    Flush(own, false); // the renames, before the old files go
     for (size_t i = 0; i < names.size(); ++i) {
         const CString second = SecondPathFor(target.c_str(), names[i].c_str());
         if (old[i] && GetFileAttributesA(second) != INVALID_FILE_ATTRIBUTES)
@@ -415,6 +423,93 @@ void RunCase(const Case& c, const std::string& work, bool older, int rounds, CWn
     std::fflush(stdout);
 }
 
+// The pack again over a Korvo that has it already: the pass leaves every file alone. Against a
+// bare CopyFileA loop over the same files, and with a list against SHA-256 over the same bytes.
+void RunAgain(const Case& c, const std::string& work, int rounds, CWnd& owner) {
+    const std::string source = work + "\\" + c.folder + "-source";
+    const std::string target = work + "\\target", trash = work + "\\used";
+    CreateDirectoryA(target.c_str(), nullptr);
+    const std::vector<std::string> names = Names(source);
+    const std::string list = PackListOf(source, '\\', names);
+    Reset(target, source, trash); // nothing that runs below changes it
+    std::vector<double> plain, listed, copy, hash;
+    for (int round = 0; round <= rounds; ++round) {
+        double t[4] = {};
+        for (int step = 0; step < 4; ++step) {
+            const int which = (step + round) % 4;
+            if (which < 2) {
+                CarryPackList(which == 1 ? &list : nullptr);
+                t[which] = TimePass(source, target, owner).toBox;
+                CarryPackList(nullptr);
+            } else if (which == 2) {
+                t[2] = TimeLoop(names, source, target, Loop::CopyOnly);
+            } else {
+                const double start = Now();
+                if (!HashEach(source, '\\', names))
+                    Die("cannot hash the files of", source);
+                t[3] = Now() - start;
+            }
+        }
+        if (round == 0)
+            continue;
+        plain.push_back(t[0]);
+        listed.push_back(t[1]);
+        copy.push_back(t[2]);
+        hash.push_back(t[3]);
+    }
+    Empty(target, trash);
+    const double mp = Median(plain), ml = Median(listed), mc = Median(copy), mh = Median(hash);
+    std::printf("wine %-26s the same pack again: pass %.1f ms, with its list %.1f ms, CopyFileA "
+                "alone %.1f ms, SHA-256 alone %.1f ms (%d rounds)\n",
+                c.label, mp, ml, mc, mh, rounds);
+    const std::string what = std::string(c.label) + ", the same pack again";
+    Row("Wine pass / CopyFileA loop, " + what, mp / mc, c.count > 100 ? 0.5 : 1.0);
+    if (c.count <= 100)
+        Row("Wine pass with its list / SHA-256 alone, " + what, ml / mh, 1.2);
+    std::fflush(stdout);
+}
+
+// One file in a hundred changed since the pack was installed, against the pass over all older
+// copies.
+void RunOneInAHundred(const Case& c, const std::string& work, int rounds, CWnd& owner) {
+    const std::string source = work + "\\" + c.folder + "-source";
+    const std::string old = work + "\\" + c.folder + "-old", changed = work + "\\changed";
+    const std::string target = work + "\\target", trash = work + "\\used";
+    CreateDirectoryA(target.c_str(), nullptr);
+    CreateDirectoryA(changed.c_str(), nullptr);
+    const std::vector<std::string> names = Names(source);
+    for (size_t i = 0; i < names.size(); i += 100)
+        if (!CopyFileA((old + "\\" + names[i]).c_str(), (changed + "\\" + names[i]).c_str(), FALSE))
+            Die("cannot copy", names[i]);
+    std::vector<double> some, all;
+    for (int round = 0; round <= rounds; ++round) {
+        double t[2] = {};
+        for (int step = 0; step < 2; ++step) {
+            const int which = (step + round) % 2;
+            if (which == 0) {
+                Reset(target, source, trash);
+                Reset(target, changed, trash);
+            } else {
+                Reset(target, old, trash);
+            }
+            t[which] = TimePass(source, target, owner).toBox;
+        }
+        if (round == 0)
+            continue;
+        some.push_back(t[0]);
+        all.push_back(t[1]);
+    }
+    Empty(target, trash);
+    Empty(changed, trash);
+    const double ms = Median(some), ma = Median(all);
+    std::printf("wine %-26s one file in a hundred changed: pass %.1f ms, over all older copies "
+                "%.1f ms (%d rounds)\n",
+                c.label, ms, ma, rounds);
+    Row("Wine pass, one file in a hundred changed / over all older copies, " + std::string(c.label),
+        ms / ma, 0.3);
+    std::fflush(stdout);
+}
+
 // The pass with each flush against none, over the same target state.
 void RunFlushes(const Case& c, const std::string& work, bool older, int rounds, CWnd& owner) {
     const std::string source = work + "\\" + c.folder + "-source";
@@ -468,10 +563,11 @@ void RunHeld(const std::string& work, int rounds, CWnd& owner) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // "flush": the flushes' figures alone; "small": only the sets of many small files.
+    // "flush": the flushes' figures alone; "small": only the sets of many small files; "again":
+    // only the pack over a Korvo that has it, or has one file in a hundred changed.
     const std::string mode = argc == 4 ? argv[3] : "";
-    if (argc != 3 && !(argc == 4 && (mode == "flush" || mode == "small"))) {
-        std::fprintf(stderr, "usage: %s <work folder> <rounds> [flush|small]\n", argv[0]);
+    if (argc != 3 && !(argc == 4 && (mode == "flush" || mode == "small" || mode == "again"))) {
+        std::fprintf(stderr, "usage: %s <work folder> <rounds> [flush|small|again]\n", argv[0]);
         return 2;
     }
     const bool flushOnly = mode == "flush";
@@ -498,19 +594,25 @@ int main(int argc, char** argv) {
     owner.m_hWnd = window;
     HHOOK hook = SetWindowsHookExA(WH_CBT, AnswerBox, nullptr, GetCurrentThreadId());
 
+    if (mode == "again") {
+        for (const Case& c : cases)
+            RunAgain(c, work, c.count > 100 ? rounds : 3 * rounds, owner);
+        RunOneInAHundred(cases.front(), work, rounds, owner);
+    }
     // A round of the large files is short and its noise large: they get three times as many.
     for (const Case& c : cases)
         for (bool older : {false, true})
-            if (!flushOnly)
+            if (!flushOnly && mode != "again")
                 RunCase(c, work, older, c.count > 100 ? rounds : 3 * rounds, owner);
     for (const Case& c : cases)
         for (bool older : {false, true})
-            if (!smallOnly)
+            if (!smallOnly && mode != "again")
                 RunFlushes(c, work, older, c.count > 100 ? rounds : 3 * rounds, owner);
+    const bool all = mode.empty();
     for (const Case& c : cases)
-        if (!flushOnly && !smallOnly)
+        if (all)
             RunChecked(c, work, c.count > 100 ? rounds : 3 * rounds, owner);
-    if (!flushOnly && !smallOnly)
+    if (all)
         RunHeld(work, rounds, owner);
 
     UnhookWindowsHookEx(hook);

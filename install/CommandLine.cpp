@@ -4,9 +4,56 @@
 #include <cwctype>
 
 #include "AnsiName.h"
+#include "WinApi.h"
 #include "install/WindowsFolders.h"
 
 namespace {
+
+const char kNoPathCharacter[] =
+    "Ein Pfad enth\xE4lt keines der Zeichen \" < > | * ?. Ein \\ vor einem "
+    "Anf\xFChrungszeichen macht es zu einem Teil des Pfades: /D=\"C:\\Korvo\", nicht "
+    "/D=\"C:\\Korvo\\\".";
+const char kNotAbsolute[] = "Bitte geben Sie den vollst\xE4ndigen Pfad an: mit Laufwerk "
+                            "(C:\\...) oder als Netzwerkpfad (\\\\Server\\Freigabe\\...).";
+const char kPackFolder[] = "Der Korvo-Ordner kann nicht der Ordner des Service-Packs sein oder "
+                           "in ihm liegen.";
+
+// Why a path given as a value is not as meant, or null. A relative path would be resolved
+// against the current directory, which is the system folder under some deployment tools.
+const char* PathProblem(std::wstring_view path) {
+    if (path.find_first_of(L"\"<>|*?") != std::wstring_view::npos)
+        return kNoPathCharacter;
+    const auto isLetter = [](wchar_t c) { return (c | 0x20) >= L'a' && (c | 0x20) <= L'z'; };
+    if (path.size() >= 3 && isLetter(path[0]) && path.substr(1, 2) == L":\\")
+        return nullptr;
+    // \\server\share; "\\.\" is the device namespace, not a server.
+    if (path.substr(0, 2) == L"\\\\") {
+        const size_t share = path.find(L'\\', 2);
+        if (share != std::wstring_view::npos && share > 2 && path.substr(2, share - 2) != L"." &&
+            share + 1 < path.size() && path[share + 1] != L'\\')
+            return nullptr;
+    }
+    return kNotAbsolute;
+}
+
+// Whether folder is outer or lies inside it, regardless of letter case. Both are without a
+// closing backslash but for a drive's root.
+bool IsSameOrInside(const CString& folder, const CString& outer) {
+    for (CString at = folder;;) {
+        if (_mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(at)),
+                     reinterpret_cast<const unsigned char*>(static_cast<const char*>(outer))) == 0)
+            return true;
+        // Up one folder, at the last backslash character (not byte: see WithoutClosingBackslash).
+        const char* begin = at;
+        const char* p = begin + at.GetLength();
+        while (p != begin && *(p = CharPrevA(begin, p)) != '\\') {
+        }
+        const int cut = static_cast<int>(p - begin);
+        if (cut == 0 || at.GetLength() <= 3)
+            return false;
+        at = at.Left(cut == 2 ? 3 : cut); // "C:\Pack" lies in "C:\", not in "C:"
+    }
+}
 
 bool IsBlank(wchar_t c) {
     return c == L' ' || c == L'\t';
@@ -73,22 +120,37 @@ CommandLine ReadCommandLine(std::wstring_view line) {
         const std::wstring_view argument(wide.data(), wide.size());
         std::wstring_view value;
         bool understood = true;
+        CString* path = nullptr;
         if (Takes(argument, L"/S", value) && value.empty() && !read.unattended)
             read.unattended = true;
         else if (Takes(argument, L"/?", value) && value.empty() && !read.help)
             read.help = true;
         else if (Takes(argument, L"/D=", value) && !folder)
-            understood = folder = AnsiNameFromWide(value, read.folder) && !value.empty();
+            understood = folder = AnsiNameFromWide(value, *(path = &read.folder)) && !value.empty();
         else if (Takes(argument, L"/LOG=", value) && !log)
-            understood = log = AnsiNameFromWide(value, read.log) && !value.empty();
+            understood = log = AnsiNameFromWide(value, *(path = &read.log)) && !value.empty();
         else
             understood = false;
-        if (!understood && read.notUnderstood.IsEmpty())
+        const char* why = understood && path ? PathProblem(value) : nullptr;
+        // Not even the refusal is logged where such a /LOG= leads.
+        if (why)
+            *path = CString();
+        if ((!understood || why) && read.notUnderstood.IsEmpty()) {
             AnsiNameFromWide(argument, read.notUnderstood);
+            read.why = why;
+        }
     }
     // A folder named with a closing backslash is the same folder; a drive's root keeps it.
     read.folder = WithoutClosingBackslash(read.folder);
     if (read.notUnderstood.IsEmpty() && read.unattended && (!folder || read.help))
         read.notUnderstood = read.help ? "/? mit /S" : "/S ohne /D=";
     return read;
+}
+
+void RefusePackFolder(CommandLine& read, const CString& pack) {
+    if (read.notUnderstood.IsEmpty() && !read.folder.IsEmpty() && !pack.IsEmpty() &&
+        IsSameOrInside(read.folder, WithoutClosingBackslash(pack))) {
+        read.notUnderstood = "/D=" + read.folder;
+        read.why = kPackFolder;
+    }
 }

@@ -18,6 +18,8 @@ struct CommandLine {
     CString log;
     // The first argument not understood (also /S without /D=, or /? with /S); empty if none.
     CString notUnderstood;
+    // What is wrong with it, where a sentence helps; null if none.
+    const char* why = nullptr;
 };
 
 // An argument in UTF-16. Not std::wstring: its code comes whole from the static runtime, a
@@ -27,3 +29,6 @@ using WideArgument = std::vector<wchar_t>;
 // The next argument after the program's name, from at (0 at first) on; false after the last.
 bool NextArgument(std::wstring_view line, size_t& at, WideArgument& argument);
 CommandLine ReadCommandLine(std::wstring_view line);
+// A /D= that is the pack folder or lies inside it would install the pack over itself: not
+// understood. Apart from ReadCommandLine, because finding the pack reads the disk.
+void RefusePackFolder(CommandLine& read, const CString& pack);

@@ -63,13 +63,14 @@ bool FlushFolders(const CString& targetFolder) {
 // the next pass rename them over old files) or, once they are in place, the renames. One flush
 // of the volume where it can be opened; else the renames by their folders, and what no folder's
 // flush covers (a copy's data) by each file, unless staging flushed it already.
-bool FlushWritten(const CString& targetFolder, CPassFiles& files, bool copies, CKeepAlive& alive) {
-    if (FlushVolumeOf(targetFolder) || (!copies && FlushFolders(targetFolder)))
+bool FlushWritten(const CString& targetFolder, HANDLE hold, CPassFiles& files, bool copies,
+                  CKeepAlive& alive) {
+    if (FlushVolumeOf(hold) || (!copies && FlushFolders(targetFolder)))
         return true;
     return files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
         const FilePaths paths = PathsOf(targetFolder, file);
-        if (copies && file.CopyFlushed())
+        if (file.Current() || (copies && file.CopyFlushed()))
             return true;
         return FlushOne(copies ? paths.temporary : paths.target, 0);
     });
@@ -112,6 +113,8 @@ bool CanUndo(const FilePaths& paths, CPassFiles::File file) {
 // it under the target's, so that a stop between leaves the file new, or old with its copy
 // beside it. Each step has a file's budget of its own.
 bool UndoFile(const FilePaths& paths, CPassFiles::File file, CRetryBudget& retry) {
+    if (file.Current())
+        return true; // never changed
     bool target = Exists(paths.target);
     const bool temporary = Exists(paths.temporary);
     retry.StartFile();
@@ -142,7 +145,7 @@ bool UndoFile(const FilePaths& paths, CPassFiles::File file, CRetryBudget& retry
 // cannot be put back, the record stays for the next pass to finish the undo. The undo has a
 // budget of its own: the commit's failure often spent the pass's. False unless the folder is
 // old again.
-bool Undo(const CString& targetFolder, CPassFiles& files, int count, bool recorded,
+bool Undo(const CString& targetFolder, HANDLE hold, CPassFiles& files, int count, bool recorded,
           CKeepAlive& alive, PassOutcome& outcome) {
     if (!recorded && !RecordUndo(targetFolder)) {
         outcome.PartlyUpdated(); // still committing: the next pass completes it
@@ -164,16 +167,20 @@ bool Undo(const CString& targetFolder, CPassFiles& files, int count, bool record
         outcome.PartlyUpdated();
         return false;
     }
-    // Old again: the copies are leftovers now, which no record needs.
-    RemoveCommitRecord(targetFolder); // else the next pass finds nothing left to undo
+    // Old again once the renames are on the disk: the copies are leftovers then, which no record
+    // needs. Removed before, the record could outlast a power cut that takes back the renames,
+    // leaving a mix that no record names. A record left finds nothing to undo in the next pass.
+    if (FlushWritten(targetFolder, hold, files, false, alive))
+        RemoveCommitRecord(targetFolder);
     Unstage(targetFolder, files, files.Count(), alive, outcome);
     return true;
 }
 
 // Once every copy is in place, the renames go to the disk, then the old files, then the record.
 // A kept file or the record left over is removed by the next pass.
-void RemoveKeptFiles(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry) {
-    if (!FlushWritten(targetFolder, files, false, retry.Alive()))
+void RemoveKeptFiles(const CString& targetFolder, HANDLE hold, CPassFiles& files,
+                     CRetryBudget& retry) {
+    if (!FlushWritten(targetFolder, hold, files, false, retry.Alive()))
         return;
     bool removed = true;
     files.ForEach([&](CPassFiles::File file) {
@@ -204,8 +211,8 @@ bool Vouch(CPackList& list, CPassFiles::File file, const CString& copy, CRetryBu
     return checked == CPackList::Copy::Matches;
 }
 
-bool CompleteCommit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
-                    PassOutcome& outcome) {
+bool CompleteCommit(const CString& targetFolder, HANDLE hold, CPassFiles& files,
+                    CRetryBudget& retry, PassOutcome& outcome) {
     bool complete = true;
     files.ForEach([&](CPassFiles::File file) {
         retry.Alive().Serve();
@@ -228,7 +235,7 @@ bool CompleteCommit(const CString& targetFolder, CPassFiles& files, CRetryBudget
         outcome.PartlyUpdated();
         return false;
     }
-    RemoveKeptFiles(targetFolder, files, retry);
+    RemoveKeptFiles(targetFolder, hold, files, retry);
     return true;
 }
 
@@ -253,10 +260,10 @@ bool VouchAll(const CString& targetFolder, CPassFiles& files, CPackList& list, C
 // The killed pass's way, committing or undoing, finished; where that cannot be, the other way.
 // A commit goes back only for a copy it cannot vouch for; an undo that cannot end (a kept file
 // not as staging saw it) goes forward where every copy can be vouched for.
-bool FinishKilledCommit(const CString& targetFolder, CPassFiles& files, bool undoing,
+bool FinishKilledCommit(const CString& targetFolder, HANDLE hold, CPassFiles& files, bool undoing,
                         CPackList& list, CRetryBudget& retry, PassOutcome& outcome) {
     if (!undoing && VouchAll(targetFolder, files, list, retry, outcome)) {
-        if (!CompleteCommit(targetFolder, files, retry, outcome))
+        if (!CompleteCommit(targetFolder, hold, files, retry, outcome))
             return false;
         outcome.FinishedKilled(true);
         return true;
@@ -266,13 +273,13 @@ bool FinishKilledCommit(const CString& targetFolder, CPassFiles& files, bool und
         return CanUndo(PathsOf(targetFolder, file), file);
     });
     if (possible) {
-        if (!Undo(targetFolder, files, files.Count(), undoing, retry.Alive(), outcome))
+        if (!Undo(targetFolder, hold, files, files.Count(), undoing, retry.Alive(), outcome))
             return false;
         outcome.FinishedKilled(false);
         return true;
     }
     if (undoing && VouchAll(targetFolder, files, list, retry, outcome)) {
-        if (!CompleteCommit(targetFolder, files, retry, outcome))
+        if (!CompleteCommit(targetFolder, hold, files, retry, outcome))
             return false;
         outcome.FinishedKilled(true);
         return true;
@@ -295,7 +302,9 @@ void Unstage(const CString& targetFolder, CPassFiles& files, int staged, CKeepAl
     bool restored = true;
     files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
-        if (!UnstageFile(PathsOf(targetFolder, file), file, index++ < staged)) {
+        // A current file has no copy, only perhaps its marks reset.
+        const bool copied = index++ < staged && !file.Current();
+        if (!UnstageFile(PathsOf(targetFolder, file), file, copied)) {
             outcome.CopyFailed(file.Name(), Cause::Other);
             restored = false;
         }
@@ -305,10 +314,10 @@ void Unstage(const CString& targetFolder, CPassFiles& files, int staged, CKeepAl
         outcome.PartlyUpdated();
 }
 
-void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
+void Commit(const CString& targetFolder, HANDLE hold, CPassFiles& files, CRetryBudget& retry,
             PassOutcome& outcome) {
     CKeepAlive& alive = retry.Alive();
-    if (!FlushWritten(targetFolder, files, true, alive) ||
+    if (!FlushWritten(targetFolder, hold, files, true, alive) ||
         !WriteCommitRecord(targetFolder, files)) {
         outcome.Failed(CauseOf(GetLastError(), targetFolder));
         Unstage(targetFolder, files, files.Count(), alive, outcome);
@@ -317,6 +326,10 @@ void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
     int done = 0;
     const bool committed = files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
+        if (file.Current()) {
+            ++done;
+            return true;
+        }
         const FilePaths paths = PathsOf(targetFolder, file);
         retry.StartFile();
         bool linked = false;
@@ -330,13 +343,13 @@ void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
         return false;
     });
     if (committed)
-        RemoveKeptFiles(targetFolder, files, retry);
+        RemoveKeptFiles(targetFolder, hold, files, retry);
     else
-        Undo(targetFolder, files, done + 1, false, alive, outcome);
+        Undo(targetFolder, hold, files, done + 1, false, alive, outcome);
 }
 
-bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBudget& retry,
-                          PassOutcome& outcome) {
+bool CompleteKilledCommit(const CString& targetFolder, HANDLE hold, CPackList& list,
+                          CRetryBudget& retry, PassOutcome& outcome) {
     CPassFiles files;
     const RecordRead read = ReadCommitRecord(targetFolder, files);
     switch (read) {
@@ -362,7 +375,7 @@ bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBu
         break;
     case RecordRead::Commit:
     case RecordRead::Undo:
-        return FinishKilledCommit(targetFolder, files, read == RecordRead::Undo, list, retry,
+        return FinishKilledCommit(targetFolder, hold, files, read == RecordRead::Undo, list, retry,
                                   outcome);
     }
     outcome.RecordUnusable(targetFolder + '\\' + kRecordName);

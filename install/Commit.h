@@ -10,10 +10,11 @@
 #include "install/PassOutcome.h"
 #include "install/Retry.h"
 
+// hold: targetFolder's handle, held for the pass; the volume behind it is the one flushed.
 // Commits files, all staged into targetFolder. On a failure, names it in outcome and puts
 // the folder back as it was, staged copies and reset marks included; where that cannot be
 // done, keeps the record for the next pass to finish the undo, and says so in outcome.
-void Commit(const CString& targetFolder, CPassFiles& files, CRetryBudget& retry,
+void Commit(const CString& targetFolder, HANDLE hold, CPassFiles& files, CRetryBudget& retry,
             PassOutcome& outcome);
 
 // Puts back what staging did: the copies of the first `staged` files removed, the marks of
@@ -26,5 +27,5 @@ void Unstage(const CString& targetFolder, CPassFiles& files, int staged, CKeepAl
 // listed file, else the commit is undone; an undo that cannot end completes the commit where it
 // can vouch for every copy. True when the folder is whole and the pass may go on; false, with
 // outcome saying why, when it is not, or the record cannot be used.
-bool CompleteKilledCommit(const CString& targetFolder, CPackList& list, CRetryBudget& retry,
-                          PassOutcome& outcome);
+bool CompleteKilledCommit(const CString& targetFolder, HANDLE hold, CPackList& list,
+                          CRetryBudget& retry, PassOutcome& outcome);

@@ -184,9 +184,10 @@ bool WriteCommitRecord(const CString& folder, CPassFiles& files) {
     if (file == INVALID_HANDLE_VALUE)
         return false;
     Writer writer(file);
-    const bool ok = writer.Line(kHeader) &&
-                    files.ForEach([&writer](CPassFiles::File f) { return writer.Line(f); }) &&
-                    writer.Line(kEnd) && writer.Flush() && FlushFileBuffers(file);
+    const bool ok = writer.Line(kHeader) && files.ForEach([&writer](CPassFiles::File f) {
+        return f.Current() || writer.Line(f); // left alone: nothing to finish
+    }) && writer.Line(kEnd) &&
+                    writer.Flush() && FlushFileBuffers(file);
     const DWORD error = GetLastError();
     CloseHandle(file);
     if (!ok) {

@@ -37,7 +37,7 @@ HANDLE OpenFolderHeld(const CString& path) {
                        nullptr);
 }
 
-bool ReadFileKind(HANDLE file, DWORD& attributes, DWORD& links) {
+bool ReadFileKind(HANDLE file, DWORD& attributes, DWORD& links, FILETIME* written) {
     FILE_BASIC_INFO basic;
     FILE_STANDARD_INFO standard;
     if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
@@ -45,6 +45,10 @@ bool ReadFileKind(HANDLE file, DWORD& attributes, DWORD& links) {
         return false;
     attributes = basic.FileAttributes;
     links = standard.NumberOfLinks;
+    if (written) {
+        written->dwLowDateTime = basic.LastWriteTime.u.LowPart;
+        written->dwHighDateTime = static_cast<DWORD>(basic.LastWriteTime.u.HighPart);
+    }
     return true;
 }
 

@@ -17,10 +17,11 @@ bool IsPlainFile(const CString& path);
 // sharing delete, so that it cannot be renamed away while the handle holds it.
 HANDLE OpenFolderHeld(const CString& path);
 
-// The attributes and number of names of an open file, from a handle that may read attributes.
+// The attributes, number of names and (if asked) last-write time of an open file, from a handle
+// that may read attributes.
 // Not GetFileInformationByHandle: that also reads the volume's serial number, which costs Wine a
 // look through its mounts (half a millisecond) on every call.
-bool ReadFileKind(HANDLE file, DWORD& attributes, DWORD& links);
+bool ReadFileKind(HANDLE file, DWORD& attributes, DWORD& links, FILETIME* written = nullptr);
 
 // Opens path itself, never what a link points to, for access and with share: a handle only when
 // it is a plain file with one name, its attributes then in attributes if given.

@@ -80,13 +80,14 @@ private:
 enum class Listed { Files, Unreadable, NotHeld, Declined };
 
 struct Pass {
-    Pass(const CString& source, const CString& target, CPassFace& passFace, CKeepAlive& keepAlive,
-         PassOutcome& passOutcome, bool folderMade)
-        : sourceFolder(source), targetFolder(target), face(passFace), alive(keepAlive),
-          outcome(passOutcome), leftovers(!folderMade) {}
+    Pass(const CString& source, const CString& target, HANDLE held, CPassFace& passFace,
+         CKeepAlive& keepAlive, PassOutcome& passOutcome, bool folderMade)
+        : sourceFolder(source), targetFolder(target), targetHold(held), face(passFace),
+          alive(keepAlive), outcome(passOutcome), leftovers(!folderMade) {}
 
     const CString& sourceFolder;
     const CString& targetFolder;
+    const HANDLE targetHold; // the Korvo folder's, whose volume is flushed
     CPassFace& face;
     CKeepAlive& alive;
     PassOutcome& outcome;
@@ -94,6 +95,7 @@ struct Pass {
     CRetryBudget retry{alive};
     CPackList list;
     CPassFiles files;
+    int changed = 0; // files staged to be replaced or added, not already current
     CPackVersions versions;
 
     Listed Run();
@@ -114,7 +116,7 @@ void Pass::ShowProgress(int number, const char* name) {
 // but still checks the other targets, so that the message names all it can.
 void Pass::Stage() {
     int staged = 0, number = 0;
-    const bool flush = !CanFlushVolumeOf(targetFolder);
+    const bool flush = !CanFlushVolumeOf(targetHold);
     files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
         const bool copy = outcome.Complete();
@@ -126,7 +128,7 @@ void Pass::Stage() {
         if (cause != Cause::None)
             outcome.CopyFailed(file.Name(), cause);
         else if (copy)
-            ++staged;
+            ++staged, changed += !file.Current();
         return true;
     });
     if (!outcome.Complete())
@@ -139,12 +141,24 @@ void Pass::Check() {
     if (!list.Carried() || !outcome.Complete())
         return;
     files.ForEach([&](CPassFiles::File file) {
-        const CString staged = TemporaryPathFor(targetFolder, file.Name());
+        // A current target is checked as a copy is.
+        const CString target = targetFolder + '\\' + file.Name();
+        const CString staged =
+            file.Current() ? target : TemporaryPathFor(targetFolder, file.Name());
         retry.StartFile();
         CPackList::Copy copy;
         while ((copy = list.CheckStagedCopy(file.Name(), staged, alive)) ==
                    CPackList::Copy::Unreadable &&
                retry.Again(staged)) {
+        }
+        // A pack file damaged since its release may find Korvo's file as released: it is left
+        // alone, and the copy made this pass goes.
+        if (copy == CPackList::Copy::Differs && !file.Current() && file.OldKept() &&
+            list.CheckStagedCopy(file.Name(), target, alive) == CPackList::Copy::Matches &&
+            DeleteFileA(staged)) {
+            file.SetCurrent(true);
+            --changed;
+            return true;
         }
         if (copy != CPackList::Copy::Matches)
             outcome.CopyFailed(file.Name(), copy == CPackList::Copy::Differs
@@ -157,7 +171,7 @@ void Pass::Check() {
 }
 
 Listed Pass::Run() {
-    if (!CompleteKilledCommit(targetFolder, list, retry, outcome))
+    if (!CompleteKilledCommit(targetFolder, targetHold, list, retry, outcome))
         return Listed::Files;
     // A list that cannot be read cannot vouch for any file.
     if (list.Malformed()) {
@@ -173,17 +187,23 @@ Listed Pass::Run() {
     Stage();
     Check();
     // Compared once the copies are vouched for, and before anything is committed.
-    if (outcome.Complete())
+    if (outcome.Complete() && changed > 0)
         versions.Read(targetFolder, files, alive);
     if (outcome.Complete() && versions.Older() && !face.MayReplaceNewer(versions)) {
         Unstage(targetFolder, files, files.Count(), alive, outcome);
         return Listed::Declined;
     }
-    if (outcome.Complete() && files.Count() > 0)
-        Commit(targetFolder, files, retry, outcome);
+    if (outcome.Complete() && changed > 0)
+        Commit(targetFolder, targetHold, files, retry, outcome);
     if (outcome.Complete()) {
         files.ForEach([&](CPassFiles::File file) {
-            face.File(file.Name(), Cause::None);
+            if (!file.Current())
+                face.File(file.Name(), Cause::None);
+            else if (!file.TimeStale() ||
+                     StampCurrent(FilePaths(sourceFolder, targetFolder, file.Name())))
+                face.Current(file.Name());
+            else
+                face.File(file.Name(), Cause::Other);
             return true;
         });
         versions.LogInstalled(face.Log());
@@ -226,7 +246,8 @@ int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& f
             if (opened == CPassFolder::Opened::Ready) {
                 // Gone before the message box, which the window shows as it was.
                 CKeepAlive alive(display);
-                Pass pass{sourceFolder, targetFolder, face, alive, outcome, passFolder.Made()};
+                Pass pass(sourceFolder, targetFolder, hold.Handle(), face, alive, outcome,
+                          passFolder.Made());
                 listed = pass.Run();
             }
         }

@@ -35,6 +35,10 @@ public:
     // error as the last error.
     Copy CheckStagedCopy(const char* name, const CString& stagedPath, CKeepAlive& alive);
 
+    // The size the list gives the file of that name; false where it lists none (or carries no
+    // list).
+    bool ListedSize(const char* name, uint64_t& size);
+
     // Reports each listed file that no listing entry met (missing from the pack folder) to the
     // outcome, spelt in the ANSI code page with '?' for what it lacks; returns how many.
     int ReportUnseen(PassOutcome& outcome) const;

@@ -31,8 +31,8 @@ void CPackVersions::Read(const CString& targetFolder, CPassFiles& files, CKeepAl
     m_files.clear();
     files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
-        // A new file replaces nothing: there is no version to compare with.
-        if (!file.OldKept())
+        // A new file replaces nothing, and one already current is not replaced.
+        if (!file.OldKept() || file.Current())
             return true;
         Versioned versioned{file.Name(), {}, {}, false};
         // The Korvo file is read only where the pack's has a version to compare with.

@@ -66,6 +66,10 @@ void CPassFace::File(const char* name, Cause cause) {
         m_log.Line(CDisplayText("installiert: ").Name(name));
 }
 
+void CPassFace::Current(const char* name) {
+    m_log.Line(CDisplayText("bereits aktuell: ").Name(name));
+}
+
 void CPassFace::Tell(const CDisplayText& text, UINT type, int exitCode) {
     m_exitCode = exitCode;
     m_log.Line(text);

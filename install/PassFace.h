@@ -36,6 +36,8 @@ public:
     bool MayReplaceNewer(const CPackVersions& versions);
     // A file the pass installed (Cause::None) or refused.
     void File(const char* name, Cause cause);
+    // A file that Korvo already had as the pack has it.
+    void Current(const char* name);
     // The pass's closing message, and the code that the program now ends with.
     void Tell(const CDisplayText& text, UINT type, int exitCode);
     int ExitCode() const { return m_exitCode; }

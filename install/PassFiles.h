@@ -11,7 +11,7 @@
 
 class CPassFiles {
 public:
-    // One file: a byte of state and its name, which shares its start with the name before it.
+    // One file: two bytes of state and its name, which shares its start with the name before it.
     class File {
     public:
         const char* Name() const { return m_name; }
@@ -33,6 +33,13 @@ public:
         }
         static const DWORD kManyNames = 4;
         static DWORD MarksOf(DWORD attributes) { return attributes & kMarks; }
+        // The target already holds the pack file's bytes: neither staged nor replaced, only its
+        // marks (ResetMarks) and, with its time stale, its time set once the pass succeeds.
+        bool Current() const { return m_at[1] & kCurrent; }
+        bool TimeStale() const { return m_at[1] & kTimeStale; }
+        void SetCurrent(bool timeStale) {
+            m_at[1] = static_cast<unsigned char>(kCurrent | (timeStale ? kTimeStale : 0));
+        }
 
     private:
         friend class CPassFiles;
@@ -40,6 +47,7 @@ public:
         static const unsigned char kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
         static const unsigned char kNames = 0x18, kOldKept = 0x40, kCopyFlushed = 0x80;
+        static const unsigned char kCurrent = 0x01, kTimeStale = 0x02; // of the second byte
         unsigned char* m_at;
         const char* m_name;
     };

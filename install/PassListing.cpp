@@ -3,8 +3,11 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <vector>
 
+#include "NameCase.h"
 #include "disk/DiskObject.h"
 #include "install/CommitRecord.h"
 #include "install/FileKind.h"
@@ -61,15 +64,18 @@ int CompareKeys(const void* a, const void* b) {
 }
 
 // A key that names differing only in letter case share, whatever the code page: ASCII letters
-// folded, every other character by its length alone. Names of one key are then compared whole.
+// folded, each run of other characters one mark, as a letter and its pair may differ in length
+// (in UTF-8). Names of one key are then compared whole.
 uint32_t CaseKey(const char* name) {
     uint32_t key = 2166136261u; // FNV-1a
+    bool run = false;
     for (const char* c = name; *c;) {
         const char* next = CharNextA(c);
         const unsigned byte = static_cast<unsigned char>(*c);
-        key = (key ^ (next - c == 1 && byte < 0x80 ? static_cast<unsigned>(std::tolower(byte))
-                                                   : 0x100u + static_cast<unsigned>(next - c))) *
-              16777619u;
+        const bool ascii = next - c == 1 && byte < 0x80;
+        if (ascii || !run)
+            key = (key ^ (ascii ? static_cast<unsigned>(std::tolower(byte)) : 0x100u)) * 16777619u;
+        run = !ascii;
         c = next;
     }
     return key;
@@ -77,7 +83,8 @@ uint32_t CaseKey(const char* name) {
 
 // Two names that differ only in letter case are one file in the Korvo folder and would share
 // their copy's name: both are refused. A key of 32 bits a name keeps the memory small for many
-// names; only names whose key another shares are compared whole, which are few.
+// names; only names whose key another shares are compared whole, which are few. Sorted in the
+// file system's order of names, such twins are neighbours.
 void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
     const size_t count = static_cast<size_t>(files.Count());
     std::unique_ptr<uint32_t[]> keys(new uint32_t[count]);
@@ -92,24 +99,26 @@ void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
     for (size_t i = 1; i < count; ++i)
         if (keys[i - 1] == keys[i] && (shared == 0 || keys[shared - 1] != keys[i]))
             keys[shared++] = keys[i];
-    CPassFiles candidates;
+    std::vector<char> names;
     files.ForEach([&](CPassFiles::File file) {
         const uint32_t key = CaseKey(file.Name());
         if (std::bsearch(&key, keys.get(), shared, sizeof(uint32_t), CompareKeys))
-            candidates.Add(file.Name());
+            names.insert(names.end(), file.Name(), file.Name() + std::strlen(file.Name()) + 1);
         return true;
     });
-    candidates.ForEach([&](CPassFiles::File one) {
-        int same = 0;
-        candidates.ForEach([&](CPassFiles::File other) {
-            same += _mbsicmp(reinterpret_cast<const unsigned char*>(one.Name()),
-                             reinterpret_cast<const unsigned char*>(other.Name())) == 0;
-            return same < 2;
-        });
-        if (same > 1)
-            outcome.CopyFailed(one.Name(), Cause::Other);
-        return true;
+    std::vector<const char*> sorted;
+    for (size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1)
+        sorted.push_back(&names[at]);
+    if (sorted.empty())
+        return; // none to compare, and qsort takes no null array
+    std::qsort(sorted.data(), sorted.size(), sizeof(const char*), [](const void* a, const void* b) {
+        return CompareFileNamesA(*static_cast<const char* const*>(a),
+                                 *static_cast<const char* const*>(b));
     });
+    for (size_t i = 0; i < sorted.size(); ++i)
+        if ((i > 0 && CompareFileNamesA(sorted[i - 1], sorted[i]) == 0) ||
+            (i + 1 < sorted.size() && CompareFileNamesA(sorted[i], sorted[i + 1]) == 0))
+            outcome.CopyFailed(sorted[i], Cause::Other);
 }
 
 } // namespace

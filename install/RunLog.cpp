@@ -3,29 +3,49 @@
 #include <cstdio>
 #include <ctime>
 
+#include "FolderRights.h"
+#include "install/FileKind.h"
+
+namespace {
+
+const char kCannotOpen[] = "Die Datei kann nicht ge\xF6"
+                           "ffnet werden.";
+const char kNotPlain[] = "Sie ist ein Link, ein Ordner oder der zweite Name einer anderen Datei.";
+const char kForeign[] = "Sie geh\xF6rt weder den Administratoren noch dem System noch Ihnen.";
+
+} // namespace
+
 CRunLog::~CRunLog() {
     if (m_file != INVALID_HANDLE_VALUE)
         CloseHandle(m_file);
 }
 
-void CRunLog::Open(const CString& path) {
+bool CRunLog::Open(const CString& path) {
     m_path = path;
-    // Shared for reading: an administrator may watch it grow.
-    m_file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_file != INVALID_HANDLE_VALUE) {
-        Write("\xEF\xBB\xBF", 3);
-        return;
-    }
-    if (GetLastError() == ERROR_FILE_EXISTS) {
-        m_file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (m_file != INVALID_HANDLE_VALUE &&
-            SetFilePointer(m_file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER)
-            Broken("cannot append to");
-    }
+    // Appended to and shared for writing: a second run with the same log (one told to try
+    // again later) logs too, and an administrator may watch it grow. The name itself is
+    // opened, never what a link or junction there leads to.
+    const DWORD access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    m_file = CreateFileA(path, access, share, nullptr, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
+    const bool made = m_file != INVALID_HANDLE_VALUE;
+    if (!made && GetLastError() == ERROR_FILE_EXISTS)
+        m_file = CreateFileA(path, access, share, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (m_file == INVALID_HANDLE_VALUE)
-        Broken("cannot open");
+        return Broken("cannot open", kCannotOpen);
+    // Where any user may make files (C:\Windows\Temp), one that a user put there first would
+    // have this run write where that user chooses, with this run's rights.
+    DWORD attributes = 0, links = 0;
+    if (!ReadFileKind(m_file, attributes, links) || links != 1 ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return Broken("will not write", kNotPlain, "a link or a second name");
+    if (!HasTrustedOwner(m_file))
+        return Broken("will not write", kForeign, "another user's file");
+    if (made)
+        Write("\xEF\xBB\xBF", 3);
+    return IsOpen();
 }
 
 void CRunLog::Line(const CDisplayText& text) {
@@ -55,15 +75,20 @@ void CRunLog::Write(const char* bytes, int size) {
     DWORD written = 0;
     if (!WriteFile(m_file, bytes, static_cast<DWORD>(size), &written, nullptr) ||
         written != static_cast<DWORD>(size))
-        Broken("cannot write");
+        Broken("cannot write", kCannotOpen);
 }
 
-void CRunLog::Broken(const char* what) {
+bool CRunLog::Broken(const char* what, const char* why, const char* kind) {
     CString line;
-    line.Format("install: %s the log %s (error %lu)\n", what, static_cast<const char*>(m_path),
-                static_cast<unsigned long>(GetLastError()));
+    if (kind)
+        line.Format("install: %s the log %s, %s\n", what, static_cast<const char*>(m_path), kind);
+    else
+        line.Format("install: %s the log %s (error %lu)\n", what, static_cast<const char*>(m_path),
+                    static_cast<unsigned long>(GetLastError()));
     std::fputs(line, stderr);
     if (m_file != INVALID_HANDLE_VALUE)
         CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;
+    m_why = why;
+    return false;
 }

@@ -1,5 +1,7 @@
 #include "install/Staging.h"
 
+#include <cstring>
+
 #include "install/FileKind.h"
 #include "install/PassFolderLayout.h"
 
@@ -20,26 +22,50 @@ Cause CopyCause(DWORD error, const CString& temporary) {
     return CauseOf(error, temporary);
 }
 
-// Opens the target itself, never what a link points to, for access and with every share, and
-// reads its attributes and number of names. With retry, a hold is tried again within the
-// budget: asked for DELETE and GENERIC_WRITE, an open fails for a holder that does not share
-// them (and, on Windows, for a running program), as the commit's rename would.
-Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attributes,
-           DWORD& links) {
-    HANDLE file;
-    while ((file = CreateFileA(target, access | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) ==
-           INVALID_HANDLE_VALUE)
-        if (!retry || !retry->Again(target))
+// The target, held open for reading while it is looked at and compared with the source.
+class Target {
+public:
+    Target() = default;
+    ~Target() { Close(); }
+    Target(const Target&) = delete;
+    Target& operator=(const Target&) = delete;
+    void Close() {
+        if (m_handle != INVALID_HANDLE_VALUE)
+            CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+    }
+    HANDLE Handle() const { return m_handle; }
+    const FILETIME& Written() const { return m_written; }
+    // Why the last look could not open it.
+    DWORD Error() const { return m_error; }
+
+    // Opens the target itself, never what a link points to, for reading and access and with
+    // every share, and reads its attributes and number of names. With retry, a hold is tried
+    // again within the budget: asked for DELETE and GENERIC_WRITE, an open fails for a holder
+    // that does not share them (and, on Windows, for a running program), as the commit's rename
+    // would.
+    Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attributes,
+               DWORD& links) {
+        Close();
+        while ((m_handle =
+                    CreateFileA(target, access | GENERIC_READ | FILE_READ_ATTRIBUTES, kShareAll,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) ==
+               INVALID_HANDLE_VALUE) {
+            m_error = GetLastError();
+            if (!retry || !retry->Again(target))
+                return CauseOf(m_error, target);
+        }
+        if (!ReadFileKind(m_handle, attributes, links, &m_written))
             return CauseOf(GetLastError(), target);
-    const bool known = ReadFileKind(file, attributes, links);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!known)
-        return CauseOf(error, target);
-    return attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY) ? Cause::Other
-                                                                                  : Cause::None;
-}
+        return attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY) ? Cause::Other
+                                                                                      : Cause::None;
+    }
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    FILETIME m_written = {};
+    DWORD m_error = ERROR_SUCCESS;
+};
 
 // A leftover under one of the pass's names, about to be replaced by a rename: its read-only
 // mark, which Windows' rename refuses, is reset where it is a plain file with one name. The
@@ -60,10 +86,20 @@ void ClearLeftover(const CString& path) {
 // Copies the source under the temporary name. A leftover there (of a killed pass, or
 // anything planted) is never deleted, nor changed but for a read-only mark: the copy goes to
 // the second name and is renamed over it, which replaces the entry, whatever it is.
+// With current, the target open for reading, a target that holds the source's bytes already is
+// not copied at all but marked current in file; only where no killed pass's leftover is under
+// its names, which staging alone replaces.
 Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool leftovers,
-           CKeepAlive& alive, CRetryBudget& retry) {
+           CKeepAlive& alive, CRetryBudget& retry, const Target* target = nullptr) {
     const CString* copy = &paths.temporary;
-    for (int attempt = 0; !CopyData(paths.source, *copy, flush, alive); ++attempt) {
+    HANDLE current = target ? target->Handle() : INVALID_HANDLE_VALUE;
+    if (leftovers && (Exists(paths.temporary) || Exists(paths.second)))
+        current = INVALID_HANDLE_VALUE;
+    SameFile same;
+    if (target)
+        same.written = target->Written();
+    for (int attempt = 0; !CopyData(paths.source, *copy, flush, alive, current, &same); ++attempt) {
+        current = INVALID_HANDLE_VALUE; // compared once: its read position has moved
         const DWORD error = GetLastError();
         if (!Taken(error)) {
             if (retry.Again(*copy))
@@ -79,6 +115,10 @@ Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool lefto
                 return CauseOf(GetLastError(), paths.temporary);
         }
         copy = &paths.second;
+    }
+    if (same.same) {
+        file.SetCurrent(same.timeStale);
+        return Cause::None;
     }
     if (copy == &paths.second) {
         ClearLeftover(paths.temporary);
@@ -99,19 +139,58 @@ Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool lefto
     return Cause::None;
 }
 
+// One buffer pair for every copy: each uses it only from its read to its write.
+char g_buffer[256 * 1024], g_theirs[sizeof g_buffer];
+
+enum class Compared { Same, Differs, Failed };
+
+// Whether from holds current's bytes, both read from their starts. Where they differ in the
+// first block, pending says that block of from is in g_buffer (read bytes); where later, from
+// is back at its start.
+Compared Compare(HANDLE from, HANDLE current, CKeepAlive& alive, DWORD& read, bool& pending) {
+    for (int block = 0;; ++block) {
+        DWORD got = 0;
+        if (!ReadFile(from, g_buffer, sizeof g_buffer, &read, nullptr))
+            return Compared::Failed;
+        if (!ReadFile(current, g_theirs, sizeof g_theirs, &got, nullptr) || got != read ||
+            std::memcmp(g_buffer, g_theirs, read) != 0) {
+            pending = block == 0;
+            return pending || SetFilePointer(from, 0, nullptr, FILE_BEGIN) == 0 ? Compared::Differs
+                                                                                : Compared::Failed;
+        }
+        // A file read short is read to its end.
+        if (read < sizeof g_buffer)
+            return Compared::Same;
+        alive.Serve();
+    }
+}
+
 } // namespace
 
 // No stream of the source comes along: the download mark that Explorer's unpacking gives every
 // file of a ZIP from the web would have Windows warn at every start of a program so marked. And
 // unlike CopyFileEx, nothing costs Wine a look through its mounts per file.
-bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& alive) {
+bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& alive,
+              HANDLE current, SameFile* same) {
     HANDLE from = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (from == INVALID_HANDLE_VALUE)
         return false;
     FILETIME written;
+    DWORD read = 0, put = 0;
+    bool pending = false;
+    const Compared compared = !GetFileTime(from, nullptr, nullptr, &written) ? Compared::Failed
+                              : same && current != INVALID_HANDLE_VALUE
+                                  ? Compare(from, current, alive, read, pending)
+                                  : Compared::Differs;
+    if (compared == Compared::Same) {
+        same->same = true;
+        same->timeStale = std::memcmp(&same->written, &written, sizeof written) != 0;
+        CloseHandle(from);
+        return true;
+    }
     HANDLE copy =
-        GetFileTime(from, nullptr, nullptr, &written)
+        compared == Compared::Differs
             ? CreateFileA(to, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
             : INVALID_HANDLE_VALUE;
     if (copy == INVALID_HANDLE_VALUE) {
@@ -120,12 +199,11 @@ bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& 
         SetLastError(error);
         return false;
     }
-    // One buffer for every copy: each uses it only from its read to its write.
-    static char buffer[256 * 1024];
-    DWORD read = 0, put = 0;
-    bool copied;
-    while ((copied = ReadFile(from, buffer, sizeof buffer, &read, nullptr) != FALSE) && read &&
-           (copied = WriteFile(copy, buffer, read, &put, nullptr) && put == read))
+    bool copied =
+        !pending || !read || (WriteFile(copy, g_buffer, read, &put, nullptr) && put == read);
+    while (copied &&
+           (copied = ReadFile(from, g_buffer, sizeof g_buffer, &read, nullptr) != FALSE) && read &&
+           (copied = WriteFile(copy, g_buffer, read, &put, nullptr) && put == read))
         alive.Serve();
     copied = copied && SetFileTime(copy, nullptr, nullptr, &written) &&
              (!flush || FlushFileBuffers(copy));
@@ -151,7 +229,20 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
         return Cause::PathTooLong;
     if (paths.source.GetLength() >= MAX_PATH)
         return Cause::SourcePathTooLong;
-    DWORD attributes = GetFileAttributesA(paths.target);
+    const DWORD hold = DELETE | GENERIC_WRITE;
+    Target target;
+    DWORD attributes = 0, links = 0;
+    // Most targets are plain files without marks, or none: one open tells, and checks the hold.
+    if (target.Look(paths.target, hold, nullptr, attributes, links) == Cause::None &&
+        !(attributes & kMarks)) {
+        file.SetOldKept();
+        file.SetNames(links);
+        return copy ? Copy(paths, file, flush, leftovers, alive, retry, &target) : Cause::None;
+    }
+    if (target.Error() == ERROR_FILE_NOT_FOUND)
+        return copy ? Copy(paths, file, flush, leftovers, alive, retry) : Cause::None;
+    target.Close();
+    attributes = GetFileAttributesA(paths.target);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND)
@@ -165,10 +256,8 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
     // One open checks a target for a hold and counts its names; a read-only one refuses write
     // access, so it is first looked at alone.
     const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
-    DWORD links = 0;
-    const DWORD hold = DELETE | GENERIC_WRITE;
-    if (const Cause cause =
-            Look(paths.target, readOnly ? 0 : hold, readOnly ? nullptr : &retry, attributes, links);
+    if (const Cause cause = target.Look(paths.target, readOnly ? 0 : hold,
+                                        readOnly ? nullptr : &retry, attributes, links);
         cause != Cause::None)
         return cause;
     file.SetNames(links);
@@ -184,14 +273,32 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
             return CauseOf(GetLastError(), paths.target);
     }
     if (readOnly)
-        if (const Cause cause = Look(paths.target, hold, &retry, attributes, links);
+        if (const Cause cause = target.Look(paths.target, hold, &retry, attributes, links);
             cause != Cause::None)
             return cause;
-    return Copy(paths, file, flush, leftovers, alive, retry);
+    return Copy(paths, file, flush, leftovers, alive, retry, &target);
 }
 
 bool UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {
     if (copied)
         DeleteFileA(paths.temporary);
     return !file.ResetMarks() || SetFileAttributesA(paths.target, file.ResetMarks());
+}
+
+bool StampCurrent(const FilePaths& paths) {
+    HANDLE source = CreateFileA(paths.source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+    if (source == INVALID_HANDLE_VALUE)
+        return false;
+    FILETIME written;
+    const bool known = GetFileTime(source, nullptr, nullptr, &written);
+    CloseHandle(source);
+    HANDLE target = known ? CreateFileA(paths.target, FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)
+                          : INVALID_HANDLE_VALUE;
+    if (target == INVALID_HANDLE_VALUE)
+        return false;
+    const bool stamped = SetFileTime(target, nullptr, nullptr, &written) != FALSE;
+    CloseHandle(target);
+    return stamped;
 }

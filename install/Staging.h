@@ -13,10 +13,20 @@ struct FilePaths {
     FilePaths(const CString& sourceFolder, const CString& targetFolder, const char* name);
 };
 
+// A target found to hold the source's bytes already: no copy was made.
+struct SameFile {
+    FILETIME written = {}; // the target's last-write time, given
+    bool same = false;
+    bool timeStale = false; // its last-write time is not the source's
+};
+
 // Copies the data of source alone, with its last-write time, to a new file to: never through
 // anything found under that name, a link among them; with flush, flushed before it is closed.
-// What was written is deleted again when the copy fails.
-bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& alive);
+// What was written is deleted again when the copy fails. With same, the open file current is
+// compared first, from its start: where it holds the source's bytes, nothing is made and same
+// says so.
+bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& alive,
+              HANDLE current = INVALID_HANDLE_VALUE, SameFile* same = nullptr);
 
 // Checks file's target and, when copy is set, copies its source to the temporary name (flushed,
 // and so marked in file, with flush). Cause::None when the file is ready for the commit. A target
@@ -25,6 +35,9 @@ bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& 
 // Without leftovers (the pass made its folder), no killed pass's file is looked for there.
 Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool flush,
                 bool leftovers, CKeepAlive& alive, CRetryBudget& retry);
+
+// A target found current once the pass has succeeded: its time set to the source's, in place.
+bool StampCurrent(const FilePaths& paths);
 
 // Puts back what staging did to file: its copy removed (made by this pass) and the target's
 // marks restored. False when the marks could not be.

@@ -1,6 +1,6 @@
 #include "install/WindowsFolders.h"
 
-#include "WinApi.h"
+#include "NameCase.h"
 
 namespace {
 
@@ -10,8 +10,7 @@ bool Matches(const CString& folder, UINT length, const char* buffer) {
     if (length == 0 || length >= MAX_PATH)
         return false;
     const CString other = WithoutClosingBackslash(buffer);
-    return _mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(folder)),
-                    reinterpret_cast<const unsigned char*>(static_cast<const char*>(other))) == 0;
+    return CompareFileNamesA(folder, other) == 0;
 }
 
 } // namespace

@@ -4,11 +4,13 @@
 
 #include "WinApi.h"
 
-// One flush of the volume that holds folder: the data of every file written there and every
-// rename. FALSE, with the last error, where the volume cannot be opened for it (no drive letter,
-// a network share, not elevated): then each file is flushed through a handle of its own.
-extern "C" BOOL FlushVolumeOf(LPCSTR folder);
+// One flush of the volume that holds the folder open as `folder` (its own handle, not its
+// path: a path's drive letter names another volume where one is mounted in a folder or a
+// junction leads elsewhere): the data of every file written there and every rename. FALSE,
+// with the last error, where the volume cannot be opened for it (a network share, not
+// elevated): then each file is flushed through a handle of its own.
+extern "C" BOOL FlushVolumeOf(HANDLE folder);
 
 // Whether FlushVolumeOf may flush folder's volume, asked before the files are written: where it
 // cannot, each file is flushed while it is still open, which costs no second open.
-extern "C" BOOL CanFlushVolumeOf(LPCSTR folder);
+extern "C" BOOL CanFlushVolumeOf(HANDLE folder);

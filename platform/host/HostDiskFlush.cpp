@@ -1,45 +1,25 @@
-// The volume's flush is syncfs on the folder's file system, which writes out every file and
-// name on it, as FlushFileBuffers on \\.\X: does on Windows.
+// The volume's flush is syncfs on the file system of the folder's handle, which writes out every
+// file and name on it, as FlushFileBuffers on the handle's volume does on Windows.
 #include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "DiskFlush.h"
 #include "HostErrors.h"
-#include "HostPath.h"
+#include "HostOpenFile.h"
+#include "HostPowerCut.h"
 
 using namespace hostfs;
 
-namespace {
-
-int OpenFolder(LPCSTR folder) {
-    std::string path;
-    if (const DWORD error = ToPosixPath(folder, path)) {
-        Fail(error);
-        return -1;
-    }
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        Fail(PathError(errno, path));
-    return fd;
+extern "C" BOOL CanFlushVolumeOf(HANDLE folder) {
+    return LookupOpenFile(folder) != nullptr;
 }
 
-} // namespace
-
-extern "C" BOOL CanFlushVolumeOf(LPCSTR folder) {
-    const int fd = OpenFolder(folder);
-    if (fd < 0)
+extern "C" BOOL FlushVolumeOf(HANDLE folder) {
+    const OpenFile* open = LookupOpenFile(folder);
+    if (!open)
         return FALSE;
-    close(fd);
+    if (syncfs(open->fd) != 0)
+        return Fail(ErrorFromErrno(errno));
+    NoteVolumeFlushed();
     return TRUE;
-}
-
-extern "C" BOOL FlushVolumeOf(LPCSTR folder) {
-    const int fd = OpenFolder(folder);
-    if (fd < 0)
-        return FALSE;
-    const int synced = syncfs(fd);
-    const int error = errno;
-    close(fd);
-    return synced == 0 ? TRUE : Fail(ErrorFromErrno(error));
 }

@@ -116,7 +116,7 @@ extern "C" BOOL SetFileTime(HANDLE handle, const FILETIME*, const FILETIME* acce
     const OpenFile* file = LookupOpenFile(handle);
     if (!file)
         return FALSE;
-    if (!(file->access & GENERIC_WRITE))
+    if (!(file->access & (GENERIC_WRITE | FILE_WRITE_ATTRIBUTES)))
         return Fail(ERROR_ACCESS_DENIED);
     const auto at = [](const FILETIME* time) {
         struct timespec given = {0, UTIME_OMIT};

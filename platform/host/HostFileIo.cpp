@@ -7,6 +7,7 @@
 #include "HostErrors.h"
 #include "HostHandles.h"
 #include "HostOpenFile.h"
+#include "HostPowerCut.h"
 #include "HostShares.h"
 
 namespace hostfs {
@@ -54,11 +55,12 @@ extern "C" DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh
     const OpenFile* file = LookupOpenFile(handle);
     if (!file)
         return INVALID_SET_FILE_POINTER;
-    if (method != FILE_END || distance != 0 || (distanceHigh && *distanceHigh != 0)) {
+    if ((method != FILE_END && method != FILE_BEGIN) || distance != 0 ||
+        (distanceHigh && *distanceHigh != 0)) {
         Fail(ERROR_NOT_SUPPORTED);
         return INVALID_SET_FILE_POINTER;
     }
-    const off_t at = lseek(file->fd, 0, SEEK_END);
+    const off_t at = lseek(file->fd, 0, method == FILE_END ? SEEK_END : SEEK_SET);
     if (at < 0) {
         Fail(ErrorFromErrno(errno));
         return INVALID_SET_FILE_POINTER;
@@ -72,7 +74,7 @@ extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD don
     const OpenFile* file = LookupOpenFile(handle);
     if (!file)
         return FALSE;
-    if (!(file->access & GENERIC_WRITE))
+    if (!(file->access & (GENERIC_WRITE | FILE_APPEND_DATA)))
         return Fail(ERROR_ACCESS_DENIED);
     DWORD written = 0;
     while (written < size) {
@@ -81,12 +83,15 @@ extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD don
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
+            const int err = errno;
+            NoteWritten(file->fd, written);
             if (done)
                 *done = written;
-            return Fail(errno == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(errno));
+            return Fail(err == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(err));
         }
         written += static_cast<DWORD>(n);
     }
+    NoteWritten(file->fd, written);
     if (done)
         *done = written;
     return TRUE;
@@ -98,5 +103,8 @@ extern "C" BOOL FlushFileBuffers(HANDLE handle) {
         return FALSE;
     if (!(file->access & GENERIC_WRITE))
         return Fail(ERROR_ACCESS_DENIED);
-    return fsync(file->fd) == 0 ? TRUE : Fail(ErrorFromErrno(errno));
+    if (fsync(file->fd) != 0)
+        return Fail(ErrorFromErrno(errno));
+    NoteFlushed(file->fd);
+    return TRUE;
 }

@@ -7,6 +7,7 @@
 #include "HostAttributes.h"
 #include "HostErrors.h"
 #include "HostPath.h"
+#include "HostPowerCut.h"
 
 using namespace hostfs;
 
@@ -25,5 +26,6 @@ extern "C" BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existing, void* /*securit
         return Fail(ERROR_ALREADY_EXISTS);
     if (link(from.c_str(), to.c_str()) != 0)
         return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : PathError(errno, to));
+    NoteLink(from, to);
     return TRUE;
 }

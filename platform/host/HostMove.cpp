@@ -9,6 +9,7 @@
 #include "HostAttributes.h"
 #include "HostErrors.h"
 #include "HostPath.h"
+#include "HostPowerCut.h"
 #include "HostShares.h"
 #include "HostStreams.h"
 
@@ -37,8 +38,12 @@ extern "C" BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     }
     if (const DWORD error = CheckShares(fromStat, FILE_SHARE_DELETE))
         return Fail(error);
-    if (rename(from.c_str(), to.c_str()) != 0)
-        return Fail(errno == EXDEV ? ERROR_NOT_SAME_DEVICE : PathError(errno, to));
+    NoteRename(from, to);
+    if (rename(from.c_str(), to.c_str()) != 0) {
+        const int err = errno;
+        NoteFailed();
+        return Fail(err == EXDEV ? ERROR_NOT_SAME_DEVICE : PathError(err, to));
+    }
     return TRUE;
 }
 
@@ -73,7 +78,11 @@ extern "C" BOOL DeleteFileA(LPCSTR path) {
         return Fail(ERROR_ACCESS_DENIED);
     if (const DWORD error = CheckShares(st, FILE_SHARE_DELETE))
         return Fail(error);
-    if (unlink(posixPath.c_str()) != 0)
-        return Fail(PathError(errno, posixPath));
+    NoteDelete(posixPath);
+    if (unlink(posixPath.c_str()) != 0) {
+        const int err = errno;
+        NoteFailed();
+        return Fail(PathError(err, posixPath));
+    }
     return TRUE;
 }

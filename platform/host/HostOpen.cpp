@@ -17,7 +17,11 @@ using namespace hostfs;
 
 namespace {
 
-const DWORD kKnownAccess = GENERIC_READ | GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES;
+// READ_CONTROL: the owner, which HasTrustedOwner reads. FILE_APPEND_DATA alone writes at the
+// end, whoever else writes there meanwhile.
+const DWORD kKnownAccess = GENERIC_READ | GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES |
+                           FILE_WRITE_ATTRIBUTES | READ_CONTROL | FILE_APPEND_DATA;
+const DWORD kWriting = GENERIC_WRITE | FILE_APPEND_DATA;
 const DWORD kKnownFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS |
                           FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL;
 
@@ -35,7 +39,7 @@ DWORD Refusal(const struct stat& st, const std::string& posixPath, DWORD access,
         return flags & FILE_FLAG_BACKUP_SEMANTICS ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
     if (!S_ISREG(st.st_mode))
         return ERROR_ACCESS_DENIED; // devices and pipes are not files
-    if ((access & GENERIC_WRITE) && IsReadOnly(st))
+    if ((access & kWriting) && IsReadOnly(st))
         return ERROR_ACCESS_DENIED;
     if (disposition == CREATE_ALWAYS) {
         // Only a hidden or system file makes a hidden or system file anew.
@@ -51,6 +55,8 @@ int OpenFlags(const struct stat& st, DWORD access, DWORD disposition) {
         return O_PATH | O_NOFOLLOW;
     if (S_ISDIR(st.st_mode))
         return O_RDONLY | O_DIRECTORY;
+    if (access & FILE_APPEND_DATA)
+        return (access & GENERIC_READ ? O_RDWR : O_WRONLY) | O_APPEND;
     int flags = access & GENERIC_WRITE ? O_RDWR : O_RDONLY;
     return disposition == CREATE_ALWAYS ? flags | O_TRUNC : flags;
 }
@@ -62,7 +68,7 @@ extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* /*se
     if ((access & ~kKnownAccess) || (flags & ~kKnownFlags) || disposition < CREATE_NEW ||
         disposition > OPEN_EXISTING)
         return FailHandle(ERROR_NOT_SUPPORTED);
-    if (disposition != OPEN_EXISTING)
+    if (disposition != OPEN_EXISTING && !(access & FILE_APPEND_DATA))
         access |= GENERIC_WRITE;
     std::string posixPath;
     if (const DWORD error = ToPosixPath(path, posixPath))
@@ -74,7 +80,8 @@ extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* /*se
         return FailHandle(ERROR_FILE_EXISTS);
     if (err == ENOENT && disposition != OPEN_EXISTING) {
         // Exclusive: a name that came meanwhile, a dangling link among them, is not written.
-        const int fd = OpenFd(posixPath, O_RDWR | O_CREAT | O_EXCL);
+        const int append = access & FILE_APPEND_DATA ? O_APPEND : 0;
+        const int fd = OpenFd(posixPath, O_RDWR | O_CREAT | O_EXCL | append);
         if (fd < 0)
             return FailHandle(PathError(errno, posixPath));
         fchmod(fd, 0644);

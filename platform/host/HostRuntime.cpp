@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstring>
 
-#include "HostNames.h"
 #include "WinApi.h"
 
 namespace {
@@ -54,14 +53,14 @@ extern "C" int _mbscmp(const unsigned char* a, const unsigned char* b) {
     return *a < *b ? -1 : (*a > *b ? 1 : 0);
 }
 
-// Letter case as Windows-1252 has it, as the runtime folds it in that code page.
+// msvcrt folds ASCII letters only, to lower case; "\xC4" and "\xE4" stay two.
 extern "C" int _mbsicmp(const unsigned char* a, const unsigned char* b) {
     if (!a || !b)
         return INT_MAX;
-    while (*a && hostfs::FoldCase(*a) == hostfs::FoldCase(*b))
+    const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 0x20 : c; };
+    while (*a && fold(*a) == fold(*b))
         ++a, ++b;
-    const unsigned char x = hostfs::FoldCase(*a), y = hostfs::FoldCase(*b);
-    return x < y ? -1 : (x > y ? 1 : 0);
+    return fold(*a) < fold(*b) ? -1 : (fold(*a) > fold(*b) ? 1 : 0);
 }
 
 extern "C" LPSTR CharPrevA(LPCSTR start, LPCSTR current) {

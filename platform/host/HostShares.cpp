@@ -26,7 +26,7 @@ Holds& All() {
 
 DWORD NeededShare(DWORD access) {
     return (access & GENERIC_READ ? FILE_SHARE_READ : 0) |
-           (access & GENERIC_WRITE ? FILE_SHARE_WRITE : 0) |
+           (access & (GENERIC_WRITE | FILE_APPEND_DATA) ? FILE_SHARE_WRITE : 0) |
            (access & DELETE ? FILE_SHARE_DELETE : 0);
 }
 

@@ -46,6 +46,7 @@ typedef struct HCURSOR__* HCURSOR;
 #define _MAX_EXT 256
 
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define FILE_BEGIN 0
 #define FILE_END 2
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
@@ -59,6 +60,9 @@ typedef struct HCURSOR__* HCURSOR;
 #define GENERIC_WRITE 0x40000000u
 #define DELETE 0x00010000u
 #define FILE_READ_ATTRIBUTES 0x0080
+#define FILE_WRITE_ATTRIBUTES 0x0100
+#define FILE_APPEND_DATA 0x0004
+#define READ_CONTROL 0x00020000u
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
 #define FILE_SHARE_DELETE 0x00000004
@@ -211,7 +215,7 @@ BOOL SetFileTime(HANDLE file, const FILETIME* created, const FILETIME* accessed,
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, OVERLAPPED* overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, OVERLAPPED* overlapped);
 BOOL FlushFileBuffers(HANDLE file);
-// FILE_END only: where a log is appended to.
+// FILE_END (where a log is appended to) and FILE_BEGIN, by 0 only.
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);

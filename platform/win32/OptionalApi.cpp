@@ -27,6 +27,18 @@ SetProcessMitigationPolicyFn SetProcessMitigationPolicy() {
     return fn;
 }
 
+CompareStringOrdinalFn CompareStringOrdinal() {
+    static const CompareStringOrdinalFn fn =
+        Lookup<CompareStringOrdinalFn>("kernel32.dll", "CompareStringOrdinal");
+    return fn;
+}
+
+GetFinalPathNameByHandleAFn GetFinalPathNameByHandleA() {
+    static const GetFinalPathNameByHandleAFn fn =
+        Lookup<GetFinalPathNameByHandleAFn>("kernel32.dll", "GetFinalPathNameByHandleA");
+    return fn;
+}
+
 HMODULE LoadFromSystemFolder(const char* name) {
     // LOAD_LIBRARY_SEARCH_SYSTEM32 comes with SetDefaultDllDirectories (KB2533623 on Windows
     // 7); without it, the full path.

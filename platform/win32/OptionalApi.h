@@ -17,6 +17,18 @@ using SetProcessMitigationPolicyFn = BOOL(WINAPI*)(int policy, PVOID buffer, SIZ
 // kernel32!SetProcessMitigationPolicy: Windows 8; RedirectionGuard from Windows 10 22H2 on.
 SetProcessMitigationPolicyFn SetProcessMitigationPolicy();
 
+using CompareStringOrdinalFn = int(WINAPI*)(LPCWSTR one, int oneLength, LPCWSTR other,
+                                            int otherLength, BOOL ignoreCase);
+
+// kernel32!CompareStringOrdinal: Windows Vista.
+CompareStringOrdinalFn CompareStringOrdinal();
+
+using GetFinalPathNameByHandleAFn = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD size,
+                                                   DWORD flags);
+
+// kernel32!GetFinalPathNameByHandleA: Windows Vista.
+GetFinalPathNameByHandleAFn GetFinalPathNameByHandleA();
+
 // A library of the system folder, loaded from there and never from beside the program (where a
 // planted copy may lie): null, with the last error, where it cannot be.
 HMODULE LoadFromSystemFolder(const char* name);

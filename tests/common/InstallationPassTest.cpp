@@ -133,6 +133,20 @@ TEST_F(InstallationPass, WindowsOwnFoldersAreNoPackInAnySpelling) {
     EXPECT_TRUE(testfs::List(target.Path()).empty());
 }
 
+// A file's identity and last-write time, read through a handle of its own.
+std::pair<uint64_t, uint64_t> IdAndTime(const CString& path) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    EXPECT_TRUE(GetFileInformationByHandle(file, &info)) << path;
+    CloseHandle(file);
+    return {uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow,
+            uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32 |
+                info.ftLastWriteTime.dwLowDateTime};
+}
+
+// Then one file changed in the pack: only that one is replaced; the other, already current, keeps
+// its identity and only loses its marks and gets the pack file's time. Then all current.
 TEST_F(InstallationPass, OverwritesExistingFilesAndASecondPassGivesTheSameResult) {
     testfs::WriteFile(source / "a.dat", "new a");
     testfs::WriteFile(source / "b.dat", "new b");
@@ -153,6 +167,26 @@ TEST_F(InstallationPass, OverwritesExistingFilesAndASecondPassGivesTheSameResult
     EXPECT_EQ((Names{"a.dat", "b.dat", "keep.txt"}), first);
     EXPECT_EQ("new a", testfs::ReadFile(target / "a.dat"));
     EXPECT_EQ("not in the pack", testfs::ReadFile(target / "keep.txt"));
+
+    testfs::WriteFile(source / "a.dat", "newer a");
+    HANDLE b = CreateFileA(target / "b.dat", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const FILETIME older = {0, 0x01c00000};
+    EXPECT_TRUE(SetFileTime(b, nullptr, nullptr, &older));
+    CloseHandle(b);
+    testfs::SetAttributes(target / "b.dat", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    const auto a = IdAndTime(target / "a.dat"), current = IdAndTime(target / "b.dat");
+    ExpectCompleted(Run());
+    EXPECT_EQ("newer a", testfs::ReadFile(target / "a.dat"));
+    EXPECT_NE(a.first, IdAndTime(target / "a.dat").first) << "not replaced";
+    EXPECT_EQ(current.first, IdAndTime(target / "b.dat").first) << "replaced though current";
+    EXPECT_EQ(IdAndTime(source / "b.dat").second, IdAndTime(target / "b.dat").second);
+    EXPECT_EQ(NormalFileAttributes(), testfs::Attributes(target / "b.dat"));
+    EXPECT_NE(std::string::npos, Log().find("installiert: a.dat"));
+    EXPECT_NE(std::string::npos, Log().find("bereits aktuell: b.dat"));
+    const auto replaced = IdAndTime(target / "a.dat");
+    ExpectCompleted(Run());
+    EXPECT_EQ(replaced, IdAndTime(target / "a.dat"));
+    EXPECT_EQ(first, testfs::List(target.Path()));
 }
 
 TEST_F(InstallationPass, OptionalLibrariesAreReplacedOnlyWhereTheTargetHasThem) {

@@ -27,25 +27,47 @@ unattended() {
 }
 
 unattended "an unknown switch" 87 "/X /S \"/D=$folder\""
+unattended "a quoted folder with a closing backslash" 87 "/S /D=\"$folder\\\" /LOG=\"$log\""
+kq_check "no log: its switch became part of the folder" [ ! -e "$KQ_WORK/install.log" ]
+unattended "a relative folder" 87 "/S /D=..\\Korvo /LOG=\"$log\""
+unattended "the pack's own folder" 87 "/S \"/D=$(kq_windows_path "$pack")\""
 unattended "a folder that does not exist" 1603 "/S \"/D=$folder\\fehlt\""
 unattended "a folder without the pack's files" 1603 "/s /d=$(kq_windows_path "$empty")"
 kq_check "nothing copied into it" [ -z "$(ls -A "$empty")" ]
 kq_hold "$folder\\KORVO.EXE" || exit 1
 unattended "KORVO.EXE held by a running program" 1618 "/S /D=\"$folder\" /LOG=\"$log\""
 kq_let_go
+# A pack unpacked case-sensitively: names that NTFS takes for one file, both refused.
+twins=("$pack/$(utf8 '\xc4nderung.txt')" "$pack/$(utf8 '\xe4nderung.txt')")
+echo A >"${twins[0]}" && echo a >"${twins[1]}" || exit 1
+unattended "two names differing only in the case of an umlaut" 1603 \
+    "/S /D=\"$folder\" /LOG=\"$(kq_windows_path "$KQ_WORK/twins.log")\""
+named=$(grep -c "nicht installiert: $(utf8 '[\xc4\xe4]')nderung.txt (" "$KQ_WORK/twins.log")
+kq_check "each of the two named" [ "$named" = 2 ]
+rm -- "${twins[@]}"
 # The lock of another pass into the same folder, held as that pass holds it.
 mkdir -p "$korvo/.~kq" && : >"$korvo/.~kq/~l" && saved=$before &&
     before=$(cd "$korvo" && ls -A && md5sum -- *) || exit 1
 kq_hold "$folder\\.~kq\\~l" || exit 1
-unattended "another installation into the same folder" 1618 "/S /D=\"$folder\""
+unattended "another installation into the same folder" 1618 "/S /D=\"$folder\" /LOG=\"$log\""
+kq_let_go
+# A killed commit whose copy of KORVO.EXE cannot replace it: Korvo stays partly updated.
+mkdir -p "$korvo/.~kq/3" && echo "Korvo 3" >"$korvo/.~kq/3/KORVO.EXE" &&
+    printf 'Korvo-Quenda Service-Pack: Commit 3\r\n+ 00 1 KORVO.EXE\r\n.\r\n' >"$korvo/.~kq/~c" &&
+    before=$(cd "$korvo" && ls -A && md5sum -- *) || exit 1
+kq_hold "$folder\\KORVO.EXE" || exit 1
+unattended "a killed commit that cannot be completed" 1604 "/S /D=\"$folder\" /LOG=\"$log\""
 kq_let_go
 before=$saved
 unattended "an installation" 0 "/S /D=\"$folder\" /LOG=\"$log\""
 kq_check "the pack installed" cmp -s "$pack/KORVO.EXE" "$korvo/KORVO.EXE"
 text=$(tr -d '\r' <"$KQ_WORK/install.log")
 kq_check "the log: UTF-8 with a BOM, once" [ "$(grep -c $'^\xef\xbb\xbf' <<<"$text")" = 1 ]
-kq_check "the log: the held file's run, then the installation" \
-    [ "$(grep -o 'Exitcode.*' <<<"$text" | tr '\n' ' ')" = "Exitcode 1618 Exitcode 0 " ]
+kq_check "the log: each run that had one, in turn" [ "$(grep -o 'Exitcode.*' <<<"$text" | tr '\n' ' ')" \
+    = "Exitcode 87 Exitcode 1618 Exitcode 1618 Exitcode 1604 Exitcode 0 " ]
+kq_check "the log: the relative folder named" grep -q ' verstanden: /D=\.\.\\Korvo$' <<<"$text"
+kq_check "the log: a closing message's last line" \
+    grep -q "$(utf8 ' Eine andere Installation in diesen Korvo-Ordner l\xe4uft bereits\.')" <<<"$text"
 kq_check "the log: each file installed" grep -q "$(utf8 'installiert: L\xf6sung.txt')$" <<<"$text"
 
 # Versions: an older pack is not installed over a newer Korvo unattended; a newer one is.

@@ -31,6 +31,7 @@
 #include "install/InstallationPass.h"
 #include "install/PassFolderLayout.h"
 #include "install/Retry.h"
+#include "install/RunLog.h"
 
 using testfs::operator/;
 using testfs::Posix;
@@ -263,6 +264,9 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
     testfs::WriteFile(source / "fine.txt", "new fine");
     testfs::WriteFile(source / "z-last.txt", "new last");
     testfs::WriteFile(source / "z.~KQ", "named like the pass's own files");
+    // Names that NTFS takes for one file, as it folds \xC4 and \xE4 too.
+    for (const char* twin : {"\xC4nderung.txt", "\xE4nderung.txt", "readme", "README"})
+        testfs::WriteFile(source / twin, twin);
     // Target files of the same names keep their old content.
     testfs::WriteFile(target / "fifo", "old fifo");
     testfs::WriteFile(target / "dangling", "old dangling");
@@ -277,7 +281,9 @@ TEST_F(InstallationFaults, UnreadableSourceEntriesAreNamedAndNothingBlocks) {
 
     // The listing's rules fail the pass before anything is copied.
     PassReport report = ReportOf(pass);
-    EXPECT_EQ((Names{"VOZORADI.DLL", "dangling", "linked", "loop", "z.~KQ"}), report.notCopied)
+    EXPECT_EQ((Names{"README", "VOZORADI.DLL", "dangling", "linked", "loop", "readme", "z.~KQ",
+                     "\xC4nderung.txt", "\xE4nderung.txt"}),
+              report.notCopied)
         << report.text;
     // A library there that cannot be opened is taken for one in use.
     EXPECT_EQ((Names{kInUse, kTryAgain}), report.advice);
@@ -443,3 +449,33 @@ TEST_F(InstallationFaults, AForeignPassFolderOrALinkedKorvoFolderIsRefusedByName
 }
 
 } // namespace
+
+// What a user may put first where an elevated run logs (C:\Windows\Temp): a link, a second name
+// of a file elsewhere, a file of their own. None is written; a plain log is shared and appended.
+TEST(RunLog, WritesNoLinkSecondNameOrFileOfAnotherUser) {
+    testfs::TempDir logs, outside;
+    const CString log = logs / "run.log", elsewhere = outside / "system.ini";
+    testfs::WriteFile(elsewhere, "system");
+    const std::function<int()> plants[] = {
+        [&] { return symlink(Posix(elsewhere).c_str(), Posix(log).c_str()); },
+        [&] { return link(Posix(elsewhere).c_str(), Posix(log).c_str()); },
+        [&] { return testfs::WriteFile(log, "system"), chown(Posix(log).c_str(), 1234, -1); }};
+    for (const auto& plant : plants) {
+        ASSERT_EQ(0, plant());
+        CRunLog run;
+        EXPECT_FALSE(run.Open(log));
+        run.Line("Zeile");
+        EXPECT_EQ("system", testfs::ReadPosixFile(Posix(log)));
+        EXPECT_EQ("system", testfs::ReadFile(elsewhere));
+        ASSERT_EQ(0, unlink(Posix(log).c_str()));
+    }
+    CRunLog first, second;
+    EXPECT_TRUE(first.Open(log) && second.Open(log));
+    first.Line("eins"), second.Line("zwei\n\nzwei b"), first.Line("drei");
+    std::string lines = testfs::ReadFile(log);
+    for (size_t at = 3; at < lines.size(); at = lines.find("\r\n", at) + 2)
+        lines.erase(at, 20); // the time stamp
+    EXPECT_EQ("\xEF\xBB\xBF"
+              "eins\r\nzwei\r\nzwei b\r\ndrei\r\n",
+              lines);
+}

@@ -115,6 +115,14 @@ TEST_F(PackList, APassInstallsTheListedFilesAsReleasedOrNothing) {
     EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
     EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt", "c.txt"}), testfs::List(korvo.Path()));
     EXPECT_EQ("abc", testfs::ReadFile(korvo / "a.txt"));
+    // Korvo's files judged current by the list, not by the pack folder's: a damaged pack file
+    // whose target is as released is left alone, a target of the same size otherwise replaced.
+    testfs::WriteFile(dir / "b.txt", "abd");
+    testfs::WriteFile(korvo / "a.txt", "abx");
+    RunInstallationPass(dir.Path(), korvo.Path(), &window.Wnd());
+    EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
+    EXPECT_EQ("abc", testfs::ReadFile(korvo / "a.txt"));
+    EXPECT_EQ("abc", testfs::ReadFile(korvo / "b.txt"));
 }
 
 // What is checked is the copy as staged, of the last file listed too, and a scanner's hold on it

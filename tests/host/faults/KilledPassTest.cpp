@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "HostPowerCut.h"
 #include "HostTestFs.h"
 #include "ListingHooks.h"
 #include "PassTexts.h"
@@ -96,7 +97,7 @@ TEST(KilledPass, BeforeEveryChangeLeavesTheFolderAsBeforeOrTheNextPassCompletesI
                               : !std::strcmp(from, kFlushed)          ? 'S'
                               : refused                               ? 'X'
                               : to                                    ? 'R'
-                              : CString(from) == target.Path()        ? 'F'
+                              : !std::strcmp(from, kVolumeFlushed)    ? 'F'
                               : CString(from) == target / kRecordName ? 'C'
                                                                       : 'D';
             if (step != 'S' || trace.empty() || trace.back() != 'S')
@@ -343,6 +344,96 @@ TEST(KilledPass, AKeptFileHeldInTheUndoLeavesNoKorvoFileMissing) {
     EXPECT_EQ(kCompleted, window.MessageBoxes().back().text);
     EXPECT_EQ((Contents{{"a.dat", "new a.dat"}, {"b.dat", "new b.dat"}}),
               Read(target.Path(), true));
+}
+
+// Killed before each change, or after the last, and the power cut then, with the volume flushed
+// and with each copy and folder flushed instead, and in an undo also with the renames before the
+// last flush kept: a start that can only finish what the record says leaves the folder new once
+// the record was written, old once the undo's line was; one more start installs the pack whole.
+// A leftover under a copy's name has the copy renamed over it.
+TEST(KilledPass, BeforeEveryChangeAndAPowerCutTheNextStartsLeaveTheFolderWhole) {
+    testfs::TempDir source, target, bad;
+    for (const char* name : {"a.dat", "b.dat", "c.dat"})
+        testfs::WriteFile(source / name, std::string("new ") + name);
+    testfs::WriteFile(bad / "x.~kq", "");
+    const Contents old = {{"a.dat", "old a"}, {"b.dat", "old b"}, {"keep.txt", "kept"}};
+    Contents pack = Read(source.Path(), false);
+    pack["keep.txt"] = "kept";
+    const CString leftover = TemporaryPathFor(target.Path(), "c.dat");
+    const auto setUp = [&] {
+        testfs::RemoveTree(target.Path());
+        testfs::MakeDir(target.Path());
+        for (const auto& file : old)
+            testfs::WriteFile(target / file.first.c_str(), file.second);
+        testfs::MakeDir(PassFolderOf(target.Path()));
+        for (int i = 0; i < kSpreadFolders; ++i)
+            testfs::MakeDir(SpreadFolderOf(target.Path(), i));
+        testfs::WriteFile(leftover, "left by a killed pass");
+    };
+    const auto pass = [&](const CString& from) {
+        TestWindow window;
+        RunInstallationPass(from, target.Path(), &window.Wnd());
+        return window.MessageBoxes().back().text;
+    };
+    // Counts the changes, fails the failAt-th rename into the Korvo folder and kills the pass
+    // before the stop-th change, with a power cut.
+    const auto hook = [](int stop, int failAt, bool keep, int& changes, int& commits) {
+        return [=, &changes, &commits](LPCSTR from, LPCSTR to) {
+            if (from && !std::strcmp(from, kFlushed))
+                return true;
+            if (++changes == stop) {
+                hostfs::CutPower(keep);
+                _exit(kStopStatus);
+            }
+            return !to || !Ours(from) || Ours(to) || ++commits != failAt;
+        };
+    };
+    for (const bool volume : {true, false})
+        for (const auto& [failAt, keep] : {std::pair{0, false}, {2, true}}) {
+            RefuseVolumeFlush(!volume);
+            // Where a whole pass writes the record (its last write before the first rename into
+            // the Korvo folder) and the undo's line (its first write after).
+            int changes = 0, commits = 0, recordAt = 0, undoAt = 0;
+            setUp();
+            {
+                ScopedChangeHook traced(
+                    [&, counted = hook(0, failAt, keep, changes, commits)](LPCSTR from, LPCSTR to) {
+                        const bool ok = counted(from, to);
+                        if (!from && !commits)
+                            recordAt = changes;
+                        else if (!from && !undoAt)
+                            undoAt = changes;
+                        return ok;
+                    });
+                pass(source.Path());
+            }
+            for (int stop = 1, last = changes; stop <= last + 1; ++stop) {
+                setUp();
+                const pid_t pid = fork();
+                if (pid == 0) {
+                    hostfs::TrackPowerCut(true);
+                    changes = commits = 0;
+                    ScopedChangeHook killed(hook(stop, failAt, keep, changes, commits));
+                    pass(source.Path());
+                    hostfs::CutPower(keep);
+                    _exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(pid, waitpid(pid, &status, 0));
+                ASSERT_TRUE(WIFEXITED(status) &&
+                            WEXITSTATUS(status) == (stop > last ? 0 : kStopStatus));
+                const std::string at = (volume ? "volume" : "files") + std::string(" flushed, ") +
+                                       std::to_string(failAt) + " failing, " +
+                                       (keep ? "kept, " : "") + "cut at " + std::to_string(stop);
+                pass(bad.Path());
+                const bool committed = stop > recordAt && (!failAt || stop <= undoAt);
+                EXPECT_EQ(committed ? pack : old, Read(target.Path(), false)) << at;
+                EXPECT_EQ(kCompleted, pass(source.Path())) << at;
+                EXPECT_EQ(pack, Read(target.Path(), false)) << at;
+                EXPECT_FALSE(testfs::Exists(PassFolderOf(target.Path()))) << at;
+            }
+        }
+    RefuseVolumeFlush(false);
 }
 
 } // namespace

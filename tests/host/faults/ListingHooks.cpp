@@ -84,14 +84,14 @@ void RefuseVolumeFlush(bool refused) {
     volumeRefused = refused;
 }
 
-extern "C" BOOL __real_CanFlushVolumeOf(LPCSTR folder);
-extern "C" BOOL __wrap_CanFlushVolumeOf(LPCSTR folder) {
+extern "C" BOOL __real_CanFlushVolumeOf(HANDLE folder);
+extern "C" BOOL __wrap_CanFlushVolumeOf(HANDLE folder) {
     return !volumeRefused && __real_CanFlushVolumeOf(folder);
 }
 
-extern "C" BOOL __real_FlushVolumeOf(LPCSTR folder);
-extern "C" BOOL __wrap_FlushVolumeOf(LPCSTR folder) {
-    if (!Change(folder, nullptr))
+extern "C" BOOL __real_FlushVolumeOf(HANDLE folder);
+extern "C" BOOL __wrap_FlushVolumeOf(HANDLE folder) {
+    if (!Change(kVolumeFlushed, nullptr))
         return FALSE;
     if (!volumeRefused)
         return __real_FlushVolumeOf(folder);

@@ -17,9 +17,10 @@ typedef std::function<HANDLE(HANDLE found, WIN32_FIND_DATAA* data)> FindFirstHoo
 typedef std::function<dirent*(dirent* entry)> ReaddirHook;
 
 // Gets each change's paths (none for WriteFile) before it is made; false fails it: disk full.
-// Each FlushFileBuffers is shown to it too, as the path kFlushed, and cannot be failed.
+// Each FlushFileBuffers is shown to it too, as the path kFlushed, and cannot be failed; each
+// flush of a volume as kVolumeFlushed.
 typedef std::function<bool(LPCSTR path, LPCSTR newPath)> ChangeHook;
-const char kFlushed[] = "<flush>";
+const char kFlushed[] = "<flush>", kVolumeFlushed[] = "<volume>";
 
 // Gets each path that CreateFileA or CreateDirectoryA is about to open or make, and may act on
 // the world first (another pass tidying up meanwhile).
