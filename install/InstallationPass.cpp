@@ -188,14 +188,14 @@ Listed Pass::Run() {
     Check();
     // Compared once the copies are vouched for, and before anything is committed.
     if (outcome.Complete() && changed > 0)
-        versions.Read(targetFolder, files, alive);
+        versions.Read(targetFolder, files, alive, face.Log());
     if (outcome.Complete() && versions.Older() && !face.MayReplaceNewer(versions)) {
         Unstage(targetFolder, files, files.Count(), alive, outcome);
         return Listed::Declined;
     }
     if (outcome.Complete() && changed > 0)
         Commit(targetFolder, targetHold, files, retry, outcome);
-    if (outcome.Complete()) {
+    if (outcome.Complete())
         files.ForEach([&](CPassFiles::File file) {
             if (!file.Current())
                 face.File(file.Name(), Cause::None);
@@ -206,8 +206,6 @@ Listed Pass::Run() {
                 face.File(file.Name(), Cause::Other);
             return true;
         });
-        versions.LogInstalled(face.Log());
-    }
     return Listed::Files;
 }
 

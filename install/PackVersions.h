@@ -3,8 +3,6 @@
 // it is installed only when a person says so.
 #pragma once
 
-#include <vector>
-
 #include "CString.h"
 #include "FileVersion.h"
 #include "KeepAlive.h"
@@ -13,27 +11,22 @@
 
 class CPackVersions {
 public:
-    // The version of each replaced file's staged copy and, where it has one, of its Korvo file.
-    // Read after the copies were checked: the pack's files may have changed since.
-    void Read(const CString& targetFolder, CPassFiles& files, CKeepAlive& alive);
+    // The version of each file's staged copy that is to replace a Korvo file and, where the
+    // copy has one, of that Korvo file; each such file goes to the log with both versions. Read
+    // after the copies were checked: the pack's files may have changed since.
+    void Read(const CString& targetFolder, CPassFiles& files, CKeepAlive& alive, CRunLog& log);
     // Whether any Korvo file is newer than the pack's.
-    bool Older() const;
+    bool Older() const { return !m_newer.IsEmpty(); }
     // The question, naming the first such file in the order of the listing.
-    CDisplayText Question() const;
-    // Every such file with both versions.
-    void LogNewer(CRunLog& log) const;
-    // Every replaced file with a version block, once it is installed: its old and new version.
-    void LogInstalled(CRunLog& log) const;
+    CDisplayText Question() const {
+        return CDisplayText("Dieses Service-Pack ist \xE4lter als das installierte Korvo.\n\n")
+            .Name(m_newer)
+            .Text(m_versions)
+            .Text("\n\nSoll es trotzdem installiert werden? Neuere Dateien werden dann durch "
+                  "\xE4ltere ersetzt.");
+    }
 
 private:
-    // Only the files with a version block: most of a pack's files have none.
-    struct Versioned {
-        CString name;
-        FileVersion pack, korvo;
-        bool hasKorvo;
-        bool Newer() const { return hasKorvo && korvo.Value() > pack.Value(); }
-        // "<name>: installiert <a.b.c.d>, im Service-Pack <a.b.c.d>", appended to text.
-        CDisplayText& Describe(CDisplayText& text) const;
-    };
-    std::vector<Versioned> m_files;
+    CString m_newer;    // the first Korvo file newer than the pack's
+    CString m_versions; // ": installiert <a.b.c.d>, im Service-Pack <a.b.c.d>"
 };

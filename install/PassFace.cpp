@@ -47,10 +47,11 @@ bool CPassFace::MayInstallInto(const CString& source, const CString& target) {
 }
 
 bool CPassFace::MayReplaceNewer(const CPackVersions& versions) {
-    versions.LogNewer(m_log);
+    const CDisplayText question = versions.Question();
+    m_log.Line(question);
     // Not through Show: the pass has staged its copies and keeps the session held.
     const bool yes =
-        m_owner && m_owner->ShowMessageBox(versions.Question(), kCaption,
+        m_owner && m_owner->ShowMessageBox(question, kCaption,
                                            MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
     m_log.Line(yes ? "Antwort: Ja" : m_owner ? "Antwort: Nein" : "Antwort: Nein (unbeaufsichtigt)");
     if (!yes && !m_owner)

@@ -3,8 +3,6 @@
 // the program load).
 #include "FileVersion.h"
 
-#include <memory>
-
 #include "OptionalApi.h"
 
 namespace {
@@ -13,28 +11,28 @@ using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
 using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
 using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
 
+// Looked up on first use and kept for the process; the pass runs on one thread.
 struct Version {
-    SizeFn size = nullptr;
-    InfoFn info = nullptr;
-    QueryFn query = nullptr;
-};
+    bool looked;
+    SizeFn size;
+    InfoFn info;
+    QueryFn query;
+} g_version;
 
-template <typename Fn> Fn Lookup(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(
-        reinterpret_cast<void (*)()>(module ? GetProcAddress(module, name) : nullptr));
-}
-
-// Loaded once for the process and kept.
 const Version& Functions() {
-    static const Version version = [] {
-        Version v;
-        HMODULE module = optional_api::LoadFromSystemFolder("version.dll");
-        v.size = Lookup<SizeFn>(module, "GetFileVersionInfoSizeA");
-        v.info = Lookup<InfoFn>(module, "GetFileVersionInfoA");
-        v.query = Lookup<QueryFn>(module, "VerQueryValueA");
-        return v;
-    }();
-    return version;
+    if (!g_version.looked) {
+        g_version.looked = true;
+        if (HMODULE module = optional_api::LoadFromSystemFolder("version.dll")) {
+            // Through void(*)(): FARPROC's own type is no closer to these than any other.
+            g_version.size = reinterpret_cast<SizeFn>(
+                reinterpret_cast<void (*)()>(GetProcAddress(module, "GetFileVersionInfoSizeA")));
+            g_version.info = reinterpret_cast<InfoFn>(
+                reinterpret_cast<void (*)()>(GetProcAddress(module, "GetFileVersionInfoA")));
+            g_version.query = reinterpret_cast<QueryFn>(
+                reinterpret_cast<void (*)()>(GetProcAddress(module, "VerQueryValueA")));
+        }
+    }
+    return g_version;
 }
 
 // Every file that can hold a version block (PE, and the 16-bit NE and LE) begins with "MZ".
@@ -63,16 +61,20 @@ BOOL GetFileVersionA(LPCSTR path, FileVersion& version) {
     const DWORD size = fn.size(path, &ignored);
     if (size == 0)
         return FALSE;
-    std::unique_ptr<unsigned char[]> block(new unsigned char[size]);
+    // From the heap, not new: nothing here throws or needs unwinding (install.exe stays small).
+    void* block = HeapAlloc(GetProcessHeap(), 0, size);
     void* value = nullptr;
     UINT length = 0;
-    if (!fn.info(path, 0, size, block.get()) || !fn.query(block.get(), "\\", &value, &length) ||
-        length < sizeof(VS_FIXEDFILEINFO))
-        return FALSE;
-    const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    if (fixed->dwSignature != 0xFEEF04BD)
-        return FALSE;
-    version.ms = fixed->dwFileVersionMS;
-    version.ls = fixed->dwFileVersionLS;
-    return TRUE;
+    const VS_FIXEDFILEINFO* fixed = nullptr;
+    if (block && fn.info(path, 0, size, block) && fn.query(block, "\\", &value, &length) &&
+        length >= sizeof(VS_FIXEDFILEINFO))
+        fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    const BOOL read = fixed && fixed->dwSignature == 0xFEEF04BD;
+    if (read) {
+        version.ms = fixed->dwFileVersionMS;
+        version.ls = fixed->dwFileVersionLS;
+    }
+    if (block)
+        HeapFree(GetProcessHeap(), 0, block);
+    return read;
 }

@@ -78,7 +78,7 @@ unattended "an older pack over a newer Korvo" 1638 "/S /D=\"$folder\" /LOG=\"$lo
 cp "$v3201" "$pack/KORVO.EXE" && cp "$v3195" "$korvo/KORVO.EXE" || exit 1
 unattended "a newer pack" 0 "/S /D=\"$folder\" /LOG=\"$log\""
 text=$(tr -d '\r' <"$KQ_WORK/install.log")
-kq_check "the log: the newer Korvo file with both versions, then the replaced file's" eval \
+kq_check "the log: the newer Korvo file with both versions, then the older one's" eval \
     'grep -q "KORVO.EXE: installiert 3.2.0.1, im Service-Pack 3.1.9.5$" <<<"$text" &&
-    grep -q "KORVO.EXE: Version 3.1.9.5 ersetzt durch 3.2.0.1$" <<<"$text"'
+    grep -q "KORVO.EXE: installiert 3.1.9.5, im Service-Pack 3.2.0.1$" <<<"$text"'
 [ "$KQ_FAILED" -eq 0 ]
