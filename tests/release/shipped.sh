@@ -207,8 +207,9 @@ kq_check "the pack installed (DOZADARU.DLL, absent before, install.exe and the u
     installed
 
 # The pack changed after the release: one file changed, another gone. Refused, Korvo untouched.
+# Korvo's hilfe.txt is changed too: one as released would be left alone as already current.
 printf 'changed\r\n' >>"$work/unpacked/Service-Pack/hilfe.txt" &&
-    rm "$work/unpacked/Service-Pack/korvo.dat" || exit 1
+    printf 'lokal\r\n' >>"$korvo/hilfe.txt" && rm "$work/unpacked/Service-Pack/korvo.dat" || exit 1
 before=$(cd "$korvo" && md5sum -- * | sort)
 kq_check "the changed pack's install.exe starts" \
     kq_start_installer "$work/unpacked/Service-Pack" "$work/app2.log"
