@@ -233,14 +233,13 @@ kq_check "every pack file installed as a regular file" pack_installed
 kq_check "no temporary file or link left, nor the pass's folder" absent "$korvo/.~kq"
 
 echo "== an older pack over a newer Korvo"
-cp "$KQ_WORK/tools/versioned-3.1.9.5.dll" "$pack/KORVO.EXE" &&
-    cp "$KQ_WORK/tools/versioned-3.2.0.1.dll" "$korvo/KORVO.EXE" && before=$(snapshot "$korvo") ||
-    exit 1
-box=$(kq_start_pass)
+cp "$KQ_WORK/tools/versioned-3.1.9.5.dll" "$pack/KORVO.EXE" && cp "$KQ_WORK/tools/versioned-3.2.0.1.dll" \
+    "$korvo/KORVO.EXE" && before=$(snapshot "$korvo") && box=$(kq_start_pass) || exit 1
 kq_check "it asks, naming KORVO.EXE with both versions" [ "$(box_text | tr '\n' '|')" = \
     "$(utf8 'Dieses Service-Pack ist \xe4lter als das installierte Korvo.||KORVO.EXE: installiert 3.2.0.1, im Service-Pack 3.1.9.5||Soll es trotzdem installiert werden? Neuere Dateien werden dann durch \xe4ltere ersetzt.|')" ]
 kq_check "a warning with Ja and Nein, in the dialog's caption" eval 'kq_has_line "$box" \
     icon=warning && kq_has_line "$box" buttons=yes,no && kq_has_line "$box" "caption=$caption"'
+kq_check "logoff refused while it asks: the copies are staged" [ "$(kq_drive endsession "$caption")" = 0 ]
 kq_drive key "$caption" 0x0D >/dev/null && sleep 2
 kq_check "Enter answers Nein, the default: no other box, Korvo and the window as they were" \
     eval '! kq_drive message "$caption" 0 >/dev/null 2>&1 && unchanged "$before" &&

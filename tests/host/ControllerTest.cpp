@@ -312,11 +312,7 @@ TEST_F(Controller, AnOlderPackReplacesNewerKorvoFilesOnlyOnceTheUserSaysSo) {
             testfs::WriteFile(korvo / "korvo.dat", "v1");
             testfs::WriteFile(pack / "KORVO.EXE", c.pack);
             const size_t before = boxes.size();
-            LRESULT endSession = TRUE;
-            SetHeadlessMessageBoxScript([&](const HeadlessMessageBox&) {
-                endSession = dlg.SendMessageA(WM_QUERYENDSESSION);
-                return IDNO;
-            });
+            SetHeadlessMessageBoxScript(nullptr); // the default, Nein
             Click(dlg, IDC_START_INSTALLATION);
             ASSERT_EQ(before + 1, boxes.size());
             if (!c.asked) {
@@ -329,15 +325,12 @@ TEST_F(Controller, AnOlderPackReplacesNewerKorvoFilesOnlyOnceTheUserSaysSo) {
                       "installiert werden? Neuere Dateien werden dann durch \xE4ltere ersetzt.",
                       boxes.back().text);
             EXPECT_EQ(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, boxes.back().type);
-            EXPECT_EQ(kCaption, boxes.back().caption);
-            EXPECT_EQ(FALSE, endSession) << "the copies are staged: the session stays held";
             // Nein: nothing changed, no closing box, and the last pass's exit code kept.
             EXPECT_EQ(c.korvo, testfs::ReadFile(korvo / "KORVO.EXE"));
             EXPECT_EQ((std::vector<std::string>{"KORVO.EXE", "korvo.dat"}),
                       testfs::List(korvo.Path()));
             EXPECT_EQ("v1", testfs::ReadFile(korvo / "korvo.dat"));
             EXPECT_EQ(0, dlg.ExitCode());
-            EXPECT_EQ("3. Starte Installation", view.window.Child(IDC_START_INSTALLATION)->text);
             SetHeadlessMessageBoxScript([](const HeadlessMessageBox& box) {
                 return (box.type & 0xF) == MB_YESNO ? IDYES : IDOK;
             });
