@@ -130,9 +130,11 @@ run_logged() { # name, command...
   echo "== $name"
   # Outside the tree: a copy of the tree made there must find no git history around it. The
   # host suites flush thousands of small files, which on a disk costs seconds of syncfs: they
-  # work in memory where there is some.
+  # work in memory where there is some (a GiB free).
   local base=${TMPDIR:-/tmp}
-  [[ $name == host-* ]] && [ -d /dev/shm ] && [ -w /dev/shm ] && base=/dev/shm
+  [[ $name == host-* ]] && [ -d /dev/shm ] && [ -w /dev/shm ] &&
+    [ "$(df --output=avail -k /dev/shm 2>/dev/null | tail -n1)" -gt 1048576 ] 2>/dev/null &&
+    base=/dev/shm
   SUITE_TMP=$(mktemp -d "$base/kq-suite-$name.XXXXXX") || return 1
   local out writer why= status
   exec {out}> >(exec head -c "$LOG_CAP" >"$log")
