@@ -7,6 +7,7 @@
 
 #include "HostErrors.h"
 #include "HostPath.h"
+#include "HostPowerCut.h"
 #include "HostShares.h"
 
 using namespace hostfs;
@@ -25,6 +26,7 @@ extern "C" BOOL CreateDirectoryA(LPCSTR path, void* /*security*/) {
     if (mkdir(posixPath.c_str(), 0700) != 0)
         return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : PathError(errno, posixPath));
     chmod(posixPath.c_str(), parent.st_mode & 0777);
+    NoteCreate(posixPath);
     return TRUE;
 }
 

@@ -11,6 +11,7 @@
 #include "HostHandles.h"
 #include "HostOpenFile.h"
 #include "HostPath.h"
+#include "HostPowerCut.h"
 #include "HostShares.h"
 
 using namespace hostfs;
@@ -85,6 +86,7 @@ extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* /*se
         if (fd < 0)
             return FailHandle(PathError(errno, posixPath));
         fchmod(fd, 0644);
+        NoteCreate(posixPath);
         if (fstat(fd, &st) != 0) {
             close(fd);
             return FailHandle(ErrorFromErrno(errno));

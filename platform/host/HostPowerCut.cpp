@@ -35,7 +35,7 @@ struct Dirty {
 };
 
 struct Change {
-    enum Kind { Rename, Link, Delete } kind;
+    enum Kind { Rename, Link, Delete, Create } kind;
     std::string from, to; // a delete's path is from
     Key file;
     std::vector<Key> folders; // not flushed since
@@ -131,6 +131,12 @@ void TakeBack(const Change& change) {
     case Change::Link:
         unlink(change.to.c_str());
         break;
+    case Change::Create: {
+        struct stat st;
+        if (lstat(change.from.c_str(), &st) == 0 && KeyOf(st) == change.file)
+            S_ISDIR(st.st_mode) ? rmdir(change.from.c_str()) : unlink(change.from.c_str());
+        break;
+    }
     case Change::Rename:
         if (!Exists(change.to) || Exists(change.from))
             break;
@@ -179,10 +185,10 @@ void NoteFlushed(int fd) {
     }
     for (Change& change : state.changes) {
         std::vector<Key>& folders = change.folders;
-        if (S_ISDIR(st.st_mode))
-            folders.erase(std::remove(folders.begin(), folders.end(), key), folders.end());
-        else if (change.kind != Change::Delete && change.file == key)
+        if (change.kind != Change::Delete && change.file == key)
             folders.clear();
+        else if (S_ISDIR(st.st_mode))
+            folders.erase(std::remove(folders.begin(), folders.end(), key), folders.end());
     }
     state.changes.erase(std::remove_if(state.changes.begin(), state.changes.end(),
                                        [](const Change& change) { return change.folders.empty(); }),
@@ -208,6 +214,11 @@ void NoteLink(const std::string& from, const std::string& to) {
 void NoteDelete(const std::string& path) {
     if (Now().on)
         Note(Change::Delete, path, std::string()).removed = Save(path);
+}
+
+void NoteCreate(const std::string& path) {
+    if (Now().on)
+        Note(Change::Create, path, std::string());
 }
 
 void NoteFailed() {

@@ -11,7 +11,9 @@
 //   never came;
 // - or, cut with keepEarlier, only the renames and links since the last flush of anything are
 //   lost: a disk may have written the folders of the earlier ones by then.
-// New files and folders stay, and so do marks and times.
+// - a new file or folder is lost as a rename is, unless the volume, its folder or it itself was
+//   flushed after it was made (a folder only where it is empty again by then).
+// Marks and times stay.
 #pragma once
 
 #include <string>
@@ -34,6 +36,8 @@ void NoteVolumeFlushed();
 void NoteRename(const std::string& from, const std::string& to);
 void NoteLink(const std::string& from, const std::string& to);
 void NoteDelete(const std::string& path);
+// Called after path was made, a file or a folder.
+void NoteCreate(const std::string& path);
 // The change just noted was not made after all.
 void NoteFailed();
 
