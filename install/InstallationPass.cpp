@@ -92,7 +92,6 @@ struct Pass {
     CRetryBudget retry{alive};
     CPackList list;
     CPassFiles files;
-    int changed = 0; // files staged to be replaced or added, not already current
 
     Listed Run();
     void Stage();
@@ -124,7 +123,7 @@ void Pass::Stage() {
         if (cause != Cause::None)
             outcome.CopyFailed(file.Name(), cause);
         else if (copy)
-            ++staged, changed += !file.Current();
+            ++staged;
         return true;
     });
     if (!outcome.Complete())
@@ -153,7 +152,6 @@ void Pass::Check() {
             list.CheckStagedCopy(file.Name(), target, alive) == CPackList::Copy::Matches &&
             DeleteFileA(staged)) {
             file.SetCurrent(true);
-            --changed;
             return true;
         }
         if (copy != CPackList::Copy::Matches)
@@ -182,7 +180,8 @@ Listed Pass::Run() {
     // After a failure of the listing, staging only checks the targets.
     Stage();
     Check();
-    if (outcome.Complete() && changed > 0)
+    // Nothing to commit where every file is already current.
+    if (outcome.Complete() && !files.ForEach([](CPassFiles::File file) { return file.Current(); }))
         Commit(targetFolder, targetHold, files, retry, outcome);
     if (outcome.Complete())
         files.ForEach([&](CPassFiles::File file) {
