@@ -29,7 +29,8 @@ const char kUsage[] =
     "1604\tKorvo wurde nur teilweise aktualisiert, der n\xE4"
     "chste Start vervollst\xE4ndigt es\n"
     "1618\tsp\xE4ter erneut versuchen: Korvo l\xE4uft noch, oder eine andere Installation in "
-    "denselben Ordner";
+    "denselben Ordner\n"
+    "1638\tein neueres Korvo ist installiert, nichts ver\xE4ndert";
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "install/Commit.h"
 #include "install/FileKind.h"
 #include "install/PackList.h"
+#include "install/PackVersions.h"
 #include "install/PassFolder.h"
 #include "install/PassFolderLayout.h"
 #include "install/PassListing.h"
@@ -35,6 +36,7 @@ const char kPassFolderRefused[] = "Der Arbeitsordner der Installation im Korvo-O
                                   "nicht angelegt oder nicht sicher verwendet werden:";
 const char kRemoveIt[] = "Bitte lassen Sie ihn von einem Administrator pr\xFC"
                          "fen und entfernen, und starten Sie die Installation dann erneut.";
+const char kNotChanged[] = "Korvo wurde nicht ver\xE4ndert.";
 const char kAnotherPass[] =
     "Eine andere Installation in diesen Korvo-Ordner l\xE4uft bereits. Bitte warten Sie, bis "
     "sie beendet ist, und starten Sie die Installation dann erneut.";
@@ -74,7 +76,8 @@ private:
     HANDLE m_handle;
 };
 
-enum class Listed { Files, Unreadable, NotHeld };
+// Declined: an older pack over a newer Korvo, not to be installed; nothing was changed.
+enum class Listed { Files, Unreadable, NotHeld, Declined };
 
 struct Pass {
     Pass(const CString& source, const CString& target, HANDLE held, CPassFace& passFace,
@@ -92,6 +95,7 @@ struct Pass {
     CRetryBudget retry{alive};
     CPackList list;
     CPassFiles files;
+    CPackVersions versions;
 
     Listed Run();
     void Stage();
@@ -180,6 +184,13 @@ Listed Pass::Run() {
     // After a failure of the listing, staging only checks the targets.
     Stage();
     Check();
+    // Compared once the copies are vouched for, and before anything is committed.
+    if (outcome.Complete())
+        versions.Read(targetFolder, files, alive, face.Log());
+    if (outcome.Complete() && versions.Older() && !face.MayReplaceNewer(versions)) {
+        Unstage(targetFolder, files, files.Count(), alive, outcome);
+        return Listed::Declined;
+    }
     // Nothing to commit where every file is already current.
     if (outcome.Complete() && !files.ForEach([](CPassFiles::File file) { return file.Current(); }))
         Commit(targetFolder, targetHold, files, retry, outcome);
@@ -254,6 +265,11 @@ int RunInstallationPass(CString sourceFolder, CString targetFolder, CPassFace& f
     // Only the installer (a program started from inside a ZIP archive), or nothing at all.
     if (listed == Listed::Unreadable)
         return ShowFailed(face, kUnreadable, sourceFolder, nullptr);
+    // "Nein" leaves the dialog as it was: no closing message, the exit code as before.
+    if (listed == Listed::Declined && outcome.Complete()) {
+        face.Log().Line(kNotChanged);
+        return face.ExitCode();
+    }
     if (outcome.NothingToInstall())
         return ShowFailed(face, kNothingToInstall, sourceFolder, kUnpackFirst);
     if (outcome.Complete())

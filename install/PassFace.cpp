@@ -46,6 +46,19 @@ bool CPassFace::MayInstallInto(const CString& source, const CString& target) {
     return yes;
 }
 
+bool CPassFace::MayReplaceNewer(const CPackVersions& versions) {
+    const CDisplayText question = versions.Question();
+    m_log.Line(question);
+    // Not through Show: the pass has staged its copies and keeps the session held.
+    const bool yes =
+        m_owner && m_owner->ShowMessageBox(question, kCaption,
+                                           MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+    m_log.Line(yes ? "Antwort: Ja" : m_owner ? "Antwort: Nein" : "Antwort: Nein (unbeaufsichtigt)");
+    if (!yes && !m_owner)
+        m_exitCode = ExitCodeOf(RunEnd::NewerInstalled);
+    return yes;
+}
+
 void CPassFace::File(const char* name, Cause cause) {
     if (const char* reason = Reason(cause))
         m_log.Line(

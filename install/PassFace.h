@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Wnd.h"
+#include "install/PackVersions.h"
 #include "install/PassOutcome.h"
 #include "install/RunEnd.h"
 #include "install/RunLog.h"
@@ -20,6 +21,9 @@ public:
     // Whether to install from source into target: a folder that holds none of the pack's files
     // is asked about first. A "no" without a window fails the run.
     bool MayInstallInto(const CString& source, const CString& target);
+    // Whether to install a pack older than the Korvo it goes over (versions.Older()), replacing
+    // newer files with older ones. A "no" without a window ends the run with 1638.
+    bool MayReplaceNewer(const CPackVersions& versions);
     // A file the pass installed (Cause::None) or refused.
     void File(const char* name, Cause cause);
     // A file that Korvo already had as the pack has it.

@@ -40,6 +40,9 @@ public:
         void SetCurrent(bool timeStale) {
             m_at[1] = static_cast<unsigned char>(kCurrent | (timeStale ? kTimeStale : 0));
         }
+        // Its copy begins as a program or library does: only such a file has a version.
+        bool Program() const { return m_at[1] & kProgram; }
+        void SetProgram() { m_at[1] |= kProgram; }
 
     private:
         friend class CPassFiles;
@@ -47,7 +50,7 @@ public:
         static const unsigned char kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
         static const unsigned char kNames = 0x18, kOldKept = 0x40, kCopyFlushed = 0x80;
-        static const unsigned char kCurrent = 0x01, kTimeStale = 0x02; // of the second byte
+        static const unsigned char kCurrent = 0x01, kTimeStale = 0x02, kProgram = 0x04; // 2nd byte
         unsigned char* m_at;
         const char* m_name;
     };

@@ -15,6 +15,8 @@ int ExitCodeOf(RunEnd end) {
         return 1604; // ERROR_INSTALL_SUSPEND
     case RunEnd::WholeHeld:
         return 1618; // ERROR_INSTALL_ALREADY_RUNNING: retried by the tools
+    case RunEnd::NewerInstalled:
+        return 1638; // ERROR_PRODUCT_VERSION: another version is already installed
     }
     return 1603;
 }

@@ -10,6 +10,7 @@ enum class RunEnd {
     Whole,          // failed; Korvo is whole: as it was, or as a killed pass's commit or undo
     WholeHeld,      // as Whole, for a file in use or another pass: worth trying again later
     PartlyUpdated,  // new files beside old ones until a later start completes them
+    NewerInstalled, // nothing was changed: Korvo has newer files than the pack's
 };
 
 // The program's exit code for it, decided here alone: Windows Installer's codes, which

@@ -120,6 +120,8 @@ Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool lefto
         file.SetCurrent(same.timeStale);
         return Cause::None;
     }
+    if (same.program)
+        file.SetProgram();
     if (copy == &paths.second) {
         ClearLeftover(paths.temporary);
         while (!MoveFileExA(paths.second, paths.temporary, MOVEFILE_REPLACE_EXISTING))
@@ -141,6 +143,10 @@ Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool lefto
 
 // One buffer pair for every copy: each uses it only from its read to its write.
 char g_buffer[256 * 1024], g_theirs[sizeof g_buffer];
+
+bool BeginsAsProgram(DWORD read) {
+    return read >= 2 && g_buffer[0] == 'M' && g_buffer[1] == 'Z';
+}
 
 enum class Compared { Same, Differs, Failed };
 
@@ -201,10 +207,18 @@ bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& 
     }
     bool copied =
         !pending || !read || (WriteFile(copy, g_buffer, read, &put, nullptr) && put == read);
+    // Noted from the first block, read anyway: only a program is asked for its version.
+    bool first = !pending;
+    if (same)
+        same->program = pending && BeginsAsProgram(read);
     while (copied &&
            (copied = ReadFile(from, g_buffer, sizeof g_buffer, &read, nullptr) != FALSE) && read &&
-           (copied = WriteFile(copy, g_buffer, read, &put, nullptr) && put == read))
+           (copied = WriteFile(copy, g_buffer, read, &put, nullptr) && put == read)) {
+        if (same && first)
+            same->program = BeginsAsProgram(read);
+        first = false;
         alive.Serve();
+    }
     copied = copied && SetFileTime(copy, nullptr, nullptr, &written) &&
              (!flush || FlushFileBuffers(copy));
     const DWORD error = GetLastError();

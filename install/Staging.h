@@ -18,6 +18,7 @@ struct SameFile {
     FILETIME written = {}; // the target's last-write time, given
     bool same = false;
     bool timeStale = false; // its last-write time is not the source's
+    bool program = false;   // the source begins as a program or library does ("MZ")
 };
 
 // Copies the data of source alone, with its last-write time, to a new file to: never through

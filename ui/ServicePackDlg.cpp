@@ -141,8 +141,11 @@ void CServicePackDlg::OnStartInstallation() {
     if (question.MayInstallInto(m_sourceFolder, m_targetFolder)) {
         CWaitCursor wait;
         WindowFace face(this, *m_log, m_holdingSession);
-        m_exitCode = RunInstallationPass(m_sourceFolder, m_targetFolder, face,
-                                         GetDlgItem(IDC_START_INSTALLATION));
+        const int exitCode = RunInstallationPass(m_sourceFolder, m_targetFolder, face,
+                                                 GetDlgItem(IDC_START_INSTALLATION));
+        // A pass declined at its question leaves the last pass's code.
+        if (exitCode != ExitCodeOf(RunEnd::NoPass))
+            m_exitCode = exitCode;
     }
     m_installing = false;
 }

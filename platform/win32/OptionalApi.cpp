@@ -39,4 +39,17 @@ GetFinalPathNameByHandleAFn GetFinalPathNameByHandleA() {
     return fn;
 }
 
+HMODULE LoadFromSystemFolder(const char* name) {
+    // LOAD_LIBRARY_SEARCH_SYSTEM32 comes with SetDefaultDllDirectories (KB2533623 on Windows
+    // 7); without it, the full path.
+    if (SetDefaultDllDirectories())
+        return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    char path[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + 1 + lstrlenA(name) >= MAX_PATH)
+        return nullptr;
+    lstrcatA(lstrcatA(path, "\\"), name);
+    return LoadLibraryExA(path, nullptr, 0);
+}
+
 } // namespace optional_api

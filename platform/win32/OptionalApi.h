@@ -29,4 +29,8 @@ using GetFinalPathNameByHandleAFn = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWOR
 // kernel32!GetFinalPathNameByHandleA: Windows Vista.
 GetFinalPathNameByHandleAFn GetFinalPathNameByHandleA();
 
+// A library of the system folder, loaded from there and never from beside the program (where a
+// planted copy may lie): null, with the last error, where it cannot be.
+HMODULE LoadFromSystemFolder(const char* name);
+
 } // namespace optional_api

@@ -33,24 +33,11 @@ template <typename Fn> Fn Lookup(HMODULE module, const char* name, DWORD& error)
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(address));
 }
 
-HMODULE LoadFromSystemFolder(const char* name) {
-    // LOAD_LIBRARY_SEARCH_SYSTEM32 comes with SetDefaultDllDirectories (KB2533623 on Windows
-    // 7); without it, the full path.
-    if (optional_api::SetDefaultDllDirectories())
-        return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    char path[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length + 1 + lstrlenA(name) >= MAX_PATH)
-        return nullptr;
-    lstrcatA(lstrcatA(path, "\\"), name);
-    return LoadLibraryExA(path, nullptr, 0);
-}
-
 // Loaded once for the process and kept.
 const Cng& Functions() {
     static const Cng cng = [] {
         Cng c;
-        HMODULE module = LoadFromSystemFolder("bcrypt.dll");
+        HMODULE module = optional_api::LoadFromSystemFolder("bcrypt.dll");
         if (!module)
             c.error = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
         c.openAlgorithm = Lookup<OpenAlgorithmFn>(module, "BCryptOpenAlgorithmProvider", c.error);

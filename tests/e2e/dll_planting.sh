@@ -4,7 +4,7 @@
 # them while it starts, shows its window and opens the About box: Wine's load trace names no
 # DLL from that folder, and no planted DLL leaves its marker file.
 #
-#   tests/e2e/dll_planting.sh [install.exe]    (default: build/win32/install.exe)
+#   tests/e2e/dll_planting.sh [install.exe]    (default: build/win32-app/install.exe)
 #
 # First a control run loads the same names from a second folder with an unprotected program;
 # if the check cannot see those loads, it says so and fails rather than pass on nothing.

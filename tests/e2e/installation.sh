@@ -3,11 +3,12 @@
 # chosen in the real shell browser, the pass started, its message read and confirmed, the
 # files checked on disk; a cancelled later choice, a second pass, a file the pass cannot
 # write and Korvo still running (each fails the whole pass, which changes nothing), links
-# planted in the Korvo folder, and the exit. Then the installer killed in the middle of a large
-# file (its record cut short), and the pass that follows; and a long pass, watched from outside. Keeps a screenshot of
-# the window after the installation.
+# planted in the Korvo folder, an older pack over a newer Korvo (asked, both answers), and the
+# exit. Then the installer killed in the middle of a large file (its record cut short), and
+# the pass that follows; and a long pass, watched from outside. Keeps a screenshot of the window
+# after the installation.
 #
-#   tests/e2e/installation.sh [install.exe]     (default: build/win32/install.exe)
+#   tests/e2e/installation.sh [install.exe]     (default: build/win32-app/install.exe)
 #
 # Prints one "ok:" or "FAIL:" line per check and ends with status 0 only when all passed.
 set -u
@@ -230,6 +231,24 @@ kq_check "OK closes the message box" kq_confirm
 kq_check "files elsewhere still keep bytes and marks" [ "$(snapshot "$outside")" = "$outside_before" ]
 kq_check "every pack file installed as a regular file" pack_installed
 kq_check "no temporary file or link left, nor the pass's folder" absent "$korvo/.~kq"
+
+echo "== an older pack over a newer Korvo"
+cp "$KQ_WORK/tools/versioned-3.1.9.5.dll" "$pack/KORVO.EXE" && cp "$KQ_WORK/tools/versioned-3.2.0.1.dll" \
+    "$korvo/KORVO.EXE" && before=$(snapshot "$korvo") && box=$(kq_start_pass) || exit 1
+kq_check "it asks, naming KORVO.EXE with both versions" [ "$(box_text | tr '\n' '|')" = \
+    "$(utf8 'Dieses Service-Pack ist \xe4lter als das installierte Korvo.||KORVO.EXE: installiert 3.2.0.1, im Service-Pack 3.1.9.5||Soll es trotzdem installiert werden? Neuere Dateien werden dann durch \xe4ltere ersetzt.|')" ]
+kq_check "a warning with Ja and Nein, in the dialog's caption" eval 'kq_has_line "$box" \
+    icon=warning && kq_has_line "$box" buttons=yes,no && kq_has_line "$box" "caption=$caption"'
+kq_check "logoff refused while it asks: the copies are staged" [ "$(kq_drive endsession "$caption")" = 0 ]
+kq_drive key "$caption" 0x0D >/dev/null && sleep 2
+kq_check "Enter answers Nein, the default: no other box, Korvo and the window as they were" \
+    eval '! kq_drive message "$caption" 0 >/dev/null 2>&1 && unchanged "$before" &&
+    absent "$korvo/.~kq" && keeps_target "$(state)"'
+box=$(kq_start_pass)
+kq_check "asked again, Ja installs it" eval 'kq_drive message-press "$caption" 6 10000 &&
+    box=$(kq_drive message "$caption" 55000) && box_completed'
+kq_check "OK closes the message box" kq_confirm
+kq_check "the older KORVO.EXE installed" same "$pack/KORVO.EXE" "$korvo/KORVO.EXE"
 
 echo "== exit"
 kq_drive click "$caption" 2 >/dev/null

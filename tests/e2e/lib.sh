@@ -49,10 +49,10 @@ kq_e2e_begin() {
 }
 
 # kq_e2e_start [install.exe]: the scripts' start. The installer under test (default:
-# build/win32/install.exe) as KQ_EXE, then kq_e2e_begin; exits 2 without that program, 1 when
+# build/win32-app/install.exe) as KQ_EXE, then kq_e2e_begin; exits 2 without that program, 1 when
 # the set-up fails.
 kq_e2e_start() {
-    KQ_EXE=$(realpath "${1:-$KQ_ROOT/build/win32/install.exe}") || exit 2
+    KQ_EXE=$(realpath "${1:-$KQ_ROOT/build/win32-app/install.exe}") || exit 2
     [ -f "$KQ_EXE" ] || {
         echo "$0: no such program: $KQ_EXE" >&2
         exit 2
@@ -67,10 +67,18 @@ kq_build_tools() {
         $cxx -static -o "$KQ_WORK/tools/LoadByName.exe" "$KQ_E2E_DIR/LoadByName.cpp" &&
         $cxx -static -o "$KQ_WORK/tools/HoldFile.exe" "$KQ_E2E_DIR/HoldFile.cpp" &&
         $cxx -shared -nostdlib -Wl,--entry,_PlantedDllMain@12 \
-            -o "$KQ_WORK/tools/PlantedDll.dll" "$KQ_E2E_DIR/PlantedDll.cpp" -lkernel32 || {
+            -o "$KQ_WORK/tools/PlantedDll.dll" "$KQ_E2E_DIR/PlantedDll.cpp" -lkernel32 &&
+        kq_versioned 3,1,9,5 && kq_versioned 3,2,0,1 || {
         kq_log "could not build the helper programs"
         return 1
     }
+}
+
+# kq_versioned <a,b,c,d>: tools/versioned-<a.b.c.d>.dll, a library with only a version block.
+kq_versioned() {
+    local dll=$KQ_WORK/tools/versioned-${1//,/.}.dll
+    i686-w64-mingw32-windres "-DVERSION=$1" "$KQ_ROOT/tests/common/versioned.rc" -o "$dll.o" &&
+        i686-w64-mingw32-gcc -shared -nostdlib -Wl,-e,0 -o "$dll" "$dll.o"
 }
 
 # Holds a file (a Windows path) as a running program holds it, in the background, and returns

@@ -5,7 +5,7 @@
 # process. Every text must read as the German original whatever the ANSI code page, which Wine
 # takes from the locale: KQ_LOCALE=hi_IN.UTF-8 gives 65001, ja_JP.UTF-8 gives 932.
 #
-#   tests/e2e/main_window.sh [install.exe]     (default: build/win32/install.exe)
+#   tests/e2e/main_window.sh [install.exe]     (default: build/win32-app/install.exe)
 set -u
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 . "$(dirname "${BASH_SOURCE[0]}")/steps.sh"

@@ -2,7 +2,7 @@
 # The unattended installation as a deployment tool starts it: install.exe /S with the Korvo
 # folder and a log, under Wine. The window driver reads its exit code in full (Wine's own
 # launcher keeps only the low byte) and looks for any window of it: none may ever appear.
-# Usage: tests/e2e/unattended.sh [install.exe]     (default: build/win32/install.exe)
+# Usage: tests/e2e/unattended.sh [install.exe]     (default: build/win32-app/install.exe)
 set -u
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 . "$KQ_E2E_DIR/steps.sh"
@@ -69,4 +69,16 @@ kq_check "the log: the relative folder named" grep -q ' verstanden: /D=\.\.\\Kor
 kq_check "the log: a closing message's last line" \
     grep -q "$(utf8 ' Eine andere Installation in diesen Korvo-Ordner l\xe4uft bereits\.')" <<<"$text"
 kq_check "the log: each file installed" grep -q "$(utf8 'installiert: L\xf6sung.txt')$" <<<"$text"
+
+# Versions: an older pack is not installed over a newer Korvo unattended; a newer one is.
+v3195=$KQ_WORK/tools/versioned-3.1.9.5.dll v3201=$KQ_WORK/tools/versioned-3.2.0.1.dll
+cp "$v3195" "$pack/KORVO.EXE" && cp "$v3201" "$korvo/KORVO.EXE" &&
+    before=$(cd "$korvo" && ls -A && md5sum -- *) || exit 1
+unattended "an older pack over a newer Korvo" 1638 "/S /D=\"$folder\" /LOG=\"$log\""
+cp "$v3201" "$pack/KORVO.EXE" && cp "$v3195" "$korvo/KORVO.EXE" || exit 1
+unattended "a newer pack" 0 "/S /D=\"$folder\" /LOG=\"$log\""
+text=$(tr -d '\r' <"$KQ_WORK/install.log")
+kq_check "the log: the newer Korvo file with both versions, then the older one's" eval \
+    'grep -q "KORVO.EXE: installiert 3.2.0.1, im Service-Pack 3.1.9.5$" <<<"$text" &&
+    grep -q "KORVO.EXE: installiert 3.1.9.5, im Service-Pack 3.2.0.1$" <<<"$text"'
 [ "$KQ_FAILED" -eq 0 ]

@@ -7,6 +7,7 @@
 #include "PassTexts.h"
 #include "HostProgramFile.h"
 #include "HostSystemFolders.h"
+#include "HostTestFs.h"
 #include "ScriptedFolderPicker.h"
 #include "TestFs.h"
 #include "ui/ServicePackDlg.h"
@@ -284,6 +285,62 @@ TEST_F(Controller, AFolderGivenAtStartIsChosenAsInTheBrowser) {
     });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_EQ(1602, dlg.ExitCode()) << "no pass ran";
+}
+
+TEST_F(Controller, AnOlderPackReplacesNewerKorvoFilesOnlyOnceTheUserSaysSo) {
+    // Built by the cross compiler from tests/common/versioned.rc.
+    const std::string older = testfs::ReadPosixFile(KQ_VERSIONED_DIR "/versioned-3.1.9.5.dll"),
+                      newer = testfs::ReadPosixFile(KQ_VERSIONED_DIR "/versioned-3.2.0.1.dll");
+    const struct {
+        const char* what;
+        std::string korvo, pack;
+        bool asked;
+    } cases[] = {
+        {"an older Korvo file", older, newer, false},
+        {"the same version, other bytes", newer, newer + "x", false},
+        {"a Korvo file that is no program", "kein Programm", older, false},
+        {"a pack file that is no program", newer, "kein Programm", false},
+        {"a pack file that begins as one, with no version block", newer, "MZ kein Programm", false},
+        {"a newer Korvo file", newer, older, true},
+    };
+    ScriptPicker({{true, std::string(korvo.Path()), nullptr}});
+    Show([&](CServicePackDlg& dlg, View& view) {
+        Click(dlg, IDC_CHOOSE_FOLDER);
+        const auto& boxes = view.window.messageBoxes;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.what);
+            testfs::WriteFile(korvo / "KORVO.EXE", c.korvo);
+            testfs::WriteFile(korvo / "korvo.dat", "v1");
+            testfs::WriteFile(pack / "KORVO.EXE", c.pack);
+            const size_t before = boxes.size();
+            SetHeadlessMessageBoxScript(nullptr); // the default, Nein
+            Click(dlg, IDC_START_INSTALLATION);
+            ASSERT_EQ(before + 1, boxes.size());
+            if (!c.asked) {
+                EXPECT_EQ(kCompleted, boxes.back().text);
+                EXPECT_EQ(c.pack, testfs::ReadFile(korvo / "KORVO.EXE"));
+                continue;
+            }
+            EXPECT_EQ("Dieses Service-Pack ist \xE4lter als das installierte Korvo.\n\nKORVO.EXE: "
+                      "installiert 3.2.0.1, im Service-Pack 3.1.9.5\n\nSoll es trotzdem "
+                      "installiert werden? Neuere Dateien werden dann durch \xE4ltere ersetzt.",
+                      boxes.back().text);
+            EXPECT_EQ(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, boxes.back().type);
+            // Nein: nothing changed, no closing box, and the last pass's exit code kept.
+            EXPECT_EQ(c.korvo, testfs::ReadFile(korvo / "KORVO.EXE"));
+            EXPECT_EQ((std::vector<std::string>{"KORVO.EXE", "korvo.dat"}),
+                      testfs::List(korvo.Path()));
+            EXPECT_EQ("v1", testfs::ReadFile(korvo / "korvo.dat"));
+            EXPECT_EQ(0, dlg.ExitCode());
+            SetHeadlessMessageBoxScript([](const HeadlessMessageBox& box) {
+                return (box.type & 0xF) == MB_YESNO ? IDYES : IDOK;
+            });
+            Click(dlg, IDC_START_INSTALLATION);
+            ASSERT_EQ(before + 3, boxes.size());
+            EXPECT_EQ(kCompleted, boxes.back().text);
+            EXPECT_EQ(c.pack, testfs::ReadFile(korvo / "KORVO.EXE"));
+        }
+    });
 }
 
 TEST_F(Controller, ExitEndsTheDialogWithCancel) {
