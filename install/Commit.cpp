@@ -69,9 +69,9 @@ bool FlushWritten(const CString& targetFolder, HANDLE hold, CPassFiles& files, b
         return true;
     return files.ForEach([&](CPassFiles::File file) {
         alive.Serve();
-        const FilePaths paths = PathsOf(targetFolder, file);
         if (file.Current() || (copies && file.CopyFlushed()))
             return true;
+        const FilePaths paths = PathsOf(targetFolder, file);
         return FlushOne(copies ? paths.temporary : paths.target, 0);
     });
 }
@@ -185,11 +185,14 @@ void RemoveKeptFiles(const CString& targetFolder, HANDLE hold, CPassFiles& files
     bool removed = true;
     files.ForEach([&](CPassFiles::File file) {
         retry.Alive().Serve();
+        // A current file kept nothing: it was left alone.
+        if (file.Current() || !file.OldKept())
+            return true;
         const FilePaths paths = PathsOf(targetFolder, file);
         retry.StartFile();
         // A link or a folder under the kept name is no old file of the commit's, only a
         // leftover for a later pass to replace: it does not keep the record.
-        if (file.OldKept() && IsPlainFile(paths.second))
+        if (IsPlainFile(paths.second))
             removed = RemovePassFile(paths.second, retry) && removed;
         return true;
     });

@@ -123,7 +123,7 @@ void Pass::Stage() {
             ShowProgress(++number, file.Name());
         retry.StartFile();
         const FilePaths paths(sourceFolder, targetFolder, file.Name());
-        const Cause cause = StageFile(paths, file, copy, flush, leftovers, alive, retry);
+        const Cause cause = StageFile(paths, file, copy, flush, leftovers, alive, retry, list);
         if (cause != Cause::None)
             outcome.CopyFailed(file.Name(), cause);
         else if (copy)
@@ -140,10 +140,11 @@ void Pass::Check() {
     if (!list.Carried() || !outcome.Complete())
         return;
     files.ForEach([&](CPassFiles::File file) {
-        // A current target is checked as a copy is.
+        // A current target was checked against the list as staging found it.
+        if (file.Current())
+            return true;
         const CString target = targetFolder + '\\' + file.Name();
-        const CString staged =
-            file.Current() ? target : TemporaryPathFor(targetFolder, file.Name());
+        const CString staged = TemporaryPathFor(targetFolder, file.Name());
         retry.StartFile();
         CPackList::Copy copy;
         while ((copy = list.CheckStagedCopy(file.Name(), staged, alive)) ==
@@ -152,7 +153,7 @@ void Pass::Check() {
         }
         // A pack file damaged since its release may find Korvo's file as released: it is left
         // alone, and the copy made this pass goes.
-        if (copy == CPackList::Copy::Differs && !file.Current() && file.OldKept() &&
+        if (copy == CPackList::Copy::Differs && file.OldKept() &&
             list.CheckStagedCopy(file.Name(), target, alive) == CPackList::Copy::Matches &&
             DeleteFileA(staged)) {
             file.SetCurrent(true);

@@ -124,6 +124,15 @@ bool CPackList::Lists(const char* name) {
 
 CPackList::Copy CPackList::CheckStagedCopy(const char* name, const CString& stagedPath,
                                            CKeepAlive& alive) {
+    return Check(name, stagedPath, INVALID_HANDLE_VALUE, alive);
+}
+
+CPackList::Copy CPackList::CheckOpenFile(const char* name, HANDLE file, CKeepAlive& alive) {
+    return Check(name, nullptr, file, alive);
+}
+
+CPackList::Copy CPackList::Check(const char* name, const char* path, HANDLE file,
+                                 CKeepAlive& alive) {
     if (!m_carried)
         return Copy::Matches;
     const Entry* entry = Find(name);
@@ -131,7 +140,8 @@ CPackList::Copy CPackList::CheckStagedCopy(const char* name, const CString& stag
         return Copy::Differs;
     Sha256Digest digest;
     uint64_t size = 0;
-    if (m_hash.HashFile(stagedPath, digest, size, alive) != ERROR_SUCCESS)
+    if ((path ? m_hash.HashFile(path, digest, size, alive)
+              : m_hash.HashOpenFile(file, digest, size, alive)) != ERROR_SUCCESS)
         return Copy::Unreadable;
     return size == entry->size &&
                    std::memcmp(digest.bytes, entry->digest.bytes, sizeof digest.bytes) == 0

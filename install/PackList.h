@@ -34,6 +34,8 @@ public:
     // released: its size and its SHA-256, taken over the copy itself. Unreadable leaves the
     // error as the last error.
     Copy CheckStagedCopy(const char* name, const CString& stagedPath, CKeepAlive& alive);
+    // The same of a file open for reading (a Korvo file, to tell whether it is current).
+    Copy CheckOpenFile(const char* name, HANDLE file, CKeepAlive& alive);
 
     // The size the list gives the file of that name; false where it lists none (or carries no
     // list).
@@ -52,6 +54,7 @@ private:
         Sha256Digest digest;
     };
     bool Parse(std::string_view text);
+    Copy Check(const char* name, const char* path, HANDLE file, CKeepAlive& alive);
     Entry* Find(const char* name);
 
     // Arrays rather than vectors: install.exe is to stay small.

@@ -89,12 +89,25 @@ void ClearLeftover(const CString& path) {
 // With current, the target open for reading, a target that holds the source's bytes already is
 // not copied at all but marked current in file; only where no killed pass's leftover is under
 // its names, which staging alone replaces.
+// With a list, a target is current where it is the listed file; the pack's file is not read
+// then, only its time looked up.
 Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool leftovers,
-           CKeepAlive& alive, CRetryBudget& retry, const Target* target = nullptr) {
+           CKeepAlive& alive, CRetryBudget& retry, CPackList& list,
+           const Target* target = nullptr) {
     const CString* copy = &paths.temporary;
     HANDLE current = target ? target->Handle() : INVALID_HANDLE_VALUE;
     if (leftovers && (Exists(paths.temporary) || Exists(paths.second)))
         current = INVALID_HANDLE_VALUE;
+    if (current != INVALID_HANDLE_VALUE && list.Carried()) {
+        WIN32_FILE_ATTRIBUTE_DATA source;
+        if (list.CheckOpenFile(file.Name(), current, alive) == CPackList::Copy::Matches) {
+            const FILETIME written = target->Written();
+            file.SetCurrent(!GetFileAttributesExA(paths.source, GetFileExInfoStandard, &source) ||
+                            std::memcmp(&source.ftLastWriteTime, &written, sizeof written) != 0);
+            return Cause::None;
+        }
+        current = INVALID_HANDLE_VALUE; // read from, and not as released: copied
+    }
     SameFile same;
     if (target)
         same.written = target->Written();
@@ -237,7 +250,7 @@ FilePaths::FilePaths(const CString& sourceFolder, const CString& targetFolder, c
       temporary(TemporaryPathFor(targetFolder, name)), second(SecondPathFor(targetFolder, name)) {}
 
 Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool flush,
-                bool leftovers, CKeepAlive& alive, CRetryBudget& retry) {
+                bool leftovers, CKeepAlive& alive, CRetryBudget& retry, CPackList& list) {
     // Beyond MAX_PATH a file cannot be named safely; it is reported instead.
     if (paths.second.GetLength() >= MAX_PATH)
         return Cause::PathTooLong;
@@ -251,17 +264,18 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
         !(attributes & kMarks)) {
         file.SetOldKept();
         file.SetNames(links);
-        return copy ? Copy(paths, file, flush, leftovers, alive, retry, &target) : Cause::None;
+        return copy ? Copy(paths, file, flush, leftovers, alive, retry, list, &target)
+                    : Cause::None;
     }
     if (target.Error() == ERROR_FILE_NOT_FOUND)
-        return copy ? Copy(paths, file, flush, leftovers, alive, retry) : Cause::None;
+        return copy ? Copy(paths, file, flush, leftovers, alive, retry, list) : Cause::None;
     target.Close();
     attributes = GetFileAttributesA(paths.target);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND)
             return CauseOf(error, paths.target);
-        return copy ? Copy(paths, file, flush, leftovers, alive, retry) : Cause::None;
+        return copy ? Copy(paths, file, flush, leftovers, alive, retry, list) : Cause::None;
     }
     // A link, a junction or a folder is never installed over.
     if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
@@ -290,7 +304,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
         if (const Cause cause = target.Look(paths.target, hold, &retry, attributes, links);
             cause != Cause::None)
             return cause;
-    return Copy(paths, file, flush, leftovers, alive, retry, &target);
+    return Copy(paths, file, flush, leftovers, alive, retry, list, &target);
 }
 
 bool UnstageFile(const FilePaths& paths, CPassFiles::File file, bool copied) {

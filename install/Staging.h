@@ -4,6 +4,7 @@
 
 #include "CString.h"
 #include "KeepAlive.h"
+#include "install/PackList.h"
 #include "install/PassFiles.h"
 #include "install/PassOutcome.h"
 #include "install/Retry.h"
@@ -33,9 +34,10 @@ bool CopyData(const CString& source, const CString& to, bool flush, CKeepAlive& 
 // and so marked in file, with flush). Cause::None when the file is ready for the commit. A target
 // is never changed, nor followed, but for resetting the marks of a plain file (recorded in file,
 // for an undo). Without copy, only what can be told without changing anything is checked.
-// Without leftovers (the pass made its folder), no killed pass's file is looked for there.
+// Without leftovers (the pass made its folder), no killed pass's file is looked for there. A
+// target that holds the pack file's bytes (with a list: the listed ones) is marked current.
 Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool flush,
-                bool leftovers, CKeepAlive& alive, CRetryBudget& retry);
+                bool leftovers, CKeepAlive& alive, CRetryBudget& retry, CPackList& list);
 
 // A target found current once the pass has succeeded: its time set to the source's, in place.
 bool StampCurrent(const FilePaths& paths);

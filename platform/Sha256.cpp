@@ -16,6 +16,14 @@ DWORD CSha256::HashFile(const char* path, Sha256Digest& digest, uint64_t& size, 
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError();
+    const DWORD error = HashOpenFile(file, digest, size, alive);
+    CloseHandle(file);
+    SetLastError(error);
+    return error;
+}
+
+DWORD CSha256::HashOpenFile(HANDLE file, Sha256Digest& digest, uint64_t& size, CKeepAlive& alive) {
+    size = 0;
     if (!m_buffer)
         m_buffer.reset(new unsigned char[kChunk]);
     DWORD error = Start();
@@ -32,7 +40,6 @@ DWORD CSha256::HashFile(const char* path, Sha256Digest& digest, uint64_t& size, 
     }
     if (error == ERROR_SUCCESS)
         error = Finish(digest);
-    CloseHandle(file);
     SetLastError(error);
     return error;
 }

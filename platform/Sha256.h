@@ -24,6 +24,8 @@ public:
     // chunks. ERROR_SUCCESS with its digest and the number of bytes hashed, or the Win32 error;
     // the error is also the last error.
     DWORD HashFile(const char* path, Sha256Digest& digest, uint64_t& size, CKeepAlive& alive);
+    // The same over a file open for reading, from where its read position is.
+    DWORD HashOpenFile(HANDLE file, Sha256Digest& digest, uint64_t& size, CKeepAlive& alive);
 
 private:
     // The backend, one file per build: Start opens the algorithm if need be and begins a hash.

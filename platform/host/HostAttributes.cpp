@@ -138,6 +138,25 @@ extern "C" DWORD GetFileAttributesA(LPCSTR path) {
     return AttributesOf(st, ReadXattrBits(posixPath.c_str()));
 }
 
+// Of the link itself, as GetFileAttributesA.
+extern "C" BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS, LPVOID data) {
+    std::string posixPath;
+    struct stat st;
+    if (const DWORD error = StatPath(path, posixPath, st, false))
+        return Fail(error);
+    auto* info = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(data);
+    info->dwFileAttributes = S_ISLNK(st.st_mode)
+                                 ? LinkAttributes(posixPath.c_str())
+                                 : AttributesOf(st, ReadXattrBits(posixPath.c_str()));
+    info->ftCreationTime = ToFileTime(st.st_ctim);
+    info->ftLastAccessTime = ToFileTime(st.st_atim);
+    info->ftLastWriteTime = ToFileTime(st.st_mtim);
+    const uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    info->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    info->nFileSizeLow = static_cast<DWORD>(size);
+    return TRUE;
+}
+
 extern "C" BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
     std::string posixPath;
     struct stat st;
