@@ -10,7 +10,7 @@ typedef int BOOL;
 typedef unsigned int UINT;
 typedef uint32_t DWORD;
 typedef uint16_t WORD;
-typedef long LONG;
+typedef int32_t LONG; // 32 bits, as on Windows: LARGE_INTEGER's halves depend on it
 typedef void* HANDLE;
 typedef const char* LPCSTR;
 typedef char* LPSTR;

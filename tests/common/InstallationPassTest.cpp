@@ -183,9 +183,20 @@ TEST_F(InstallationPass, OverwritesExistingFilesAndASecondPassGivesTheSameResult
     EXPECT_EQ(NormalFileAttributes(), testfs::Attributes(target / "b.dat"));
     EXPECT_NE(std::string::npos, Log().find("installiert: a.dat"));
     EXPECT_NE(std::string::npos, Log().find("bereits aktuell: b.dat"));
+    // All current with the pack's times: nothing is written, not even a time.
+    const auto changed = [&] {
+        HANDLE file = CreateFileA(target / "a.dat", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        FILE_BASIC_INFO basic = {};
+        EXPECT_TRUE(GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic));
+        CloseHandle(file);
+        return basic.ChangeTime.QuadPart;
+    };
     const auto replaced = IdAndTime(target / "a.dat");
+    const LONGLONG change = changed();
     ExpectCompleted(Run());
     EXPECT_EQ(replaced, IdAndTime(target / "a.dat"));
+    EXPECT_EQ(change, changed());
     EXPECT_EQ(first, testfs::List(target.Path()));
 }
 
