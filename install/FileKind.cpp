@@ -37,19 +37,28 @@ HANDLE OpenFolderHeld(const CString& path) {
                        nullptr);
 }
 
-bool ReadFileKind(HANDLE file, DWORD& attributes, DWORD& links, FILETIME* written) {
+bool ReadAttributes(HANDLE file, DWORD& attributes, FILETIME* written) {
     FILE_BASIC_INFO basic;
-    FILE_STANDARD_INFO standard;
-    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
-        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard))
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
         return false;
     attributes = basic.FileAttributes;
-    links = standard.NumberOfLinks;
     if (written) {
         written->dwLowDateTime = basic.LastWriteTime.u.LowPart;
         written->dwHighDateTime = static_cast<DWORD>(basic.LastWriteTime.u.HighPart);
     }
     return true;
+}
+
+bool ReadNames(HANDLE file, DWORD& links) {
+    FILE_STANDARD_INFO standard;
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard))
+        return false;
+    links = standard.NumberOfLinks;
+    return true;
+}
+
+bool ReadFileKind(HANDLE file, DWORD& attributes, DWORD& links, FILETIME* written) {
+    return ReadAttributes(file, attributes, written) && ReadNames(file, links);
 }
 
 HANDLE OpenLoneFile(const CString& path, DWORD access, DWORD share, DWORD* attributes) {

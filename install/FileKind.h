@@ -22,6 +22,9 @@ HANDLE OpenFolderHeld(const CString& path);
 // Not GetFileInformationByHandle: that also reads the volume's serial number, which costs Wine a
 // look through its mounts (half a millisecond) on every call.
 bool ReadFileKind(HANDLE file, DWORD& attributes, DWORD& links, FILETIME* written = nullptr);
+// Its two halves, one query each: under Wine a query costs a quarter of an open.
+bool ReadAttributes(HANDLE file, DWORD& attributes, FILETIME* written);
+bool ReadNames(HANDLE file, DWORD& links);
 
 // Opens path itself, never what a link points to, for access and with share: a handle only when
 // it is a plain file with one name, its attributes then in attributes if given.

@@ -40,12 +40,10 @@ public:
     DWORD Error() const { return m_error; }
 
     // Opens the target itself, never what a link points to, for reading and access and with
-    // every share, and reads its attributes and number of names. With retry, a hold is tried
-    // again within the budget: asked for DELETE and GENERIC_WRITE, an open fails for a holder
-    // that does not share them (and, on Windows, for a running program), as the commit's rename
-    // would.
-    Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attributes,
-               DWORD& links) {
+    // every share, and reads its attributes. With retry, a hold is tried again within the
+    // budget: asked for DELETE and GENERIC_WRITE, an open fails for a holder that does not share
+    // them (and, on Windows, for a running program), as the commit's rename would.
+    Cause Look(const CString& target, DWORD access, CRetryBudget* retry, DWORD& attributes) {
         Close();
         while ((m_handle =
                     CreateFileA(target, access | GENERIC_READ | FILE_READ_ATTRIBUTES, kShareAll,
@@ -55,10 +53,17 @@ public:
             if (!retry || !retry->Again(target))
                 return CauseOf(m_error, target);
         }
-        if (!ReadFileKind(m_handle, attributes, links, &m_written))
+        if (!ReadAttributes(m_handle, attributes, &m_written))
             return CauseOf(GetLastError(), target);
         return attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY) ? Cause::Other
                                                                                       : Cause::None;
+    }
+    // Its number of names, into file for an undo: counted only of a target to be replaced.
+    Cause CountNames(const CString& target, CPassFiles::File file, DWORD& links) const {
+        if (!ReadNames(m_handle, links))
+            return CauseOf(GetLastError(), target);
+        file.SetNames(links);
+        return Cause::None;
     }
 
 private:
@@ -133,6 +138,13 @@ Cause Copy(const FilePaths& paths, CPassFiles::File file, bool flush, bool lefto
         file.SetCurrent(same.timeStale);
         return Cause::None;
     }
+    DWORD links = 0;
+    if (target)
+        if (const Cause cause = target->CountNames(paths.target, file, links);
+            cause != Cause::None) {
+            DeleteFileA(*copy);
+            return cause;
+        }
     if (same.program)
         file.SetProgram();
     if (copy == &paths.second) {
@@ -260,12 +272,11 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
     Target target;
     DWORD attributes = 0, links = 0;
     // Most targets are plain files without marks, or none: one open tells, and checks the hold.
-    if (target.Look(paths.target, hold, nullptr, attributes, links) == Cause::None &&
+    if (target.Look(paths.target, hold, nullptr, attributes) == Cause::None &&
         !(attributes & kMarks)) {
         file.SetOldKept();
-        file.SetNames(links);
         return copy ? Copy(paths, file, flush, leftovers, alive, retry, list, &target)
-                    : Cause::None;
+                    : target.CountNames(paths.target, file, links);
     }
     if (target.Error() == ERROR_FILE_NOT_FOUND)
         return copy ? Copy(paths, file, flush, leftovers, alive, retry, list) : Cause::None;
@@ -284,11 +295,12 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
     // One open checks a target for a hold and counts its names; a read-only one refuses write
     // access, so it is first looked at alone.
     const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
-    if (const Cause cause = target.Look(paths.target, readOnly ? 0 : hold,
-                                        readOnly ? nullptr : &retry, attributes, links);
+    if (const Cause cause =
+            target.Look(paths.target, readOnly ? 0 : hold, readOnly ? nullptr : &retry, attributes);
         cause != Cause::None)
         return cause;
-    file.SetNames(links);
+    if (const Cause cause = target.CountNames(paths.target, file, links); cause != Cause::None)
+        return cause;
     // The marks of a file with other names are those of the file elsewhere too: never reset,
     // so a read-only one cannot be replaced.
     if (links > 1 && (attributes & FILE_ATTRIBUTE_READONLY))
@@ -301,7 +313,7 @@ Cause StageFile(const FilePaths& paths, CPassFiles::File file, bool copy, bool f
             return CauseOf(GetLastError(), paths.target);
     }
     if (readOnly)
-        if (const Cause cause = target.Look(paths.target, hold, &retry, attributes, links);
+        if (const Cause cause = target.Look(paths.target, hold, &retry, attributes);
             cause != Cause::None)
             return cause;
     return Copy(paths, file, flush, leftovers, alive, retry, list, &target);
