@@ -206,6 +206,14 @@ installed() {
 kq_check "the pack installed (DOZADARU.DLL, absent before, install.exe and the unlisted file left out)" \
     installed
 
+# Started again, unattended: each file is current by the list, none is written.
+ids=$(stat -c '%i %Y' "$korvo"/* | sort)
+out=$(kq_drive run "\"$(kq_windows_path "$work/unpacked/Service-Pack/install.exe")\" /S \
+    \"/D=$(kq_windows_path "$korvo")\" \"/LOG=$(kq_windows_path "$work/again.log")\"" 50000)
+kq_check "started again: exit code 0, every file already current, none replaced" eval \
+    'kq_has_line "$out" exit=0 && [ "$(grep -c "bereits aktuell: " "$work/again.log")" = 4 ] &&
+    [ "$(stat -c "%i %Y" "$korvo"/* | sort)" = "$ids" ]'
+
 # The pack changed after the release: one file changed, another gone. Refused, Korvo untouched.
 # Korvo's hilfe.txt older again, so that the pack's is needed: one as released is left alone.
 printf 'changed\r\n' >>"$work/unpacked/Service-Pack/hilfe.txt" &&
