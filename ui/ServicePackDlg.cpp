@@ -108,10 +108,16 @@ END_MESSAGE_MAP()
 
 void CServicePackDlg::InitialiseController() {
     GetDlgItem(IDC_START_INSTALLATION)->EnableWindow(FALSE);
-    m_sourceFolder = PackFolder();
     SetDisplayText(kCaption);
     if (!m_targetFolder.IsEmpty())
         ShowTarget();
+}
+
+const CString& CServicePackDlg::SourceFolder() {
+    if (!m_sourceRead)
+        m_sourceFolder = PackFolder();
+    m_sourceRead = true;
+    return m_sourceFolder;
 }
 
 void CServicePackDlg::ShowTarget() {
@@ -138,10 +144,10 @@ void CServicePackDlg::OnStartInstallation() {
     // Also while the question is up: a command sent meanwhile must not start a pass.
     m_installing = true;
     CPassFace question(this, *m_log);
-    if (question.MayInstallInto(m_sourceFolder, m_targetFolder)) {
+    if (question.MayInstallInto(SourceFolder(), m_targetFolder)) {
         CWaitCursor wait;
         WindowFace face(this, *m_log, m_holdingSession);
-        m_exitCode = RunInstallationPass(m_sourceFolder, m_targetFolder, face,
+        m_exitCode = RunInstallationPass(SourceFolder(), m_targetFolder, face,
                                          GetDlgItem(IDC_START_INSTALLATION));
     }
     m_installing = false;

@@ -45,7 +45,9 @@ public:
     BOOL OnQueryEndSession();
 
     const CString& TargetFolder() const { return m_targetFolder; }
-    const CString& SourceFolder() const { return m_sourceFolder; }
+    // The pack, read once when first asked for: finding it opens files, which is not to hold up
+    // the window.
+    const CString& SourceFolder();
 
 protected:
     // The controller's part of window initialisation.
@@ -59,6 +61,7 @@ protected:
     RECT m_clientRect = {};
     CString m_targetFolder;
     CString m_sourceFolder;
+    bool m_sourceRead = false;
     // While the start command runs: the pass serves its window, and a command must not start
     // another.
     bool m_installing = false;

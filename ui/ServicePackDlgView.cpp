@@ -40,19 +40,19 @@ BOOL CServicePackDlg::OnInitDialog() {
     SendMessageA(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
     SendMessageA(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
 
-    // Loaded and prepared once, so each erase is a single stretched copy.
-    HBITMAP picture = LoadBitmapA(resources, MAKEINTRESOURCEA(IDB_BACKGROUND));
-    GetObjectA(picture, sizeof m_picture, &m_picture);
     GetClientRect(m_hWnd, &m_clientRect);
-    CClientDC windowDC(this);
-    m_memoryDC.CreateCompatibleDC(&windowDC);
-    m_memoryDC.SelectObject(picture);
-
     InitialiseController();
     return TRUE;
 }
 
 BOOL CServicePackDlg::OnEraseBkgnd(CDC* dc) {
+    // Loaded and prepared at the first erase, once the window shows, so that each erase after
+    // it is a single stretched copy.
+    if (!m_memoryDC.GetSafeHdc() && m_memoryDC.CreateCompatibleDC(dc)) {
+        HBITMAP picture = LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND));
+        GetObjectA(picture, sizeof m_picture, &m_picture);
+        m_memoryDC.SelectObject(picture);
+    }
     // The picture's last column and row stay out of the copy; its artwork allows for that.
     dc->StretchBlt(m_clientRect.left, m_clientRect.top, m_clientRect.right, m_clientRect.bottom,
                    &m_memoryDC, 0, 0, m_picture.bmWidth - 1, m_picture.bmHeight - 1, SRCCOPY);
