@@ -6,10 +6,7 @@
 #include "WinApp.h"
 #include "WindowDC.h"
 
-CServicePackDlg::CServicePackDlg(CWnd* parent) : CDialog(IDD, parent) {
-    // A shared resource icon: never destroyed.
-    m_icon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-}
+CServicePackDlg::CServicePackDlg(CWnd* parent) : CDialog(IDD, parent) {}
 
 CServicePackDlg::~CServicePackDlg() {
     // The picture is selected into the memory DC and held by nothing else; it can only be
@@ -37,6 +34,9 @@ BOOL CServicePackDlg::OnInitDialog() {
         }
     }
 
+    // A shared resource icon: never destroyed. Loaded once the dialog exists: before any window,
+    // Wine sets up its display driver for the icon and waits on the desktop's process for it.
+    m_icon = LoadIconA(resources, MAKEINTRESOURCEA(IDR_MAINFRAME));
     SendMessageA(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
     SendMessageA(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
 
