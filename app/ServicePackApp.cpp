@@ -48,7 +48,7 @@ BOOL CServicePackApp::InitInstance() {
     TurnOnRedirectionGuard(optional_api::SetProcessMitigationPolicy());
     AfxEnableControlContainer();
     Enable3dControls();
-    RefusePackFolder(commandLine, CServicePackDlg::PackFolder());
+    RefusePackFolder(commandLine, &CServicePackDlg::PackFolder);
     m_exitCode = RunWith(commandLine);
     CString code;
     code.Format("Exitcode %d", m_exitCode);

@@ -178,9 +178,11 @@ CommandLine ReadCommandLine(std::wstring_view line) {
     return read;
 }
 
-void RefusePackFolder(CommandLine& read, const CString& pack) {
-    if (read.notUnderstood.IsEmpty() && !read.folder.IsEmpty() && !pack.IsEmpty() &&
-        IsSameOrInside(read.folder, WithoutClosingBackslash(pack))) {
+void RefusePackFolder(CommandLine& read, CString (*pack)()) {
+    if (!read.notUnderstood.IsEmpty() || read.folder.IsEmpty())
+        return;
+    const CString folder = pack();
+    if (!folder.IsEmpty() && IsSameOrInside(read.folder, WithoutClosingBackslash(folder))) {
         read.notUnderstood = "/D=" + read.folder;
         read.why = kPackFolder;
     }

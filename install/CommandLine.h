@@ -30,5 +30,6 @@ using WideArgument = std::vector<wchar_t>;
 bool NextArgument(std::wstring_view line, size_t& at, WideArgument& argument);
 CommandLine ReadCommandLine(std::wstring_view line);
 // A /D= that is the pack folder or lies inside it would install the pack over itself: not
-// understood. Apart from ReadCommandLine, because finding the pack reads the disk.
-void RefusePackFolder(CommandLine& read, const CString& pack);
+// understood. Apart from ReadCommandLine, because finding the pack reads the disk: pack is asked
+// only where there is a /D= to check.
+void RefusePackFolder(CommandLine& read, CString (*pack)());

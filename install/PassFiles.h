@@ -1,6 +1,6 @@
 // The files one pass installs, by name, with what the pass did to each, in memory that grows by
-// less than the names (most share their start with the one before): a pass over 50,000 files
-// stays small.
+// less than the names (most share their start, and many their end, with the one before): a pass
+// over 50,000 files stays small.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,8 @@
 
 class CPassFiles {
 public:
-    // One file: two bytes of state and its name, which shares its start with the name before it.
+    // One file: two bytes of state and its name, which shares its start and end with the name
+    // before it.
     class File {
     public:
         const char* Name() const { return m_name; }
@@ -38,7 +39,8 @@ public:
         bool Current() const { return m_at[1] & kCurrent; }
         bool TimeStale() const { return m_at[1] & kTimeStale; }
         void SetCurrent(bool timeStale) {
-            m_at[1] = static_cast<unsigned char>(kCurrent | (timeStale ? kTimeStale : 0));
+            m_at[1] = static_cast<unsigned char>((m_at[1] & ~(kCurrent | kTimeStale)) | kCurrent |
+                                                 (timeStale ? kTimeStale : 0));
         }
         // Its copy begins as a program or library does: only such a file has a version.
         bool Program() const { return m_at[1] & kProgram; }
@@ -50,7 +52,8 @@ public:
         static const unsigned char kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
         static const unsigned char kNames = 0x18, kOldKept = 0x40, kCopyFlushed = 0x80;
-        static const unsigned char kCurrent = 0x01, kTimeStale = 0x02, kProgram = 0x04; // 2nd byte
+        // Of the second byte, whose other five bits are the length of the start shared.
+        static const unsigned char kCurrent = 0x01, kTimeStale = 0x02, kProgram = 0x04;
         unsigned char* m_at;
         const char* m_name;
     };
@@ -80,5 +83,6 @@ private:
     std::vector<unsigned char*> m_blocks;
     std::vector<size_t> m_used;
     char m_last[MAX_PATH] = "";
+    size_t m_lastLength = 0;
     int m_count = 0;
 };

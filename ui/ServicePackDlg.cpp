@@ -84,7 +84,10 @@ const char CServicePackDlg::kCaption[] = "Korvo-Quenda Service-Pack";
 // spelt as the user reached it; any other start, by full path from elsewhere or from a
 // shortcut, takes the program's folder.
 CString CServicePackDlg::PackFolder() {
-    const CString current = ReadFolder(GetCurrentDirectoryExactA);
+    return PackFolderOf(ReadFolder(GetCurrentDirectoryExactA));
+}
+
+CString CServicePackDlg::PackFolderOf(const CString& current) {
     if (!current.IsEmpty() && IsProgramFileA(current + '\\' + kInstallerName))
         return current;
     const CString program = ReadFolder(GetProgramFolderExactA);
@@ -108,10 +111,17 @@ END_MESSAGE_MAP()
 
 void CServicePackDlg::InitialiseController() {
     GetDlgItem(IDC_START_INSTALLATION)->EnableWindow(FALSE);
-    m_sourceFolder = PackFolder();
+    m_sourceFolder = ReadFolder(GetCurrentDirectoryExactA);
     SetDisplayText(kCaption);
     if (!m_targetFolder.IsEmpty())
         ShowTarget();
+}
+
+const CString& CServicePackDlg::SourceFolder() {
+    if (!m_sourceRead)
+        m_sourceFolder = PackFolderOf(m_sourceFolder);
+    m_sourceRead = true;
+    return m_sourceFolder;
 }
 
 void CServicePackDlg::ShowTarget() {
@@ -138,10 +148,10 @@ void CServicePackDlg::OnStartInstallation() {
     // Also while the question is up: a command sent meanwhile must not start a pass.
     m_installing = true;
     CPassFace question(this, *m_log);
-    if (question.MayInstallInto(m_sourceFolder, m_targetFolder)) {
+    if (question.MayInstallInto(SourceFolder(), m_targetFolder)) {
         CWaitCursor wait;
         WindowFace face(this, *m_log, m_holdingSession);
-        const int exitCode = RunInstallationPass(m_sourceFolder, m_targetFolder, face,
+        const int exitCode = RunInstallationPass(SourceFolder(), m_targetFolder, face,
                                                  GetDlgItem(IDC_START_INSTALLATION));
         // A pass declined at its question leaves the last pass's code.
         if (exitCode != ExitCodeOf(RunEnd::NoPass))

@@ -17,8 +17,10 @@ public:
     explicit CServicePackDlg(CWnd* parent = nullptr);
     ~CServicePackDlg() override;
 
-    // The folder that holds this program: the service pack.
+    // The folder that holds this program: the service pack. Of: the current directory as it
+    // was read.
     static CString PackFolder();
+    static CString PackFolderOf(const CString& current);
     // Before DoModal: the Korvo folder chosen on the command line (empty: none), and the run's
     // log (null: none), which must outlive the dialog.
     void Prepare(const CString& targetFolder, CRunLog* log);
@@ -45,7 +47,9 @@ public:
     BOOL OnQueryEndSession();
 
     const CString& TargetFolder() const { return m_targetFolder; }
-    const CString& SourceFolder() const { return m_sourceFolder; }
+    // The pack, told once when first asked for, from the current directory as initialisation
+    // read it: telling it opens files, which is not to hold up the window.
+    const CString& SourceFolder();
 
 protected:
     // The controller's part of window initialisation.
@@ -59,6 +63,7 @@ protected:
     RECT m_clientRect = {};
     CString m_targetFolder;
     CString m_sourceFolder;
+    bool m_sourceRead = false;
     // While the start command runs: the pass serves its window, and a command must not start
     // another.
     bool m_installing = false;

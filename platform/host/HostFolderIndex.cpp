@@ -64,8 +64,10 @@ bool Scan(const std::string& folder, const std::string& wanted, std::string& mat
 }
 
 // One hash per entry, duplicates kept: open addressing with linear probing, filled up to 7/8
-// (a miss then reads a few cache lines), so that a folder of n files costs about 5n bytes.
-class NameHashes {
+// (a miss then reads a few cache lines), so that a folder of n files costs about 5n bytes. Grown
+// by a quarter, not doubled, and shrunk by a fifth when less than half full, as the pass's folders
+// empty while the Korvo folder fills: never far above what its hashes need.
+class HashTable {
 public:
     size_t Size() const { return m_used; }
     bool Contains(uint32_t hash) const {
@@ -75,14 +77,8 @@ public:
         return false;
     }
     void Insert(uint32_t hash) {
-        if ((m_used + 1) * 8 > m_slots.size() * 7) {
-            std::vector<uint32_t> old(m_slots.size() * 2);
-            old.swap(m_slots);
-            m_used = 0;
-            for (uint32_t h : old)
-                if (h)
-                    Insert(h);
-        }
+        if ((m_used + 1) * 8 > m_slots.size() * 7)
+            Resize(m_slots.size() + m_slots.size() / 4 + 1);
         size_t i = Home(hash);
         while (m_slots[i])
             i = Next(i);
@@ -96,22 +92,57 @@ public:
             if (!m_slots[gap])
                 return;
         for (size_t i = Next(gap); m_slots[i]; i = Next(i)) {
-            const size_t mask = m_slots.size() - 1;
-            if (((i - Home(m_slots[i])) & mask) >= ((i - gap) & mask)) {
+            if (Distance(Home(m_slots[i]), i) >= Distance(gap, i)) {
                 m_slots[gap] = m_slots[i];
                 gap = i;
             }
         }
         m_slots[gap] = 0;
         --m_used;
+        if (m_slots.size() > 4 && m_used * 2 < m_slots.size())
+            Resize(m_slots.size() * 4 / 5);
     }
 
 private:
-    size_t Home(uint32_t hash) const { return hash & (m_slots.size() - 1); }
-    size_t Next(size_t i) const { return (i + 1) & (m_slots.size() - 1); }
+    void Resize(size_t size) {
+        std::vector<uint32_t> old(size);
+        old.swap(m_slots);
+        m_used = 0;
+        for (uint32_t h : old)
+            if (h)
+                Insert(h);
+    }
 
-    std::vector<uint32_t> m_slots = std::vector<uint32_t>(16);
+    // Scaled from the bits below the table's choice in NameHashes.
+    size_t Home(uint32_t hash) const {
+        return static_cast<size_t>((uint64_t{hash << 4} * m_slots.size()) >> 32);
+    }
+    size_t Next(size_t i) const { return i + 1 == m_slots.size() ? 0 : i + 1; }
+    // Steps from one slot on to another, around the end.
+    size_t Distance(size_t from, size_t to) const {
+        return to >= from ? to - from : to + m_slots.size() - from;
+    }
+
+    std::vector<uint32_t> m_slots = std::vector<uint32_t>(4);
     size_t m_used = 0;
+};
+
+// Sixteen tables by the hash's top bits: a table that grows holds its old copy beside a
+// sixteenth of the folder's hashes, not beside all of them.
+class NameHashes {
+public:
+    size_t Size() const {
+        size_t size = 0;
+        for (const HashTable& table : m_tables)
+            size += table.Size();
+        return size;
+    }
+    bool Contains(uint32_t hash) const { return m_tables[hash >> 28].Contains(hash); }
+    void Insert(uint32_t hash) { m_tables[hash >> 28].Insert(hash); }
+    void Erase(uint32_t hash) { m_tables[hash >> 28].Erase(hash); }
+
+private:
+    HashTable m_tables[16];
 };
 
 struct Folder {

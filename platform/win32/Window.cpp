@@ -14,16 +14,15 @@
 
 namespace {
 
-// The object that owns a window, and the window procedure it replaced.
-const wchar_t kObjectProp[] = L"KorvoQuenda.CWnd";
-const wchar_t kOriginalProcProp[] = L"KorvoQuenda.WndProc";
-
+// The object that owns a dialog, and the window procedure it replaced, in the two places a
+// dialog keeps for its program: read at every message, and a window property would cost a
+// round trip to Wine's server each time.
 CWnd* ObjectOf(HWND window) {
-    return static_cast<CWnd*>(GetPropW(window, kObjectProp));
+    return reinterpret_cast<CWnd*>(GetWindowLongPtrW(window, DWLP_USER));
 }
 
 WNDPROC OriginalProcOf(HWND window) {
-    return reinterpret_cast<WNDPROC>(GetPropW(window, kOriginalProcProp));
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 std::exception_ptr keptException;
@@ -32,17 +31,17 @@ LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void Attach(CWnd* wnd, HWND window) {
     wnd->m_hWnd = window;
-    SetPropW(window, kObjectProp, wnd);
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(wnd));
     LONG_PTR original =
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
-    SetPropW(window, kOriginalProcProp, reinterpret_cast<HANDLE>(original));
+    SetWindowLongPtrW(window, GWLP_USERDATA, original);
 }
 
 // The window is going: give it its own procedure back and let the object go free.
 void Detach(CWnd* wnd, HWND window, WNDPROC original) {
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    RemovePropW(window, kObjectProp);
-    RemovePropW(window, kOriginalProcProp);
+    SetWindowLongPtrW(window, DWLP_USER, 0);
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     if (!wnd)
         return;
     wnd->m_hWnd = nullptr;

@@ -45,7 +45,7 @@ TEST(CommandLine, NamesWhatItDoesNotUnderstand) {
     // clang-format on
     for (const auto& [line, named] : cases) {
         CommandLine read = ReadCommandLine(line);
-        RefusePackFolder(read, "C:\\Pack\\");
+        RefusePackFolder(read, [] { return CString("C:\\Pack\\"); });
         EXPECT_EQ(named, std::string(read.notUnderstood) + (read.why ? "*" : "") +
                              static_cast<const char*>(read.log))
             << line;
