@@ -1,5 +1,6 @@
 #include "install/PassListing.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -63,32 +64,6 @@ int CompareKeys(const void* a, const void* b) {
     return x < y ? -1 : x > y;
 }
 
-// Moves keys[at] down the heap of the first count keys until no child of it is larger.
-void SiftDown(uint32_t* keys, size_t at, size_t count) {
-    for (size_t child; (child = 2 * at + 1) < count; at = child) {
-        if (child + 1 < count && keys[child + 1] > keys[child])
-            ++child;
-        if (keys[at] >= keys[child])
-            return;
-        const uint32_t key = keys[at];
-        keys[at] = keys[child];
-        keys[child] = key;
-    }
-}
-
-// Heapsort, in place: the C runtime's qsort may sort through a copy of all the keys (glibc's
-// does, a pass's worth of memory again).
-void SortKeys(uint32_t* keys, size_t count) {
-    for (size_t at = count / 2; at-- > 0;)
-        SiftDown(keys, at, count);
-    for (size_t end = count; end-- > 1;) {
-        const uint32_t top = keys[0];
-        keys[0] = keys[end];
-        keys[end] = top;
-        SiftDown(keys, 0, end);
-    }
-}
-
 // A key that names differing only in letter case share, whatever the code page: ASCII letters
 // folded, each run of other characters one mark, as a letter and its pair may differ in length
 // (in UTF-8). Names of one key are then compared whole.
@@ -119,7 +94,8 @@ void RefuseSameButCase(CPassFiles& files, PassOutcome& outcome) {
         keys[shared++] = CaseKey(file.Name());
         return true;
     });
-    SortKeys(keys.get(), count);
+    // In place: the C runtime's qsort may sort through a copy of all the keys (glibc's does).
+    std::sort(keys.get(), keys.get() + count);
     // The keys that more than one name has, each once, in order.
     shared = 0;
     for (size_t i = 1; i < count; ++i)
