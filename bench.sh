@@ -22,9 +22,7 @@ mkdir -p "$LOGS"
 
 WORK=${BENCH_WORK:-$(mktemp -d /tmp/kq-bench.XXXXXX)}
 SHM=
-AWAKE=()
 cleanup() {
-  [ ${#AWAKE[@]} -gt 0 ] && kill "${AWAKE[@]}" 2>/dev/null
   rm -rf "$WORK"
   [ -n "$SHM" ] && rm -rf "$SHM"
 }
@@ -66,24 +64,6 @@ FAILED=0
 failed() {
   echo "!! $1 did not run to its end"
   FAILED=$((FAILED + 1))
-}
-# Every call of a Windows program that Wine's server answers is a switch between two processes.
-# On an idle virtual machine each switch first wakes a sleeping core, which made an open and a
-# close cost 33-150 us here against 19 us with the cores busy: the figures then measure how
-# deeply the cores slept, not the programs. So while Wine runs, one loop a core at the lowest
-# priority keeps them awake; anything that wants a core takes it from the loop at once.
-awake() { # on|off
-  if [ "$1" = on ]; then
-    local i
-    for i in $(seq 1 "$JOBS"); do
-      nice -n 19 bash -c 'while :; do :; done' &
-      AWAKE+=($!)
-    done
-  elif [ ${#AWAKE[@]} -gt 0 ]; then
-    kill "${AWAKE[@]}" 2>/dev/null
-    wait "${AWAKE[@]}" 2>/dev/null
-    AWAKE=()
-  fi
 }
 # Windows form of a POSIX path: Wine's drive Z: is the root.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -128,8 +108,6 @@ echo "== host: peak memory of the pass"
 build-bench-host/bench/kq_host_pass_bench memory "$WORK/memory" 3 | collect || failed host-memory
 rm -rf "$WORK/memory"
 
-echo "== Wine: the cores kept awake by $JOBS loops at the lowest priority from here on"
-awake on
 echo "== Wine: start to main window (in one wineserver, $((ROUNDS * 4)) runs each)"
 KQ_TIMEOUT=300 bash tests/wine/run.sh build-bench-win32/bench/kq_start_time.exe \
   $((ROUNDS * 4)) "$(winpath "$ROOT/build-bench-win32/install.exe")" \
@@ -160,7 +138,6 @@ wine_on_tmpfs small "on tmpfs"
 # leaves alone compared with what CopyFileA rewrites, not with the disk.
 wine_on_tmpfs again "== Wine: the same pack again, and one file in a hundred changed, on tmpfs"
 
-awake off
 echo "== load after: $(cut -d' ' -f1-3 /proc/loadavg); $((SECONDS - start)) s"
 echo
 {
