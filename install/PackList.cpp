@@ -149,13 +149,6 @@ CPackList::Copy CPackList::Check(const char* name, const char* path, HANDLE file
                : Copy::Differs;
 }
 
-bool CPackList::ListedSize(const char* name, uint64_t& size) {
-    const Entry* entry = m_carried ? Find(name) : nullptr;
-    if (entry)
-        size = entry->size;
-    return entry != nullptr;
-}
-
 int CPackList::ReportUnseen(PassOutcome& outcome) const {
     int unseen = 0;
     for (size_t i = 0; i < m_count; ++i)

@@ -37,10 +37,6 @@ public:
     // The same of a file open for reading (a Korvo file, to tell whether it is current).
     Copy CheckOpenFile(const char* name, HANDLE file, CKeepAlive& alive);
 
-    // The size the list gives the file of that name; false where it lists none (or carries no
-    // list).
-    bool ListedSize(const char* name, uint64_t& size);
-
     // Reports each listed file that no listing entry met (missing from the pack folder) to the
     // outcome, spelt in the ANSI code page with '?' for what it lacks; returns how many.
     int ReportUnseen(PassOutcome& outcome) const;

@@ -22,15 +22,10 @@ struct Version {
 const Version& Functions() {
     if (!g_version.looked) {
         g_version.looked = true;
-        if (HMODULE module = optional_api::LoadFromSystemFolder("version.dll")) {
-            // Through void(*)(): FARPROC's own type is no closer to these than any other.
-            g_version.size = reinterpret_cast<SizeFn>(
-                reinterpret_cast<void (*)()>(GetProcAddress(module, "GetFileVersionInfoSizeA")));
-            g_version.info = reinterpret_cast<InfoFn>(
-                reinterpret_cast<void (*)()>(GetProcAddress(module, "GetFileVersionInfoA")));
-            g_version.query = reinterpret_cast<QueryFn>(
-                reinterpret_cast<void (*)()>(GetProcAddress(module, "VerQueryValueA")));
-        }
+        HMODULE module = optional_api::LoadFromSystemFolder("version.dll");
+        g_version.size = optional_api::Find<SizeFn>(module, "GetFileVersionInfoSizeA");
+        g_version.info = optional_api::Find<InfoFn>(module, "GetFileVersionInfoA");
+        g_version.query = optional_api::Find<QueryFn>(module, "VerQueryValueA");
     }
     return g_version;
 }

@@ -6,11 +6,7 @@ namespace {
 // kernel32 is mapped into every process, so GetModuleHandleA loads nothing; LoadLibrary here
 // could itself be a planted-DLL hole.
 template <typename Fn> Fn Lookup(const char* module, const char* name) {
-    HMODULE handle = GetModuleHandleA(module);
-    if (!handle)
-        return nullptr;
-    // Through void(*)(): FARPROC's own type is no closer to Fn than any other.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)));
+    return Find<Fn>(GetModuleHandleA(module), name);
 }
 
 } // namespace

@@ -6,6 +6,13 @@
 
 namespace optional_api {
 
+// The function of that name in module, as the Fn it is; null where either is missing.
+template <typename Fn> Fn Find(HMODULE module, const char* name) {
+    // Through void(*)(): FARPROC's own type is no closer to Fn than any other.
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD directoryFlags);
 
 // kernel32!SetDefaultDllDirectories: Windows 8, or Windows 7 with KB2533623.

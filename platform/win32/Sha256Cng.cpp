@@ -27,10 +27,10 @@ struct Cng {
 };
 
 template <typename Fn> Fn Lookup(HMODULE module, const char* name, DWORD& error) {
-    FARPROC address = module ? GetProcAddress(module, name) : nullptr;
-    if (!address && error == ERROR_SUCCESS)
+    const Fn fn = optional_api::Find<Fn>(module, name);
+    if (!fn && error == ERROR_SUCCESS)
         error = ERROR_PROC_NOT_FOUND;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(address));
+    return fn;
 }
 
 // Loaded once for the process and kept.
