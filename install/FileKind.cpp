@@ -66,13 +66,8 @@ HANDLE OpenLoneFile(const CString& path, DWORD access, DWORD share, DWORD* attri
                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return file;
-    DWORD kind = 0, links = 0;
-    if (ReadFileKind(file, kind, links) && links == 1 &&
-        !(kind & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
-        if (attributes)
-            *attributes = kind;
+    if (NamesOfOpen(file, attributes) == 1)
         return file;
-    }
     CloseHandle(file);
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
@@ -84,11 +79,19 @@ DWORD NamesOf(const CString& path) {
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    DWORD attributes = 0, links = 0;
-    const bool plain = ReadFileKind(file, attributes, links) &&
-                       !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+    const DWORD names = NamesOfOpen(file);
     CloseHandle(file);
-    return plain ? links : 0;
+    return names;
+}
+
+DWORD NamesOfOpen(HANDLE file, DWORD* attributes) {
+    DWORD kind = 0, links = 0;
+    if (!ReadFileKind(file, kind, links) ||
+        (kind & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return 0;
+    if (attributes)
+        *attributes = kind;
+    return links;
 }
 
 bool IsLoneFile(const CString& path) {

@@ -36,6 +36,8 @@ bool IsLoneFile(const CString& path);
 
 // The number of names of the plain file at path: 0 where there is none, or something else.
 DWORD NamesOf(const CString& path);
+// The same of an open file that may read attributes, with its attributes where it is plain.
+DWORD NamesOfOpen(HANDLE file, DWORD* attributes = nullptr);
 
 // Whether the two paths name one file (its names, not copies), looked at without following.
 bool IsSameFile(const CString& one, const CString& other);

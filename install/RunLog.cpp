@@ -37,9 +37,7 @@ bool CRunLog::Open(const CString& path) {
         return Broken("cannot open", kCannotOpen);
     // Where any user may make files (C:\Windows\Temp), one that a user put there first would
     // have this run write where that user chooses, with this run's rights.
-    DWORD attributes = 0, links = 0;
-    if (!ReadFileKind(m_file, attributes, links) || links != 1 ||
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    if (NamesOfOpen(m_file) != 1)
         return Broken("will not write", kNotPlain, "a link or a second name");
     if (!HasTrustedOwner(m_file))
         return Broken("will not write", kForeign, "another user's file");
